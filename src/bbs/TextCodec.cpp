@@ -1,0 +1,281 @@
+#include "TextCodec.h"
+
+#include <array>
+#include <memory>
+
+#include <QStringDecoder>
+
+namespace {
+
+// Lead-byte ranges in the order an encoder prefers them when a character has
+// more than one encoding: JIS X 0208 first, then the NEC row 13, then the IBM
+// extension, then the NEC-selected IBM extension, then the user area. This is
+// the choice the Windows code page makes, so files stay byte-compatible.
+constexpr std::array<std::pair<int, int>, 9> kLeadPreference{{
+    {0x81, 0x84},
+    {0x88, 0x9F},
+    {0xE0, 0xEA},
+    {0x87, 0x87},
+    {0xFA, 0xFC},
+    {0xED, 0xEE},
+    {0x85, 0x86},
+    {0xEB, 0xEC},
+    {0xEF, 0xF9},
+}};
+
+bool isLeadByte(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+bool isTrailByte(unsigned char b)
+{
+    return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+
+bool isSingleByteChar(unsigned char b)
+{
+    return b < 0x80 || (b >= 0xA1 && b <= 0xDF);
+}
+
+// Both directions of code page 932, built once from the system's converter.
+struct Cp932Tables
+{
+    // decode[lead << 8 | trail] for double bytes, decode[byte] for single bytes;
+    // 0xFFFF = unassigned.
+    std::array<char16_t, 0x10000> decode{};
+    // encode[code unit]: the bytes (one byte when < 0x100, except U+0000) or 0 = none.
+    std::array<quint16, 0x10000> encode{};
+
+    Cp932Tables()
+    {
+        decode.fill(0xFFFF);
+        encode.fill(0);
+        QStringDecoder decoder("windows-31j", QStringConverter::Flag::Stateless);
+        for (int b = 0; b < 0x100; ++b) {
+            if (b < 0x80) {
+                decode[b] = char16_t(b);
+            } else if (b >= 0xA1 && b <= 0xDF) {
+                decode[b] = char16_t(0xFF61 + (b - 0xA1));
+            }
+        }
+        for (int b = 1; b < 0x100; ++b) {
+            if (decode[b] != 0xFFFF) {
+                encode[decode[b]] = quint16(b);
+            }
+        }
+        for (const auto& [first, last] : kLeadPreference) {
+            for (int lead = first; lead <= last; ++lead) {
+                for (int trail = 0x40; trail <= 0xFC; ++trail) {
+                    if (trail == 0x7F) {
+                        continue;
+                    }
+                    const char pair[2] = {char(lead), char(trail)};
+                    const QString s = decoder.decode(QByteArrayView(pair, 2));
+                    decoder.resetState();
+                    if (s.size() != 1 || s.at(0).unicode() == 0xFFFD || s.at(0).unicode() == 0x1A) {
+                        continue;
+                    }
+                    const char16_t u = s.at(0).unicode();
+                    decode[(lead << 8) | trail] = u;
+                    if (encode[u] == 0 && u != 0) {
+                        encode[u] = quint16((lead << 8) | trail);
+                    }
+                }
+            }
+        }
+    }
+};
+
+const Cp932Tables& tables()
+{
+    static const auto t = std::make_unique<Cp932Tables>();
+    return *t;
+}
+
+void appendReference(QByteArray& out, char32_t codePoint)
+{
+    out += "&#";
+    out += QByteArray::number(quint32(codePoint));
+    out += ';';
+}
+
+int hexValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9') {
+        return u - u'0';
+    }
+    if (u >= u'a' && u <= u'f') {
+        return u - u'a' + 10;
+    }
+    if (u >= u'A' && u <= u'F') {
+        return u - u'A' + 10;
+    }
+    return -1;
+}
+
+// Reads one reference at text[pos] ("&#"). Returns its value and sets end to the
+// index after ';', or returns -1 when no well-formed reference starts there.
+// Values too large to be characters are reported as 0x110000.
+qint64 readReference(const QString& text, qsizetype pos, qsizetype& end)
+{
+    qsizetype i = pos + 2;
+    const qsizetype n = text.size();
+    const bool hex = i < n && (text.at(i) == u'x' || text.at(i) == u'X');
+    if (hex) {
+        ++i;
+    }
+    const int base = hex ? 16 : 10;
+    qint64 value = 0;
+    qsizetype digits = 0;
+    while (i < n) {
+        const int d = hex ? hexValue(text.at(i)) : (text.at(i).isDigit() && text.at(i).unicode() < 0x80
+                                                         ? text.at(i).unicode() - u'0'
+                                                         : -1);
+        if (d < 0) {
+            break;
+        }
+        value = value * base + d;
+        if (value > 0x10FFFF) {
+            value = 0x110000;
+        }
+        ++digits;
+        ++i;
+    }
+    if (digits == 0 || i >= n || text.at(i) != u';') {
+        return -1;
+    }
+    end = i + 1;
+    return value;
+}
+
+}  // namespace
+
+namespace TextCodec {
+
+QString fromCp932(QByteArrayView bytes)
+{
+    const auto& t = tables();
+    QString out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const unsigned char b = p[i];
+        if (isSingleByteChar(b)) {
+            out += QChar(t.decode[b]);
+        } else if (isLeadByte(b) && i + 1 < n && isTrailByte(p[i + 1])) {
+            const char16_t u = t.decode[(b << 8) | p[i + 1]];
+            out += QChar(u == 0xFFFF ? char16_t(0xFFFD) : u);
+            ++i;
+        } else {
+            out += QChar(0xFFFD);
+        }
+    }
+    return out;
+}
+
+bool isCp932Encodable(char32_t codePoint)
+{
+    return codePoint == 0 || (codePoint < 0x10000 && tables().encode[codePoint] != 0);
+}
+
+QByteArray toCp932(QStringView text)
+{
+    const auto& t = tables();
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = text.at(i).unicode();
+        if (u == 0) {
+            out += '\0';
+            continue;
+        }
+        const quint16 code = t.encode[u];
+        if (code != 0) {
+            if (code < 0x100) {
+                out += char(code);
+            } else {
+                out += char(code >> 8);
+                out += char(code & 0xFF);
+            }
+            continue;
+        }
+        char32_t cp = u;
+        if (QChar::isHighSurrogate(u) && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(u, text.at(i + 1).unicode());
+            ++i;
+        }
+        // A lone surrogate has no character to name; write the replacement character.
+        appendReference(out, QChar::isSurrogate(cp) ? char32_t(0xFFFD) : cp);
+    }
+    return out;
+}
+
+QString decodeNumericReferences(const QString& text)
+{
+    qsizetype pos = text.indexOf(u"&#");
+    if (pos < 0) {
+        return text;
+    }
+    QString out;
+    out.reserve(text.size());
+    qsizetype copied = 0;
+    while (pos >= 0) {
+        qsizetype end = 0;
+        const qint64 value = readReference(text, pos, end);
+        if (value < 0) {
+            pos = text.indexOf(u"&#", pos + 2);
+            continue;
+        }
+        out += QStringView(text).mid(copied, pos - copied);
+        copied = end;
+        if (value >= 0xD800 && value <= 0xDBFF && end + 1 < text.size() && text.at(end) == u'&'
+            && text.at(end + 1) == u'#') {
+            qsizetype end2 = 0;
+            const qint64 low = readReference(text, end, end2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                out += QChar(char16_t(value));
+                out += QChar(char16_t(low));
+                copied = end2;
+                pos = text.indexOf(u"&#", copied);
+                continue;
+            }
+        }
+        if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+            out += QChar(0xFFFD);
+        } else {
+            const char32_t cp = char32_t(value);
+            out += QString::fromUcs4(&cp, 1);
+        }
+        pos = text.indexOf(u"&#", copied);
+    }
+    out += QStringView(text).mid(copied);
+    return out;
+}
+
+QString fromFileBytes(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        return decodeNumericReferences(QString::fromUtf8(bytes.sliced(3)));
+    }
+    bool ascii = true;
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (!ascii) {
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        QString text = utf8.decode(bytes);
+        if (!utf8.hasError()) {
+            return decodeNumericReferences(text);
+        }
+    }
+    return decodeNumericReferences(fromCp932(bytes));
+}
+
+}  // namespace TextCodec

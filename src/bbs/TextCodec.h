@@ -1,0 +1,43 @@
+#pragma once
+
+// Conversions between the bytes of files and servers and the program's text.
+// Files keep the boards' Shift_JIS (code page 932); characters that code page
+// cannot hold travel as numeric character references ("&#128517;"), so nothing
+// is lost on the way to disk and back.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+namespace TextCodec {
+
+// Decodes code page 932 bytes. An invalid or unassigned sequence becomes U+FFFD;
+// a lead byte followed by a byte that cannot trail it yields U+FFFD and the
+// second byte is read again on its own, so line breaks are never swallowed.
+QString fromCp932(QByteArrayView bytes);
+
+// Encodes to code page 932; every character it cannot hold (emoji, rare kanji,
+// accented letters) is written as "&#N;" with N its code point in decimal.
+QByteArray toCp932(QStringView text);
+
+// True when the character (a code point) has a code page 932 encoding.
+bool isCp932Encodable(char32_t codePoint);
+
+// Replaces "&#N;" and "&#xH;" by the characters they name. Two references that
+// name a surrogate pair become one character; a reference naming nothing valid
+// (a lone surrogate, zero, beyond U+10FFFF) becomes U+FFFD.
+QString decodeNumericReferences(const QString& text);
+
+// Text of a file the program or its user wrote: UTF-8 when it carries a byte
+// order mark or is valid UTF-8 with at least one multi-byte character,
+// otherwise code page 932; numeric character references are decoded.
+QString fromFileBytes(QByteArrayView bytes);
+
+// Bytes of a file the program writes: code page 932 with references.
+inline QByteArray toFileBytes(QStringView text)
+{
+    return toCp932(text);
+}
+
+}  // namespace TextCodec

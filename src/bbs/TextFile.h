@@ -1,0 +1,40 @@
+#pragma once
+
+// Line files as the program keeps them: code page 932 (with numeric character
+// references for what it cannot hold), CR LF line ends. Readers also accept
+// UTF-8 and bare LF, since users edit some of these files by hand.
+// Every rewrite is atomic: a crash leaves either the old file or the new one.
+
+#include <optional>
+
+#include <QString>
+#include <QStringList>
+
+namespace TextFile {
+
+// Files larger than this are not read: a list or log of that size is damage.
+inline constexpr qint64 kMaxReadSize = 256 * 1024 * 1024;
+
+// The lines of a file, without their line ends; nothing when the file is
+// missing, unreadable or too large. A final line end does not start a line.
+std::optional<QStringList> readLines(const QString& path);
+
+// The whole text of a file (line ends kept as they are), or nothing.
+std::optional<QString> readText(const QString& path);
+
+// Replaces the file with the lines, each followed by CR LF.
+bool writeLines(const QString& path, const QStringList& lines);
+
+// Replaces the file with the text as it is.
+bool writeText(const QString& path, const QString& text);
+
+// Adds the lines, each followed by CR LF, at the end of the file (created when
+// missing). The lines go out in one write and are flushed; when the write
+// fails the file is cut back to its old length, so no half line remains.
+bool appendLines(const QString& path, const QStringList& lines);
+
+// Splits text into lines at LF, dropping a CR before it; a final line end
+// does not start another line.
+QStringList splitLines(const QString& text);
+
+}  // namespace TextFile

@@ -1,0 +1,169 @@
+#include "CRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include "bbs/TextFile.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Values of one group of a desktop-entry style file ("[Group]", "Key=Value").
+QString groupValue(const QStringList& lines, const QString& group, const QString& key)
+{
+    bool inGroup = false;
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(u'[')) {
+            inGroup = line == u'[' + group + u']';
+            continue;
+        }
+        if (!inGroup) {
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq > 0 && line.left(eq).trimmed() == key) {
+            return line.mid(eq + 1).trimmed();
+        }
+    }
+    return {};
+}
+
+// Turns the field codes of an Exec line into the "%1" of an open command.
+QString execToCommand(const QString& exec)
+{
+    QString out;
+    bool addressPlaced = false;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec.at(i);
+        if (c != u'%' || i + 1 >= exec.size()) {
+            out += c;
+            continue;
+        }
+        const QChar code = exec.at(++i);
+        if (code == u'%') {
+            out += u'%';
+        } else if (code == u'u' || code == u'U' || code == u'f' || code == u'F') {
+            if (!addressPlaced) {
+                out += u"%1"_s;
+                addressPlaced = true;
+            }
+        }
+        // Other field codes (%i, %c, %k and the deprecated ones) are dropped.
+    }
+    return out.simplified();
+}
+
+}  // namespace
+
+void CRegistry::setSearchDirs(const QStringList& configDirs, const QStringList& dataDirs)
+{
+    m_configDirs = configDirs;
+    m_dataDirs = dataDirs;
+    m_customDirs = true;
+}
+
+QStringList CRegistry::configDirs() const
+{
+    if (m_customDirs) {
+        return m_configDirs;
+    }
+    return QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
+}
+
+QStringList CRegistry::dataDirs() const
+{
+    if (m_customDirs) {
+        return m_dataDirs;
+    }
+    return QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+}
+
+QString CRegistry::scheme() const
+{
+    const QStringList parts = QString(SectionKey).replace(u'/', u'\\').split(u'\\', Qt::SkipEmptyParts);
+    return parts.isEmpty() ? QString() : parts.first().toLower();
+}
+
+QString CRegistry::defaultDesktopEntry(const QString& mimeType) const
+{
+    QStringList lists;
+    for (const QString& dir : configDirs()) {
+        lists << dir + u"/mimeapps.list"_s;
+    }
+    for (const QString& dir : dataDirs()) {
+        lists << dir + u"/applications/mimeapps.list"_s;
+    }
+    for (const QString& path : lists) {
+        const std::optional<QStringList> lines = TextFile::readLines(path);
+        if (!lines) {
+            continue;
+        }
+        const QString value = groupValue(*lines, u"Default Applications"_s, mimeType);
+        for (const QString& id : value.split(u';', Qt::SkipEmptyParts)) {
+            if (!execOf(id).isEmpty()) {
+                return id;
+            }
+        }
+    }
+    // No default chosen: the first application that says it handles the type.
+    for (const QString& dir : dataDirs()) {
+        const std::optional<QStringList> lines = TextFile::readLines(dir + u"/applications/mimeinfo.cache"_s);
+        if (!lines) {
+            continue;
+        }
+        const QString value = groupValue(*lines, u"MIME Cache"_s, mimeType);
+        for (const QString& id : value.split(u';', Qt::SkipEmptyParts)) {
+            if (!execOf(id).isEmpty()) {
+                return id;
+            }
+        }
+    }
+    return {};
+}
+
+QString CRegistry::execOf(const QString& desktopId) const
+{
+    if (desktopId.contains(u'/') || desktopId.contains(u"..")) {
+        return {};
+    }
+    for (const QString& dir : dataDirs()) {
+        const std::optional<QStringList> lines = TextFile::readLines(dir + u"/applications/"_s + desktopId);
+        if (lines) {
+            return groupValue(*lines, u"Desktop Entry"_s, u"Exec"_s);
+        }
+    }
+    return {};
+}
+
+bool CRegistry::KeyExists() const
+{
+    const QString s = scheme();
+    return !s.isEmpty() && !defaultDesktopEntry(u"x-scheme-handler/"_s + s).isEmpty();
+}
+
+QString CRegistry::Value()
+{
+    ValueType.clear();
+    const QString s = scheme();
+    if (s.isEmpty()) {
+        return Default;
+    }
+    const QString id = defaultDesktopEntry(u"x-scheme-handler/"_s + s);
+    const QString command = id.isEmpty() ? QString() : execToCommand(execOf(id));
+    if (command.isEmpty()) {
+        return Default;
+    }
+    ValueType = u"REG_SZ"_s;
+    return command;
+}
+
+QString CRegistry::commandFor(const QString& command, const QString& address)
+{
+    if (command.contains(u"%1"_s)) {
+        return QString(command).replace(u"%1"_s, address);
+    }
+    return command + u' ' + address;
+}

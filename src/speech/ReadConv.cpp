@@ -1,0 +1,90 @@
+#include "ReadConv.h"
+
+#include <QFileInfo>
+
+#include "bbs/TextFile.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Stands in for "\/" while the line is cut at its slashes.
+constexpr QStringView kSlashPlaceholder = u"\\$^";
+
+}  // namespace
+
+ReadConv::ReadConv(const QString& filePath)
+    : m_filePath(filePath)
+{
+}
+
+void ReadConv::InitInstance()
+{
+    m_rules.clear();
+    if (m_filePath.isEmpty() || !QFileInfo::exists(m_filePath)) {
+        return;
+    }
+    if (const std::optional<QStringList> lines = TextFile::readLines(m_filePath)) {
+        loadLines(*lines);
+    }
+}
+
+void ReadConv::ExitInstance()
+{
+    m_rules.clear();
+}
+
+bool ReadConv::parseRule(const QString& line, QString& pattern, QString& replacement)
+{
+    if (!line.startsWith(u'/')) {
+        return false;
+    }
+    QString work = line;
+    work.replace(u"\\/"_s, kSlashPlaceholder.toString());
+    const QStringList pieces = work.split(u'/');
+    if (pieces.size() != 4) {
+        return false;
+    }
+    pattern = pieces.at(1);
+    replacement = pieces.at(2);
+    pattern.replace(kSlashPlaceholder.toString(), u"\\/"_s);
+    replacement.replace(kSlashPlaceholder.toString(), u"\\/"_s);
+    return true;
+}
+
+void ReadConv::loadLines(const QStringList& lines)
+{
+    m_rules.clear();
+    for (const QString& line : lines) {
+        if (m_rules.size() >= kMaxRules) {
+            break;
+        }
+        QString pattern;
+        QString replacement;
+        if (!parseRule(line, pattern, replacement)) {
+            continue;
+        }
+        // A rule the engine rejects stays in the table and changes nothing,
+        // so the numbering of the rules matches the file.
+        m_rules.append(Rule{VbRegExp(pattern, true, false), replacement});
+    }
+}
+
+QString ReadConv::Convert(const QString& text) const
+{
+    QString result = text;
+    for (const Rule& rule : m_rules) {
+        result = rule.regExp.Replace(result, rule.replacement);
+    }
+    return result;
+}
+
+QString ReadConv::pattern(int index) const
+{
+    return index >= 1 && index <= m_rules.size() ? m_rules.at(index - 1).regExp.pattern() : QString();
+}
+
+QString ReadConv::replacement(int index) const
+{
+    return index >= 1 && index <= m_rules.size() ? m_rules.at(index - 1).replacement : QString();
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+// The user's reading conversions ("readconv.txt"): rules that rewrite every
+// normal utterance just before it is spoken, so the engine reads slang,
+// abbreviations and symbols the way the user wants. The main window owns it.
+//
+// A rule is a line of the form /pattern/replacement/ followed by an optional
+// comment; "\/" writes a slash inside pattern or replacement. Other lines are
+// ignored, and so is a rule line that does not split into exactly four pieces.
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "speech/VbRegExp.h"
+
+class ReadConv
+{
+public:
+    // At most this many rules are kept, as the rule count is a 16-bit number.
+    static constexpr int kMaxRules = 32767;
+
+    ReadConv() = default;
+    explicit ReadConv(const QString& filePath);
+
+    void setFilePath(const QString& filePath) { m_filePath = filePath; }
+    QString filePath() const { return m_filePath; }
+
+    // Clears the table and loads the file, when it exists. Called at start-up
+    // and again whenever the file has changed.
+    void InitInstance();
+    void ExitInstance();
+
+    // Loads rules from the lines of a rule file (used by InitInstance).
+    void loadLines(const QStringList& lines);
+
+    // Applies every rule in file order, each to the previous one's result.
+    QString Convert(const QString& text) const;
+
+    int count() const { return int(m_rules.size()); }
+    QString pattern(int index) const;      // 1-based
+    QString replacement(int index) const;  // 1-based
+
+    // Splits one line into pattern and replacement; false when it is no rule.
+    static bool parseRule(const QString& line, QString& pattern, QString& replacement);
+
+private:
+    struct Rule
+    {
+        VbRegExp regExp;
+        QString replacement;
+    };
+
+    QString m_filePath;
+    QList<Rule> m_rules;
+};
