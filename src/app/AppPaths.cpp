@@ -9,8 +9,7 @@ using namespace Qt::StringLiterals;
 AppPaths::AppPaths(const QString& dataRoot, const QString& configDir)
     : m_dataRoot(dataRoot)
     , m_configDir(configDir)
-{
-}
+{}
 
 AppPaths AppPaths::resolve(const QString& dataDirOption, const QString& configDirOption)
 {
@@ -41,7 +40,8 @@ QStringList AppPaths::resourceDirs() const
     if (!m_resourceDirs.isEmpty()) {
         return m_resourceDirs;
     }
-    return {m_dataRoot, QStringLiteral(YOMIMARU_INSTALL_RESOURCES), QStringLiteral(YOMIMARU_SOURCE_RESOURCES)};
+    return {m_dataRoot, QStringLiteral(YOMIMARU_INSTALL_RESOURCES),
+            QStringLiteral(YOMIMARU_SOURCE_RESOURCES)};
 }
 
 QString AppPaths::findResource(const QString& name) const

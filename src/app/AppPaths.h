@@ -23,6 +23,7 @@ public:
     static AppPaths resolve(const QString& dataDirOption, const QString& configDirOption);
 
     QString dataRoot() const { return m_dataRoot; }
+
     QString configDir() const { return m_configDir; }
 
     // A path inside the data root.
@@ -30,6 +31,7 @@ public:
 
     // The folders searched for read-only resources, in order.
     QStringList resourceDirs() const;
+
     void setResourceDirs(const QStringList& dirs) { m_resourceDirs = dirs; }
 
     // The first existing file of that name among the resource folders, or an

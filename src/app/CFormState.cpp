@@ -24,8 +24,7 @@ int readShort(const SettingsStore& store, const QString& section, const QString&
 
 CFormState::CFormState(SettingsStore& store)
     : m_store(store)
-{
-}
+{}
 
 void CFormState::Initialize(const QString& appName, const QString& section, FormWindow* formObject)
 {

@@ -29,7 +29,8 @@ bool CSettings::InitInstance()
     const qsizetype last = defaults.size() - 1;
     m_error.clear();
     if (last != kCount) {
-        m_error = u"CSettings初期値数エラー("_s + QString::number(kCount) + u'/' + QString::number(last) + u')';
+        m_error =
+            u"CSettings初期値数エラー("_s + QString::number(kCount) + u'/' + QString::number(last) + u')';
     }
     m_values = QList<QString>(qMax<qsizetype>(last, kCount) + 1);
     for (qsizetype i = 1; i <= last; ++i) {

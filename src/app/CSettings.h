@@ -50,7 +50,8 @@ public:
 
     static constexpr qint16 kCount = 29;
     // Field 0 is empty; fields 1..29 are the defaults.
-    static constexpr const char16_t* kDefaults = u",10,6,5,1,1,1,1,1,1,0,1,0,1,0,0,,0,0,0,1,1,2,1,0,0,1,11,0,0";
+    static constexpr const char16_t* kDefaults =
+        u",10,6,5,1,1,1,1,1,1,0,1,0,1,0,0,,0,0,0,1,1,2,1,0,0,1,11,0,0";
 
     // Keys of the named values in section "Config".
     static constexpr const char16_t* kBoardListUrl = u"BoardListUrl";
@@ -64,6 +65,7 @@ public:
     // Loads the 29 values (stored text, else the default). False when the
     // default list does not hold 29 values; errorMessage() then says so.
     bool InitInstance();
+
     QString errorMessage() const { return m_error; }
 
     // The value at index; "1" for an index outside 1..29.

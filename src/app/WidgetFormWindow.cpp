@@ -11,15 +11,15 @@ constexpr int kTwipsPerInch = 1440;
 
 int clampShort(long long v)
 {
-    return int(std::clamp<long long>(v, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
+    return int(
+        std::clamp<long long>(v, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
 }
 
 }  // namespace
 
 WidgetFormWindow::WidgetFormWindow(QWidget* widget)
     : m_widget(widget)
-{
-}
+{}
 
 int WidgetFormWindow::toTwipsX(int pixels) const
 {

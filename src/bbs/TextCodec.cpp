@@ -130,9 +130,9 @@ qint64 readReference(const QString& text, qsizetype pos, qsizetype& end)
     qint64 value = 0;
     qsizetype digits = 0;
     while (i < n) {
-        const int d = hex ? hexValue(text.at(i)) : (text.at(i).isDigit() && text.at(i).unicode() < 0x80
-                                                         ? text.at(i).unicode() - u'0'
-                                                         : -1);
+        const int d =
+            hex ? hexValue(text.at(i))
+                : (text.at(i).isDigit() && text.at(i).unicode() < 0x80 ? text.at(i).unicode() - u'0' : -1);
         if (d < 0) {
             break;
         }

@@ -71,10 +71,10 @@ JapaneseEncoding detectJapaneseEncoding(QByteArrayView bytes)
             continue;
         }
         const unsigned char c = i + 1 < n ? p[i + 1] : 0;
-        const bool sjisPair = ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && c >= 0x40
-                              && c <= 0xFC && c != 0x7F;
-        const bool eucPair = ((b >= 0xA1 && b <= 0xFE) && c >= 0xA1 && c <= 0xFE)
-                             || (b == 0x8E && c >= 0xA1 && c <= 0xDF);
+        const bool sjisPair =
+            ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && c >= 0x40 && c <= 0xFC && c != 0x7F;
+        const bool eucPair =
+            ((b >= 0xA1 && b <= 0xFE) && c >= 0xA1 && c <= 0xFE) || (b == 0x8E && c >= 0xA1 && c <= 0xDF);
         if (sjisPair && !eucPair) {
             ++sjisOnly;
         } else if (eucPair && !sjisPair) {

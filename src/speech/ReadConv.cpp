@@ -15,8 +15,7 @@ constexpr QStringView kSlashPlaceholder = u"\\$^";
 
 ReadConv::ReadConv(const QString& filePath)
     : m_filePath(filePath)
-{
-}
+{}
 
 void ReadConv::InitInstance()
 {

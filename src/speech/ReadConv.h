@@ -25,6 +25,7 @@ public:
     explicit ReadConv(const QString& filePath);
 
     void setFilePath(const QString& filePath) { m_filePath = filePath; }
+
     QString filePath() const { return m_filePath; }
 
     // Clears the table and loads the file, when it exists. Called at start-up
@@ -39,6 +40,7 @@ public:
     QString Convert(const QString& text) const;
 
     int count() const { return int(m_rules.size()); }
+
     QString pattern(int index) const;      // 1-based
     QString replacement(int index) const;  // 1-based
 

@@ -137,8 +137,8 @@ void VbRegExp::compile()
 
 bool VbRegExp::matchAt(const QString& text, qsizetype start) const
 {
-    const int rc = pcre2_match(m_compiled->code, codeUnits(text), PCRE2_SIZE(text.size()), PCRE2_SIZE(start), 0,
-                               m_compiled->matchData, m_compiled->matchContext);
+    const int rc = pcre2_match(m_compiled->code, codeUnits(text), PCRE2_SIZE(text.size()), PCRE2_SIZE(start),
+                               0, m_compiled->matchData, m_compiled->matchContext);
     if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) {
         qCDebug(lcRegExp) << "search abandoned:" << m_pattern << "error" << rc;
     }

@@ -38,14 +38,20 @@ public:
     VbRegExp& operator=(VbRegExp&&) noexcept;
 
     void setPattern(const QString& pattern);
+
     QString pattern() const { return m_pattern; }
+
     void setGlobal(bool global) { m_global = global; }
+
     bool global() const { return m_global; }
+
     void setIgnoreCase(bool ignoreCase);
+
     bool ignoreCase() const { return m_ignoreCase; }
 
     // False when the engine rejected the pattern.
     bool isValid() const;
+
     QString errorString() const { return m_error; }
 
     bool Test(const QString& text) const;

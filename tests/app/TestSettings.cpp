@@ -1,0 +1,269 @@
+// The settings store: defaults on a first start, the index rules, write-through,
+// hand-damaged files, and the window positions.
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/CFormState.h"
+#include "app/CSettings.h"
+#include "app/FormWindow.h"
+#include "app/SettingsStore.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A window that remembers what it was told, and can refuse sizes.
+class FakeWindow : public FormWindow
+{
+public:
+    int t = 100, l = 200, w = 9000, h = 7000, state = Normal;
+    bool refuseWidth = false;
+
+    int top() const override { return t; }
+
+    int left() const override { return l; }
+
+    int width() const override { return w; }
+
+    int height() const override { return h; }
+
+    int windowState() const override { return state; }
+
+    bool setTop(int v) override { return t = v, true; }
+
+    bool setLeft(int v) override { return l = v, true; }
+
+    bool setWidth(int v) override
+    {
+        if (refuseWidth) {
+            return false;
+        }
+        w = v;
+        return true;
+    }
+
+    bool setHeight(int v) override { return h = v, true; }
+
+    bool setWindowState(int v) override { return state = v, true; }
+};
+
+}  // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+
+    void init() { QVERIFY(m_dir.emplace().isValid()); }
+
+    void defaultsOnEmptyStore_data();
+    void defaultsOnEmptyStore();
+    void outOfRangeIndexes();
+    void writeThrough();
+    void storedKeysAreTheNumberedNames();
+    void namedValues();
+    void handDamagedFile();
+    void listValueReadsBackAsText();
+    void formPositions_data();
+    void formPositions();
+    void formStateInitialize();
+
+private:
+    std::optional<QTemporaryDir> m_dir;
+};
+
+void TestSettings::defaultsOnEmptyStore_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("expected");
+    const QStringList expected = {u"10"_s, u"6"_s, u"5"_s,  u"1"_s, u"1"_s, u"1"_s, u"1"_s, u"1"_s,
+                                  u"1"_s,  u"0"_s, u"1"_s,  u"0"_s, u"1"_s, u"0"_s, u"0"_s, u""_s,
+                                  u"0"_s,  u"0"_s, u"0"_s,  u"1"_s, u"1"_s, u"2"_s, u"1"_s, u"0"_s,
+                                  u"0"_s,  u"1"_s, u"11"_s, u"0"_s, u"0"_s};
+    QCOMPARE(expected.size(), 29);
+    for (int i = 1; i <= 29; ++i) {
+        QTest::addRow("Setting%d", i) << i << expected.at(i - 1);
+    }
+}
+
+void TestSettings::defaultsOnEmptyStore()
+{
+    QFETCH(int, index);
+    QFETCH(QString, expected);
+    SettingsStore store(m_dir->path());
+    CSettings settings(store);
+    QVERIFY(settings.InitInstance());
+    QCOMPARE(settings.Get_(qint16(index)), expected);
+    // A first start writes nothing by itself.
+    QVERIFY(!store.contains(u"Config"_s, u"Setting"_s + QString::number(index)));
+}
+
+void TestSettings::outOfRangeIndexes()
+{
+    SettingsStore store(m_dir->path());
+    CSettings settings(store);
+    settings.InitInstance();
+    for (const qint16 index : {qint16(0), qint16(30), qint16(-1), qint16(32767)}) {
+        QCOMPARE(settings.Get_(index), u"1"_s);
+        settings.Set_(index, u"9"_s);
+        QCOMPARE(settings.Get_(index), u"1"_s);
+    }
+    QVERIFY(!store.contains(u"Config"_s, u"Setting0"_s));
+    QVERIFY(!store.contains(u"Config"_s, u"Setting30"_s));
+    QCOMPARE(settings.Get_(CSettings::ProxyServer), QString());
+}
+
+void TestSettings::writeThrough()
+{
+    {
+        SettingsStore store(m_dir->path());
+        CSettings settings(store);
+        settings.InitInstance();
+        settings.Set_(CSettings::SpeechSpeed, u"9"_s);
+        settings.Set_(CSettings::ProxyServer, u"127.0.0.1:8080"_s);
+        // Another reader of the same file sees the values before anything is closed.
+        SettingsStore other(m_dir->path());
+        CSettings second(other);
+        second.InitInstance();
+        QCOMPARE(second.Get_(CSettings::SpeechSpeed), u"9"_s);
+        QCOMPARE(second.Get_(CSettings::ProxyServer), u"127.0.0.1:8080"_s);
+        QCOMPARE(second.Get_(CSettings::SpeechVolume), u"10"_s);
+    }
+    SettingsStore reopened(m_dir->path());
+    CSettings third(reopened);
+    third.InitInstance();
+    QCOMPARE(third.Get_(CSettings::SpeechSpeed), u"9"_s);
+}
+
+void TestSettings::storedKeysAreTheNumberedNames()
+{
+    SettingsStore store(m_dir->path());
+    CSettings settings(store);
+    settings.InitInstance();
+    settings.Set_(CSettings::LowVisionColors, u"1"_s);
+    QSettings raw(store.filePath(), QSettings::IniFormat);
+    QCOMPARE(raw.value(u"Config/Setting29"_s).toString(), u"1"_s);
+}
+
+void TestSettings::namedValues()
+{
+    SettingsStore store(m_dir->path());
+    CSettings settings(store);
+    settings.InitInstance();
+    QVERIFY(!settings.HasNamed(QString::fromUtf16(CSettings::kExceptCategory)));
+    QCOMPARE(settings.Get_Named(QString::fromUtf16(CSettings::kCookie), u"none"_s), u"none"_s);
+    // Commas must survive: the excluded-category list is comma-separated.
+    const QString list = u"おすすめ,特別企画,チャット"_s;
+    settings.Set_Named(QString::fromUtf16(CSettings::kExceptCategory), list);
+    SettingsStore other(m_dir->path());
+    CSettings second(other);
+    QCOMPARE(second.Get_Named(QString::fromUtf16(CSettings::kExceptCategory)), list);
+}
+
+void TestSettings::handDamagedFile()
+{
+    const QString path = m_dir->filePath(u"yomimaru.ini"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Config]\nSetting1=3\n\xff\xfe garbage [[[ = = =\nSetting2=\n[broken\nSetting3=abc\n");
+    file.close();
+
+    SettingsStore store(m_dir->path());
+    CSettings settings(store);
+    settings.InitInstance();
+    // Whatever was read, every value is text and the program can go on.
+    for (qint16 i = 1; i <= 29; ++i) {
+        settings.Get_(i);
+    }
+    QCOMPARE(settings.getInt(CSettings::SpeechPitch, 5), 5);
+    // And a change is not lost.
+    settings.Set_(CSettings::FontSize, u"36"_s);
+    SettingsStore other(m_dir->path());
+    CSettings second(other);
+    second.InitInstance();
+    QCOMPARE(second.Get_(CSettings::FontSize), u"36"_s);
+}
+
+void TestSettings::listValueReadsBackAsText()
+{
+    const QString path = m_dir->filePath(u"yomimaru.ini"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Config]\nExceptBoard=a,b,c\nSetting16=127.0.0.1:3128\n");
+    file.close();
+    SettingsStore store(m_dir->path());
+    CSettings settings(store);
+    settings.InitInstance();
+    QCOMPARE(settings.Get_Named(u"ExceptBoard"_s), u"a,b,c"_s);
+    QCOMPARE(settings.Get_(CSettings::ProxyServer), u"127.0.0.1:3128"_s);
+}
+
+void TestSettings::formPositions_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("expectedTop");
+    QTest::addColumn<QString>("expectedWidth");
+    QTest::addColumn<QString>("expectedState");
+    // The stored normal position is Top 10, Width 5000, state 0; the window is
+    // now at Top 300, Width 8000 in the given state.
+    QTest::newRow("normal stores all five") << int(FormWindow::Normal) << u"300"_s << u"8000"_s << u"0"_s;
+    QTest::newRow("maximized keeps the normal position")
+        << int(FormWindow::Maximized) << u"10"_s << u"5000"_s << u"2"_s;
+    QTest::newRow("minimized stores nothing") << int(FormWindow::Minimized) << u"10"_s << u"5000"_s << u"0"_s;
+}
+
+void TestSettings::formPositions()
+{
+    QFETCH(int, state);
+    QFETCH(QString, expectedTop);
+    QFETCH(QString, expectedWidth);
+    QFETCH(QString, expectedState);
+    const QString section = u"FormLocation/MainForm"_s;
+    SettingsStore store(m_dir->path());
+    store.setValue(section, u"Top"_s, u"10"_s);
+    store.setValue(section, u"Width"_s, u"5000"_s);
+    store.setValue(section, u"WindowState"_s, u"0"_s);
+
+    FakeWindow window;
+    CFormState form(store);
+    form.Initialize(u"yomimaru"_s, section, &window);
+    window.t = 300;
+    window.w = 8000;
+    window.state = state;
+    QVERIFY(form.Save());
+
+    SettingsStore reread(m_dir->path());
+    QCOMPARE(reread.value(section, u"Top"_s), expectedTop);
+    QCOMPARE(reread.value(section, u"Width"_s), expectedWidth);
+    QCOMPARE(reread.value(section, u"WindowState"_s), expectedState);
+}
+
+void TestSettings::formStateInitialize()
+{
+    const QString section = u"FormLocation/MainForm"_s;
+    SettingsStore store(m_dir->path());
+    store.setValue(section, u"Top"_s, u"1440"_s);
+    store.setValue(section, u"Left"_s, u"not a number"_s);
+    store.setValue(section, u"Height"_s, u"99999"_s);  // beyond 16 bits
+    store.setValue(section, u"WindowState"_s, u"2"_s);
+
+    FakeWindow window;
+    window.refuseWidth = true;
+    CFormState form(store);
+    form.Initialize(u"yomimaru"_s, section, &window);
+    QCOMPARE(window.t, 1440);
+    QCOMPARE(window.l, 0);
+    QCOMPARE(window.h, 0);
+    QCOMPARE(window.w, 9000);  // refused: left as it was
+    QCOMPARE(window.state, int(FormWindow::Maximized));
+
+    CFormState unnamed(store);
+    QVERIFY(!unnamed.Save());
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "TestSettings.moc"
