@@ -193,6 +193,11 @@ QByteArray toCp932(QStringView text)
             out += '\0';
             continue;
         }
+        // A literal "&#" would be read back as a reference: write its "&" as one.
+        if (u == u'&' && i + 1 < n && text.at(i + 1) == u'#') {
+            out += "&#38;";
+            continue;
+        }
         const quint16 code = t.encode[u];
         if (code != 0) {
             if (code < 0x100) {

@@ -18,7 +18,8 @@ namespace TextCodec {
 QString fromCp932(QByteArrayView bytes);
 
 // Encodes to code page 932; every character it cannot hold (emoji, rare kanji,
-// accented letters) is written as "&#N;" with N its code point in decimal.
+// accented letters) is written as "&#N;" with N its code point in decimal, and
+// the "&" of a literal "&#" as "&#38;", so reading decodes exactly what was written.
 QByteArray toCp932(QStringView text);
 
 // True when the character (a code point) has a code page 932 encoding.

@@ -83,6 +83,7 @@ void TestTextCodec::cp932RoundTrip_data()
     QTest::newRow("rare kanji beyond the code page") << u"𠮷野家と𩸽と鷗"_s;
     QTest::newRow("accented letters") << u"café naïve Ω"_s;
     QTest::newRow("text that looks like a reference") << u"&amp;#128517; と &#"_s;
+    QTest::newRow("a literal reference stays literal") << u"&#128517; &#x41; &#38;"_s;
     QTest::newRow("backslash and tilde") << u"C:\\path ~user"_s;
     QTest::newRow("user area") << QString(QChar(0xE000));
 }

@@ -1,0 +1,317 @@
+#include "CHttp.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUrl>
+
+#include "bbs/TextCodec.h"
+#include "bbs/TextFile.h"
+#include "bbs/modNkf32.h"
+#include "speech/VbRegExp.h"
+
+using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcHttp, "yomimaru.http", QtWarningMsg)
+
+namespace {
+
+constexpr int kMaxRedirects = 10;
+
+int defaultPort(const QString& scheme)
+{
+    if (scheme == u"https" || scheme == u"shttp") {
+        return 443;
+    }
+    if (scheme == u"ftp") {
+        return 21;
+    }
+    return 80;
+}
+
+// Errors that only say the server answered with an error status: the body of
+// such an answer (an error page) is still a whole body.
+bool isHttpStatusError(QNetworkReply::NetworkError error)
+{
+    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+           || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+}
+
+}  // namespace
+
+CHttp::CHttp(QObject* parent)
+    : QObject(parent)
+    , m_manager(new QNetworkAccessManager(this))
+{
+    m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+CHttp::~CHttp()
+{
+    Cancel();
+}
+
+void CHttp::InitInstance(
+    const QString& userAgent, const QString& proxy, int connectTimeout, int receiveTimeout, int sendTimeout)
+{
+    m_userAgent = userAgent;
+    m_proxy = proxy;
+    m_connectTimeout = connectTimeout;
+    m_receiveTimeout = receiveTimeout;
+    m_sendTimeout = sendTimeout;
+    applyProxy();
+}
+
+void CHttp::applyProxy()
+{
+    const qsizetype colon = m_proxy.lastIndexOf(u':');
+    bool ok = false;
+    const int port = colon > 0 ? m_proxy.mid(colon + 1).trimmed().toInt(&ok) : 0;
+    if (m_proxy.trimmed().isEmpty() || !ok || port <= 0 || port > 65535) {
+        // No usable proxy: the system's configuration decides.
+        m_manager->setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));
+        return;
+    }
+    m_manager->setProxy(
+        QNetworkProxy(QNetworkProxy::HttpProxy, m_proxy.left(colon).trimmed(), quint16(port)));
+}
+
+bool CHttp::splitUrl(const QString& url, UrlParts& parts)
+{
+    static const VbRegExp pattern(u"^([a-z]+):/{2,}([^/:]+)(:[0-9]+){0,1}(/?[^#]*)(#?.*)$"_s, false, true);
+    const QList<VbMatch> matches = pattern.Execute(url);
+    if (matches.isEmpty()) {
+        return false;
+    }
+    const QStringList& g = matches.first().SubMatches;
+    parts.scheme = g.value(0).toLower();
+    parts.host = g.value(1);
+    parts.port = g.value(2).isEmpty() ? 0 : g.value(2).mid(1).toInt();
+    parts.path = g.value(3);
+    parts.fragment = g.value(4);
+    return true;
+}
+
+void CHttp::prepare(QNetworkRequest& request, const QString& referer) const
+{
+    request.setHeader(QNetworkRequest::UserAgentHeader, m_userAgent);
+    if (!referer.isEmpty()) {
+        request.setRawHeader("Referer", referer.toUtf8());
+    }
+    // Ask for the body as stored: the length rules and the progress display
+    // count the bytes the server sends.
+    request.setRawHeader("Accept-Encoding", "identity");
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    request.setTransferTimeout(qMax(1, qMax(m_connectTimeout, qMax(m_receiveTimeout, m_sendTimeout))));
+}
+
+QByteArray CHttp::readLocalFile(const UrlParts& parts, const QString& url) const
+{
+    // "file:///tmp/x" is split into host "tmp" and path "/x"; the local path is
+    // what the URL names, whichever way it was written.
+    QString path = QUrl(url).toLocalFile();
+    if (path.isEmpty()) {
+        path = u'/' + parts.host + parts.path + parts.fragment;
+    }
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.read(kMaxBodySize);
+}
+
+QByteArray CHttp::Get_Binary2(const QString& url, const QString& referer, QString* finalUrl)
+{
+    if (finalUrl) {
+        finalUrl->clear();
+    }
+    m_lastComplete = false;
+    if (m_downloading) {
+        qCWarning(lcHttp) << "request refused: another is in progress";
+        return {};
+    }
+    UrlParts parts;
+    if (!splitUrl(url, parts)) {
+        return {};
+    }
+    if (parts.scheme == u"file") {
+        const QByteArray bytes = readLocalFile(parts, url);
+        m_lastComplete = !bytes.isEmpty();
+        if (finalUrl) {
+            *finalUrl = url;
+        }
+        return bytes;
+    }
+
+    QUrl target;
+    const bool secure = parts.scheme == u"https" || parts.scheme == u"shttp";
+    target.setScheme(secure ? u"https"_s : u"http"_s);
+    target.setHost(parts.host);
+    if (parts.port > 0) {
+        target.setPort(parts.port);
+    } else if (defaultPort(parts.scheme) != (secure ? 443 : 80)) {
+        target.setPort(defaultPort(parts.scheme));
+    }
+    const qsizetype query = parts.path.indexOf(u'?');
+    target.setPath(query < 0 ? parts.path : parts.path.left(query), QUrl::TolerantMode);
+    if (query >= 0) {
+        target.setQuery(parts.path.mid(query + 1), QUrl::TolerantMode);
+    }
+    if (target.path().isEmpty()) {
+        target.setPath(u"/"_s);
+    }
+    if (!target.isValid()) {
+        return {};
+    }
+    QNetworkRequest request(target);
+    prepare(request, referer);
+    QByteArray body = runRequest(m_manager->get(request));
+    if (finalUrl && m_lastReplyUrl.isValid()) {
+        *finalUrl = m_lastReplyUrl.toString(QUrl::FullyEncoded) + parts.fragment;
+    }
+    return body;
+}
+
+QByteArray CHttp::runRequest(QNetworkReply* reply)
+{
+    m_reply = reply;
+    m_downloading = true;
+    m_cancelled = false;
+    m_totalLength = 0;
+    m_received = 0;
+    m_lastReplyUrl = QUrl();
+    // Small read buffers make the body arrive in chunks, and the event loop
+    // runs between them.
+    reply->setReadBufferSize(kChunkSize);
+
+    QByteArray buffer;
+    bool tooLarge = false;
+    QEventLoop loop;
+    const auto readChunks = [&] {
+        while (reply->bytesAvailable() > 0) {
+            qint64 want = kChunkSize;
+            if (m_totalLength > 0) {
+                want = qMin<qint64>(want, m_totalLength - m_received);
+                if (want <= 0) {
+                    // More than announced: the rest is not part of the body.
+                    reply->skip(reply->bytesAvailable());
+                    break;
+                }
+            }
+            const QByteArray chunk = reply->read(want);
+            if (chunk.isEmpty()) {
+                break;
+            }
+            if (m_received + chunk.size() > kMaxBodySize) {
+                tooLarge = true;
+                reply->abort();
+                return;
+            }
+            if (buffer.capacity() == 0) {
+                buffer.reserve(m_totalLength > 0 ? qMin(m_totalLength, kMaxBodySize) : 327670);
+            }
+            buffer += chunk;
+            m_received += chunk.size();
+        }
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
+        bool ok = false;
+        const qint64 length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&ok);
+        m_totalLength = ok && length > 0 ? length : 0;
+    });
+    connect(reply, &QNetworkReply::readyRead, &loop, readChunks);
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished()) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (!tooLarge) {
+        readChunks();
+    }
+
+    const QNetworkReply::NetworkError error = reply->error();
+    const bool httpAnswered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    m_lastReplyUrl = reply->url();
+    m_lastComplete = !tooLarge && !m_cancelled
+                     && (error == QNetworkReply::NoError || (httpAnswered && isHttpStatusError(error)))
+                     && (m_totalLength == 0 || m_received >= m_totalLength);
+    if (error != QNetworkReply::NoError) {
+        qCDebug(lcHttp) << "request ended:" << reply->url() << reply->errorString();
+    }
+    reply->deleteLater();
+    m_reply = nullptr;
+    m_downloading = false;
+    m_totalLength = 0;
+    m_received = 0;
+    if (tooLarge) {
+        qCWarning(lcHttp) << "body abandoned: larger than" << kMaxBodySize << "bytes";
+        return {};
+    }
+    return buffer;
+}
+
+QString CHttp::Get2(const QString& url, const QString& referer, QString* finalUrl, QString* conversionOption)
+{
+    if (conversionOption && conversionOption->isEmpty()) {
+        *conversionOption = u"s"_s;
+    }
+    m_lastBody.clear();
+    m_lastBody = Get_Binary2(url, referer, finalUrl);
+    const QString text = modNkf32::decodeServerText(m_lastBody);
+    if (!m_htmlTxtPath.isEmpty()) {
+        TextFile::writeLines(m_htmlTxtPath, {text});
+    }
+    return text;
+}
+
+QString CHttp::Post(const QString& host, const QString& path, const QString& referer, const QString& body)
+{
+    m_lastComplete = false;
+    if (m_downloading) {
+        return {};
+    }
+    QUrl target;
+    target.setScheme(u"http"_s);
+    const qsizetype colon = host.lastIndexOf(u':');
+    bool ok = false;
+    const int port = colon > 0 ? host.mid(colon + 1).toInt(&ok) : 0;
+    target.setHost(ok ? host.left(colon) : host);
+    if (ok && port > 0 && port <= 65535) {
+        target.setPort(port);
+    }
+    const qsizetype query = path.indexOf(u'?');
+    target.setPath(query < 0 ? path : path.left(query), QUrl::TolerantMode);
+    if (query >= 0) {
+        target.setQuery(path.mid(query + 1), QUrl::TolerantMode);
+    }
+    if (!target.isValid() || target.host().isEmpty()) {
+        return {};
+    }
+    QNetworkRequest request(target);
+    prepare(request, referer);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, u"application/x-www-form-urlencoded"_s);
+    const QByteArray bytes = runRequest(m_manager->post(request, TextCodec::toCp932(body)));
+    return modNkf32::decodeServerText(bytes);
+}
+
+float CHttp::Get_Progress() const
+{
+    if (!m_downloading || m_totalLength <= 0) {
+        return 0.0f;
+    }
+    return float(double(m_received) / double(m_totalLength));
+}
+
+void CHttp::Cancel()
+{
+    if (m_reply) {
+        m_cancelled = true;
+        m_reply->abort();
+    }
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+// The program's only way to the network. Every request is synchronous for the
+// caller, but the client runs the event loop while it waits, so speech, timers
+// and keys stay alive during a download; handlers that run meanwhile must not
+// start a second request (callers check IsDownloading). One client lives for
+// the whole run, and its cookie jar keeps the cookies a posting confirmation
+// sets.
+//
+// Nothing is reported as an error: a failure gives an empty (or, when the
+// connection broke off, partial) result, as the callers expect.
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
+
+class CHttp : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kChunkSize = 10240;
+    // A body larger than this is abandoned: a server that never stops sending
+    // cannot exhaust memory.
+    static constexpr qint64 kMaxBodySize = 64 * 1024 * 1024;
+
+    explicit CHttp(QObject* parent = nullptr);
+    ~CHttp() override;
+
+    // Stores the settings for the following requests; opens nothing. The proxy
+    // is "address:port", or empty for the system's configuration. Time-outs are
+    // in milliseconds: a request that makes no progress for that long ends.
+    void InitInstance(const QString& userAgent,
+                      const QString& proxy,
+                      int connectTimeout,
+                      int receiveTimeout,
+                      int sendTimeout);
+
+    // Where "html.txt", the mirror of the last fetched text, is written; empty
+    // writes none.
+    void setHtmlTxtPath(const QString& path) { m_htmlTxtPath = path; }
+
+    // Fetches one URL ("http", "https" or "file") and returns the body bytes,
+    // empty on any failure. finalUrl receives the address after redirections,
+    // with the request's fragment appended.
+    QByteArray Get_Binary2(const QString& url, const QString& referer = {}, QString* finalUrl = nullptr);
+
+    // Fetches and decodes to text (UTF-8 when the bytes look like it, else the
+    // Japanese encoding they are in) and mirrors the text in "html.txt".
+    // An empty conversion option is set to "s", as the boards' text ends up in
+    // Shift_JIS files.
+    QString Get2(const QString& url,
+                 const QString& referer = {},
+                 QString* finalUrl = nullptr,
+                 QString* conversionOption = nullptr);
+
+    // Posts a form body to host (which may carry ":port", else port 80) at path
+    // and returns the response text, empty on failure.
+    QString Post(const QString& host, const QString& path, const QString& referer, const QString& body);
+
+    // Received / announced length while a response of known length is read; 0 otherwise.
+    float Get_Progress() const;
+
+    bool IsDownloading() const { return m_downloading; }
+
+    // Ends the request in progress; the caller receives what had arrived.
+    void Cancel();
+
+    // The raw bytes of the last Get2.
+    QByteArray lastBody() const { return m_lastBody; }
+
+    // True when the last request's body arrived whole (no broken connection,
+    // no time-out, not cut at the size limit, not cancelled).
+    bool lastComplete() const { return m_lastComplete; }
+
+    QString userAgent() const { return m_userAgent; }
+
+    QString proxy() const { return m_proxy; }
+
+    // Splits a URL as the client does: scheme (lower case), host, port (0 when
+    // none), path with query, fragment. False when the URL does not have that shape.
+    struct UrlParts
+    {
+        QString scheme;
+        QString host;
+        int port = 0;
+        QString path;
+        QString fragment;
+    };
+
+    static bool splitUrl(const QString& url, UrlParts& parts);
+
+private:
+    QByteArray readLocalFile(const UrlParts& parts, const QString& url) const;
+    QByteArray runRequest(QNetworkReply* reply);
+    void prepare(QNetworkRequest& request, const QString& referer) const;
+    void applyProxy();
+
+    QNetworkAccessManager* m_manager = nullptr;
+    QPointer<QNetworkReply> m_reply;
+    QString m_userAgent;
+    QString m_proxy;
+    int m_connectTimeout = 30000;
+    int m_receiveTimeout = 30000;
+    int m_sendTimeout = 30000;
+    qint64 m_totalLength = 0;
+    qint64 m_received = 0;
+    bool m_downloading = false;
+    bool m_lastComplete = false;
+    bool m_cancelled = false;
+    QByteArray m_lastBody;
+    QString m_htmlTxtPath;
+    QUrl m_lastReplyUrl;
+};

@@ -1,0 +1,58 @@
+#include "ReadPositions.h"
+
+#include <QFileInfo>
+
+#include "bbs/TextFile.h"
+
+void ReadPositions::load(const QString& path)
+{
+    m_entries.clear();
+    if (!QFileInfo::exists(path)) {
+        TextFile::writeLines(path, {});
+        return;
+    }
+    const std::optional<QStringList> lines = TextFile::readLines(path);
+    if (!lines) {
+        return;
+    }
+    for (const QString& line : *lines) {
+        const QStringList fields = line.split(u',');
+        if (line.isEmpty() || fields.size() != 2) {
+            continue;
+        }
+        bool ok = false;
+        const int value = fields.at(1).trimmed().toInt(&ok);
+        setPosition(fields.at(0), ok ? qBound(0, value, 32767) : 0);
+    }
+}
+
+bool ReadPositions::save(const QString& path) const
+{
+    QStringList lines;
+    lines.reserve(m_entries.size());
+    for (const Entry& e : m_entries) {
+        lines.append(e.key + u',' + QString::number(e.position));
+    }
+    return TextFile::writeLines(path, lines);
+}
+
+int ReadPositions::position(const QString& key) const
+{
+    for (const Entry& e : m_entries) {
+        if (e.key == key) {
+            return e.position;
+        }
+    }
+    return 0;
+}
+
+void ReadPositions::setPosition(const QString& key, int position)
+{
+    for (Entry& e : m_entries) {
+        if (e.key == key) {
+            e.position = position;
+            return;
+        }
+    }
+    m_entries.append(Entry{key, position});
+}

@@ -1,0 +1,598 @@
+#include "ThreadData.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSet>
+
+#include "app/CSettings.h"
+#include "bbs/BoardList.h"
+#include "bbs/CHttp.h"
+#include "bbs/HtmlText.h"
+#include "bbs/SafeName.h"
+#include "bbs/TextFile.h"
+#include "speech/VbRegExp.h"
+
+using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcThread, "yomimaru.thread", QtWarningMsg)
+
+namespace {
+
+const QString kAbone = u"あぼーん"_s;
+const QString kCommaInLog = u"\\t1;"_s;
+const QString kBreak = u"<br>"_s;
+
+// Lines longer than this are damage, not messages.
+constexpr qsizetype kMaxLineLength = 64 * 1024;
+// Message numbers are 16-bit.
+constexpr int kMaxMessages = 32767;
+
+QString escapeField(const QString& value)
+{
+    QString out = value;
+    out.replace(u',', kCommaInLog);
+    // A line break inside a field would split the line.
+    out.replace(u'\r', QString());
+    out.replace(u'\n', QString());
+    return out;
+}
+
+QString unescapeField(const QString& value)
+{
+    return QString(value).replace(kCommaInLog, u","_s);
+}
+
+// Text between the end of `from` and the start of `to`, searched in the
+// lower-cased copy and copied from the item; missing `to` takes the rest,
+// missing `from` gives nothing. `pos` moves past what was taken.
+QString between(const QString& item,
+                const QString& lower,
+                const QString& from,
+                const QString& to,
+                qsizetype& pos,
+                qsizetype limit = -1)
+{
+    const qsizetype start = lower.indexOf(from, pos);
+    if (start < 0 || (limit >= 0 && start > limit)) {
+        return {};
+    }
+    const qsizetype begin = start + from.size();
+    qsizetype end = lower.indexOf(to, begin);
+    if (end < 0 || (limit >= 0 && end > limit)) {
+        end = limit >= 0 ? limit : item.size();
+    }
+    pos = end;
+    return item.mid(begin, end - begin);
+}
+
+QString stripTags(const QString& text)
+{
+    static const VbRegExp tags(u"<[^>]*>"_s, true, true);
+    return HtmlText::oneLine(tags.Replace(text, QString()));
+}
+
+// The board directory of a thread URL: "/test/read.cgi/<dir>/<key>" or "BBS=<dir>".
+QString boardDirectory(const QString& threadUrl)
+{
+    static const VbRegExp bbs(u"[?&]BBS=([^&]+)"_s, false, true);
+    const QList<VbMatch> m = bbs.Execute(threadUrl);
+    if (!m.isEmpty()) {
+        return m.first().SubMatches.value(0);
+    }
+    const QStringList parts = threadUrl.split(u'/');
+    return parts.size() > 5 ? parts.at(5) : QString();
+}
+
+QString urlHost(const QString& url)
+{
+    const QStringList parts = url.split(u'/');
+    return parts.size() > 2 ? parts.at(2) : QString();
+}
+
+}  // namespace
+
+ThreadData::ThreadData(const QString& dataRoot, const CSettings& settings)
+    : m_dataRoot(dataRoot)
+    , m_settings(settings)
+{}
+
+QString ThreadData::indexPath() const
+{
+    return m_folder + u"/thread.idx"_s;
+}
+
+bool ThreadData::InitInstance(const BoardList* boards,
+                              CHttp* http,
+                              const QString& title,
+                              const QString& threadUrl,
+                              const QString& category,
+                              const QString& board,
+                              int knownMaximum,
+                              bool offline)
+{
+    m_boards = boards;
+    m_http = http;
+    m_title = title;
+    m_threadUrl = threadUrl;
+    m_category = category;
+    m_board = board;
+    m_folder = SafeName::boardFolder(m_dataRoot, category, board);
+    m_maximum = knownMaximum;
+    m_offline = offline;
+
+    QSet<QString> visited;
+    for (int hop = 0;; ++hop) {
+        visited.insert(m_threadUrl);
+        if (!loadThread()) {
+            return false;
+        }
+        if (knownMaximum < 0) {
+            m_maximum = int(m_messages.size());
+            return true;
+        }
+        if (!m_offline) {
+            Download(true);
+        }
+        if (hop >= kMaxHeadlineHops || !CheckHeadlineBoard()) {
+            return true;
+        }
+        const QString before = m_threadUrl;
+        if (!FollowHeadlineLink()) {
+            return true;
+        }
+        if (visited.contains(m_threadUrl)) {
+            // A headline pointing back to a thread already seen: stay here.
+            m_threadUrl = before;
+            return true;
+        }
+    }
+}
+
+bool ThreadData::loadThread()
+{
+    m_html = m_threadUrl.toLower().contains(u".machi."_s);
+    if (m_html) {
+        const qsizetype at = m_threadUrl.toLower().indexOf(u"&key="_s);
+        m_key = at < 0 ? QString() : m_threadUrl.mid(at + 5);
+    } else {
+        m_key = m_threadUrl.section(u'/', -1);
+    }
+    m_messages.clear();
+    m_position = 0;
+    if (!SafeName::isSafeKey(m_key)) {
+        // The key would name the log file; one that could reach elsewhere is refused.
+        qCWarning(lcThread) << "unsafe thread key refused:" << m_key;
+        m_logPath.clear();
+        return false;
+    }
+    m_logPath = m_folder + u'/' + m_key + u".log"_s;
+    if (!LoadLog() && m_offline) {
+        return false;
+    }
+    LoadReadPosition();
+    return true;
+}
+
+bool ThreadData::LoadLog()
+{
+    QDir().mkpath(m_folder);
+    if (!QFileInfo::exists(m_logPath)) {
+        return TextFile::writeLines(m_logPath, {});
+    }
+    const std::optional<QStringList> lines = TextFile::readLines(m_logPath);
+    if (!lines) {
+        return false;
+    }
+    m_messages.reserve(qMin<qsizetype>(lines->size(), kMaxMessages));
+    for (const QString& line : *lines) {
+        if (m_messages.size() >= kMaxMessages) {
+            break;
+        }
+        m_messages.append(fromLogLine(line));
+    }
+    return true;
+}
+
+ThreadData::Message ThreadData::fromLogLine(const QString& line)
+{
+    const QStringList f = line.split(u',');
+    Message m;
+    m.name = unescapeField(f.value(0));
+    m.mail = unescapeField(f.value(1));
+    m.date = unescapeField(f.value(2));
+    m.body = unescapeField(f.value(3));
+    m.id = unescapeField(f.value(4));
+    m.host = unescapeField(f.value(5));
+    return m;
+}
+
+QString ThreadData::logLine(const Message& m)
+{
+    // The date's commas are escaped like the other fields': a date holding a
+    // comma would otherwise shift the ID and host of the line.
+    return escapeField(m.name) + u',' + escapeField(m.mail) + u',' + escapeField(m.date) + u','
+           + escapeField(m.body) + u',' + escapeField(m.id) + u',' + escapeField(m.host);
+}
+
+bool ThreadData::SaveLog() const
+{
+    if (m_logPath.isEmpty()) {
+        return false;
+    }
+    QStringList lines;
+    lines.reserve(m_messages.size());
+    for (const Message& m : m_messages) {
+        lines.append(logLine(m));
+    }
+    QDir().mkpath(m_folder);
+    return TextFile::writeLines(m_logPath, lines);
+}
+
+void ThreadData::LoadReadPosition()
+{
+    m_positions.load(indexPath());
+    m_position = m_positions.position(m_key);
+}
+
+void ThreadData::Save_Index()
+{
+    if (m_key.isEmpty()) {
+        return;
+    }
+    m_positions.setPosition(m_key, m_position);
+    m_positions.save(indexPath());
+}
+
+bool ThreadData::Download(bool force)
+{
+    if (force || m_messages.size() < m_maximum) {
+        if (m_html) {
+            ParseHtml();
+        } else {
+            ParseDat();
+        }
+    }
+    return true;
+}
+
+// Takes a freshly parsed thread unless it would lose what is loaded: a page
+// that holds no message (an error page), a download that broke off, or fewer
+// messages than the log already has (threads only grow) keep the old ones.
+bool ThreadData::adopt(std::optional<QList<Message>> parsed)
+{
+    if (!parsed || parsed->isEmpty()) {
+        return false;
+    }
+    if (m_http && !m_http->lastComplete() && parsed->size() <= m_messages.size()) {
+        return false;
+    }
+    if (parsed->size() < m_messages.size()) {
+        qCWarning(lcThread) << "download shorter than the log kept:" << m_logPath;
+        return false;
+    }
+    m_messages = std::move(*parsed);
+    return true;
+}
+
+bool ThreadData::ParseDat()
+{
+    if (!m_http) {
+        return false;
+    }
+    const QStringList parts = m_threadUrl.split(u'/');
+    if (parts.size() < 7) {
+        return false;
+    }
+    const QString url = u"http://"_s + parts.at(2) + u'/' + parts.at(5) + u"/dat/"_s + m_key + u".dat"_s;
+    const QString text = m_http->Get2(url);
+    if (text.isEmpty() || !adopt(parseDat(text))) {
+        return false;
+    }
+    m_maximum = qMax(m_maximum, int(m_messages.size()));
+    SaveLog();
+    return true;
+}
+
+std::optional<QList<ThreadData::Message>> ThreadData::parseDat(const QString& text)
+{
+    static const VbRegExp bold(u"(<b>|</b>)"_s, true, true);
+    static const VbRegExp datePattern(
+        u"[0-9]{2,4}/[0-9]{2}/[0-9]{2}(\\([^)]\\)){0,1} [0-9]{2}(:[0-9]{2}){1,2}"_s, false, true);
+    static const VbRegExp idPattern(u"ID:([^ <]{3,9})"_s, false, true);
+    static const VbRegExp link(u"<a href=\"[^\"]+[^>]+>([^<]+)<\\/a>"_s, true, true);
+
+    const QStringList lines = bold.Replace(text, QString()).split(u'\n');
+    QList<Message> messages;
+    const qsizetype count = qMin<qsizetype>(lines.size() - 1, kMaxMessages);
+    messages.reserve(qMax<qsizetype>(count, 0));
+    bool anyWellFormed = false;
+    for (qsizetype i = 0; i < count; ++i) {
+        QString line = lines.at(i);
+        if (line.endsWith(u'\r')) {
+            line.chop(1);
+        }
+        Message m;
+        const QStringList f = line.split(u"<>"_s);
+        // A broken line (wrong field count, NUL bytes, absurd length) stays an
+        // empty message, so the numbering of the rest is kept.
+        if (line.isEmpty() || f.size() != 5 || line.contains(QChar(0)) || line.size() > kMaxLineLength) {
+            messages.append(m);
+            continue;
+        }
+        anyWellFormed = true;
+        m.name = HtmlText::oneLine(HtmlText::decodeEntities(f.at(0)));
+        m.mail = HtmlText::oneLine(HtmlText::decodeEntities(f.at(1)));
+        if (f.at(2) == kAbone) {
+            m.date = f.at(2);
+            m.body = f.at(3);
+        } else {
+            const QList<VbMatch> date = datePattern.Execute(f.at(2));
+            m.date = date.isEmpty() ? QString() : date.first().Value;
+            const QList<VbMatch> id = idPattern.Execute(f.at(2));
+            m.id = id.isEmpty() ? QString() : id.first().SubMatches.value(0);
+            m.body = HtmlText::decodeEntities(link.Replace(f.at(3), u"$1"_s));
+        }
+        messages.append(m);
+    }
+    if (!anyWellFormed) {
+        return std::nullopt;
+    }
+    return messages;
+}
+
+bool ThreadData::ParseHtml()
+{
+    if (!m_http) {
+        return false;
+    }
+    const QString page = m_http->Get2(m_threadUrl);
+    if (page.isEmpty() || !adopt(parseHtml(page))) {
+        return false;
+    }
+    m_maximum = int(m_messages.size());
+    SaveLog();
+    return true;
+}
+
+std::optional<QList<ThreadData::Message>> ThreadData::parseHtml(const QString& page)
+{
+    static const VbRegExp link(u"<a[^>]*>([^<]*)</a>"_s, true, true);
+    const QStringList items = page.split(u"<dt>"_s, Qt::KeepEmptyParts, Qt::CaseInsensitive);
+    QList<Message> messages;
+    // The first piece is the page head, and the last is not examined.
+    for (qsizetype k = 1; k + 1 < items.size(); ++k) {
+        const QString& item = items.at(k);
+        const QString lower = item.toLower();
+        bool ok = false;
+        const int number = item.section(u' ', 0, 0).trimmed().toInt(&ok);
+        if (!ok || number < 1 || number > kMaxMessages) {
+            continue;
+        }
+        while (number > messages.size() + 1) {
+            messages.append(Message{kAbone, kAbone, kAbone, kAbone, kAbone, kAbone});
+        }
+        if (number < messages.size() + 1) {
+            continue;  // numbers going backwards: not a message of this page
+        }
+        Message m;
+        qsizetype pos = 0;
+        const QString mailMarker = u"<a href=\"mailto:"_s;
+        const bool hasMail = lower.contains(mailMarker);
+        if (hasMail) {
+            qsizetype p = 0;
+            m.mail = HtmlText::decodeEntities(between(item, lower, mailMarker, u"\">"_s, p));
+        }
+        QString name = between(item, lower, u"<b>"_s, hasMail ? u"</a>"_s : u"</font>"_s, pos);
+        for (const QString& junk : {u"<b>"_s, u"<B>"_s, u"</b>"_s, u"</B>"_s, u" <font color=#FF0000>"_s}) {
+            name.remove(junk);
+        }
+        m.name = stripTags(HtmlText::decodeEntities(name));
+        const qsizetype dd = lower.indexOf(u"<dd>"_s, pos);
+        const qsizetype idAt = lower.indexOf(u" id:"_s, pos);
+        const bool hasId = idAt >= 0 && (dd < 0 || idAt < dd);
+        m.date = stripTags(between(item, lower, u"："_s, hasId ? u" id:"_s : u"<dd>"_s, pos, dd));
+        if (hasId) {
+            qsizetype p = idAt;
+            const QString idText = between(item, lower, u" id:"_s, u"<dd>"_s, p, dd);
+            const qsizetype open = idText.indexOf(u"[ "_s);
+            if (open >= 0) {
+                const qsizetype close = idText.indexOf(u']', open + 2);
+                m.host = stripTags(idText.mid(open + 2, close < 0 ? -1 : close - open - 2));
+            }
+            m.id = stripTags(open >= 0 ? idText.left(open) : idText).left(8);
+        }
+        if (dd >= 0) {
+            const qsizetype begin = dd + 4;
+            qsizetype end = lower.lastIndexOf(u"<br><br>"_s);
+            if (end < begin) {
+                end = item.size();
+            }
+            QString body = link.Replace(item.mid(begin, end - begin), u"$1"_s);
+            body.replace(u'\r', QString());
+            body.replace(u'\n', QString());
+            m.body = HtmlText::decodeEntities(body);
+        }
+        messages.append(m);
+    }
+    if (messages.isEmpty()) {
+        return std::nullopt;
+    }
+    return messages;
+}
+
+bool ThreadData::CheckHeadlineBoard() const
+{
+    static const VbRegExp headline(u"headline$"_s, false, true);
+    if (!m_boards) {
+        return false;
+    }
+    const QString host = urlHost(m_threadUrl);
+    const QString directory = boardDirectory(m_threadUrl);
+    if (host.isEmpty() || directory.isEmpty()) {
+        return false;
+    }
+    // The menu may name the board by https; the board is the same.
+    const QString tail = u"//"_s + host + u'/' + directory + u'/';
+    for (int i = 1; i <= m_boards->Get_AllBoardNum(); ++i) {
+        const int category = m_boards->Get_CategoryIdx(i);
+        const int position = m_boards->Get_BoardIdx(i);
+        const QString url = m_boards->Get_BoardUrl(category, position);
+        if ((url == u"http:"_s + tail || url == u"https:"_s + tail)
+            && headline.Test(m_boards->Get_BoardName(category, position))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ThreadData::FollowHeadlineLink()
+{
+    static const VbRegExp url(u"(http:\\/\\/[-_.!~*'a-zA-Z0-9;/?:@&=+$,%#]+)"_s, false, false);
+    if (m_messages.size() <= 1) {
+        return false;
+    }
+    const QString body = Get_OrgBody(2).remove(u"\r\n"_s);
+    const QList<VbMatch> m = url.Execute(body);
+    if (m.isEmpty()) {
+        return false;
+    }
+    QString target = m.first().SubMatches.value(0);
+    if (target.endsWith(u'/')) {
+        target.chop(1);
+    }
+    m_threadUrl = target;
+    return true;
+}
+
+// ---- reading side ----
+
+int ThreadData::resolve(int n) const
+{
+    return n == -1 ? m_position : n;
+}
+
+const ThreadData::Message* ThreadData::message(int n) const
+{
+    return n >= 1 && n <= m_messages.size() ? &m_messages.at(n - 1) : nullptr;
+}
+
+bool ThreadData::Have_Message() const
+{
+    return !m_messages.isEmpty() && m_position < m_messages.size();
+}
+
+void ThreadData::Set_Index(int n)
+{
+    if (n >= 1 && n <= m_messages.size()) {
+        m_position = n;
+    }
+}
+
+bool ThreadData::Move_Index(int delta)
+{
+    const int loaded = int(m_messages.size());
+    m_position = qMin(qMax(m_position + delta, 1), qMax(loaded, 1));
+    if (loaded == 0) {
+        m_position = 0;
+    }
+    Save_Index();
+    return true;
+}
+
+void ThreadData::Rewind_Index()
+{
+    if (m_position > 0) {
+        --m_position;
+    }
+    Save_Index();
+}
+
+QString ThreadData::Get_Message(int delta)
+{
+    if (Move_Index(delta) && message(m_position)) {
+        return Get_ReadHeader(-1, false, false, false) + Get_OrgBody(-1);
+    }
+    return u"これ以上のメッセージはありません"_s;
+}
+
+QString ThreadData::Get_OrgHeader(int n) const
+{
+    const Message* m = message(resolve(n));
+    if (!m) {
+        return {};
+    }
+    QString header = QString::number(resolve(n)) + u" 名前:"_s + m->name + u" ："_s + m->date;
+    if (!m->id.isEmpty()) {
+        header += u" ID:"_s + m->id;
+        if (!m->host.isEmpty()) {
+            header += u" [ "_s + m->host + u" ]"_s;
+        }
+    }
+    return header;
+}
+
+QString ThreadData::Get_OrgBody(int n) const
+{
+    const Message* m = message(resolve(n));
+    return m ? QString(m->body).replace(kBreak, u"\r\n    "_s) : QString();
+}
+
+QString ThreadData::Get_OrgMessage(int n) const
+{
+    return Get_OrgHeader(n) + u"\r\n    "_s + Get_OrgBody(n);
+}
+
+QString ThreadData::Get_ReadHeader(int n, bool find, bool noNumber, bool allItems) const
+{
+    const int number = resolve(n);
+    const Message* m = message(number);
+    if (!m) {
+        return {};
+    }
+    const auto reads = [&](qint16 setting) { return allItems || m_settings.Get_(setting) == u"0"_s; };
+    QString text;
+    if (allItems || (!noNumber && m_settings.Get_(CSettings::ReadMessageNumber) == u"0"_s)) {
+        text += QString::number(number) + u' ';
+    }
+    if (reads(CSettings::ReadName)) {
+        text += (find ? QString() : u"名前："_s) + m->name + u' ';
+    }
+    if (!m->mail.isEmpty() && reads(CSettings::ReadMail)) {
+        text += (find ? QString() : u"メール欄："_s) + m->mail + u' ';
+    }
+    if (reads(CSettings::ReadDate)) {
+        text += m->date + u' ';
+    }
+    if (!m->id.isEmpty() && reads(CSettings::ReadId)) {
+        text += (find ? QString() : u"ID："_s) + m->id + u' ';
+    }
+    if (!m->host.isEmpty() && reads(CSettings::ReadRemoteHost)) {
+        text += (find ? QString() : u"リモートホスト："_s) + m->host + u' ';
+    }
+    return text;
+}
+
+QString ThreadData::Get_FindMessage(int n, bool noNumber) const
+{
+    const Message* m = message(resolve(n));
+    if (!m) {
+        return {};
+    }
+    return Get_ReadHeader(n, true, noNumber, false) + QString(m->body).replace(kBreak, u" "_s);
+}
+
+QString ThreadData::Get_AllReadMessage(int n) const
+{
+    const Message* m = message(resolve(n));
+    if (!m) {
+        return {};
+    }
+    return Get_ReadHeader(n, false, false, true) + QString(m->body).replace(kBreak, u" "_s);
+}
+
+int ThreadData::Get_LineNum() const
+{
+    const Message* m = message(m_position);
+    return m ? int(m->body.count(kBreak)) + 2 : 0;
+}

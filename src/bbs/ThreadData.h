@@ -1,0 +1,129 @@
+#pragma once
+
+// The messages of the open thread and the user's read position in it. Loading
+// downloads the thread's ".dat" (or, on boards served as HTML, its page),
+// parses it into six fields per message and keeps it as the thread's ".log",
+// which is what is read offline. The reading side builds the headers and
+// bodies the program shows and speaks. One object is reused: InitInstance
+// replaces the previous thread. Messages count from 1; position 0 means
+// nothing has been read yet.
+
+#include <optional>
+
+#include <QList>
+#include <QString>
+
+#include "bbs/ReadPositions.h"
+
+class BoardList;
+class CHttp;
+class CSettings;
+
+class ThreadData
+{
+public:
+    // Headline threads that point to further headline threads are followed at
+    // most this many times.
+    static constexpr int kMaxHeadlineHops = 4;
+
+    struct Message
+    {
+        QString name;
+        QString mail;
+        QString date;
+        QString body;  // line breaks kept as "<br>"
+        QString id;
+        QString host;
+    };
+
+    ThreadData(const QString& dataRoot, const CSettings& settings);
+
+    // True when the thread is loaded. A known maximum below 0 loads the log
+    // alone, without touching the network.
+    bool InitInstance(const BoardList* boards,
+                      CHttp* http,
+                      const QString& title,
+                      const QString& threadUrl,
+                      const QString& category,
+                      const QString& board,
+                      int knownMaximum,
+                      bool offline);
+
+    // Downloads and re-parses the whole thread when forced or when fewer
+    // messages are loaded than known to exist.
+    bool Download(bool force);
+
+    QString Get_ThreadURL() const { return m_threadUrl; }
+
+    QString key() const { return m_key; }
+
+    QString title() const { return m_title; }
+
+    bool isHtml() const { return m_html; }
+
+    QString logPath() const { return m_logPath; }
+
+    void Save_Index();
+
+    // Reading side. A message number of -1 means the current position.
+    int Get_MessageCurrentNum() const { return m_position; }
+
+    int Get_MessageLoadedNum() const { return int(m_messages.size()); }
+
+    int Get_MessageMaxNum() const { return m_maximum; }
+
+    bool Have_Message() const;
+    void Set_Index(int n);
+    bool Move_Index(int delta);
+    void Rewind_Index();
+    QString Get_Message(int delta);
+    QString Get_OrgHeader(int n) const;
+    QString Get_OrgBody(int n) const;
+    QString Get_OrgMessage(int n) const;
+    QString Get_ReadHeader(int n, bool find, bool noNumber, bool allItems) const;
+    QString Get_FindMessage(int n, bool noNumber) const;
+    QString Get_AllReadMessage(int n) const;
+    int Get_LineNum() const;
+
+    // The message n (1-based), or nullptr outside the loaded range.
+    const Message* message(int n) const;
+
+    // Parsers, exposed for tests: the messages of a ".dat" text and of an HTML
+    // thread page; nothing when the text holds no message at all.
+    static std::optional<QList<Message>> parseDat(const QString& text);
+    static std::optional<QList<Message>> parseHtml(const QString& page);
+    // The six fields as a line of the ".log", and back.
+    static QString logLine(const Message& m);
+    static Message fromLogLine(const QString& line);
+
+private:
+    bool loadThread();
+    bool LoadLog();
+    bool SaveLog() const;
+    void LoadReadPosition();
+    bool ParseDat();
+    bool ParseHtml();
+    bool CheckHeadlineBoard() const;
+    bool FollowHeadlineLink();
+    bool adopt(std::optional<QList<Message>> parsed);
+    int resolve(int n) const;
+    QString indexPath() const;
+
+    QString m_dataRoot;
+    const CSettings& m_settings;
+    const BoardList* m_boards = nullptr;
+    CHttp* m_http = nullptr;
+    QString m_title;
+    QString m_threadUrl;
+    QString m_key;
+    bool m_html = false;
+    QString m_category;
+    QString m_board;
+    QString m_folder;
+    QString m_logPath;
+    int m_maximum = 0;
+    int m_position = 0;
+    bool m_offline = false;
+    QList<Message> m_messages;
+    ReadPositions m_positions;
+};

@@ -1,0 +1,200 @@
+#include "ThreadList.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "bbs/BookmarkList.h"
+#include "bbs/CHttp.h"
+#include "bbs/HtmlText.h"
+#include "bbs/SafeName.h"
+#include "bbs/TextFile.h"
+#include "speech/VbRegExp.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Longer lines in a subject.txt are damage, not threads.
+constexpr qsizetype kMaxLineLength = 4096;
+
+QString threeDigits(int value)
+{
+    return QString::number(value).rightJustified(3, u'0');
+}
+
+}  // namespace
+
+ThreadList::ThreadList(const QString& dataRoot)
+    : m_dataRoot(dataRoot)
+{}
+
+bool ThreadList::splitBoardUrl(const QString& boardUrl, QString& host, QString& directory)
+{
+    const QStringList parts = boardUrl.split(u'/');
+    if (parts.size() < 4 || parts.at(2).isEmpty() || parts.at(3).isEmpty()) {
+        return false;
+    }
+    host = parts.at(2);
+    directory = parts.at(3);
+    return true;
+}
+
+QList<ThreadList::Thread> ThreadList::parseSubject(const QString& text)
+{
+    static const VbRegExp line(u"^(.*)\\.(dat|cgi)(<>|,)(.*)[<\\(（]([0-9]{1,4})[>\\)）]$"_s, false, false);
+    QList<Thread> threads;
+    const QStringList lines = text.split(u'\n');
+    // The piece after the last line feed is not a line.
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        QString l = lines.at(i);
+        if (l.endsWith(u'\r')) {
+            l.chop(1);
+        }
+        if (l.size() > kMaxLineLength) {
+            continue;
+        }
+        const QList<VbMatch> m = line.Execute(l);
+        if (m.isEmpty()) {
+            continue;
+        }
+        const QStringList& g = m.first().SubMatches;
+        QString title = HtmlText::oneLine(HtmlText::decodeEntities(g.value(3)));
+        title.replace(u',', u'、');
+        threads.append(Thread{g.value(0), title.trimmed(), g.value(4).toInt()});
+    }
+    return threads;
+}
+
+QString ThreadList::logPath(const QString& key) const
+{
+    return SafeName::isSafeKey(key) ? m_folder + u'/' + key + u".log"_s : QString();
+}
+
+bool ThreadList::InitInstance(CHttp& http,
+                              const QString& boardUrl,
+                              const QString& category,
+                              const QString& board,
+                              const BookmarkList* bookmarks,
+                              bool& offline)
+{
+    m_threads.clear();
+    m_folder = SafeName::boardFolder(m_dataRoot, category, board);
+    m_htmlBoard = category.contains(u"まちＢＢＳ"_s) || board.contains(u"まちＢＢＳ"_s);
+    QString host;
+    QString directory;
+    if (splitBoardUrl(boardUrl, host, directory)) {
+        m_subjectUrl = u"http://"_s + host + u'/' + directory + u"/subject.txt"_s;
+        m_threadUrlPrefix = m_htmlBoard
+                                ? u"http://"_s + host + u"/bbs/read.cgi?BBS="_s + directory + u"&KEY="_s
+                                : u"http://"_s + host + u"/test/read.cgi/"_s + directory + u'/';
+    } else {
+        m_subjectUrl.clear();
+        m_threadUrlPrefix.clear();
+    }
+
+    QDir().mkpath(m_folder);
+    const QString indexPath = m_folder + u"/thread.idx"_s;
+    const QString listPath = m_folder + u"/thread.list"_s;
+    m_positions.load(indexPath);
+
+    if (offline) {
+        const std::optional<QStringList> lines = TextFile::readLines(listPath);
+        if (!lines) {
+            return false;
+        }
+        for (const QString& l : *lines) {
+            const QStringList f = l.split(u',');
+            if (f.size() != 3) {
+                continue;
+            }
+            const QString log = logPath(f.at(0));
+            if (!log.isEmpty() && QFileInfo::exists(log)) {
+                m_threads.append(Thread{f.at(0), f.at(1), f.at(2).trimmed().toInt()});
+            }
+        }
+    } else {
+        if (m_subjectUrl.isEmpty()) {
+            return false;
+        }
+        m_threads = parseSubject(http.Get2(m_subjectUrl));
+        if (m_threads.size() < 2) {
+            return false;
+        }
+        QStringList lines;
+        lines.reserve(m_threads.size());
+        for (const Thread& t : std::as_const(m_threads)) {
+            lines.append(t.key + u',' + t.title + u',' + QString::number(t.count));
+        }
+        TextFile::writeLines(listPath, lines);
+    }
+
+    if (bookmarks) {
+        for (int i = 1; i <= bookmarks->Get_Num(); ++i) {
+            if (bookmarks->Get_Category(i) != category || bookmarks->Get_Board(i) != board) {
+                continue;
+            }
+            const QString key = bookmarks->Get_ThreadNo(i);
+            const QString log = logPath(key);
+            if (!Exist(key) && !log.isEmpty() && QFileInfo::exists(log)) {
+                m_threads.append(Thread{key, bookmarks->Get_ThreadName(i), -1});
+            }
+        }
+    }
+    return true;
+}
+
+QString ThreadList::Get_ThreadName(int index) const
+{
+    return index >= 1 && index <= m_threads.size() ? m_threads.at(index - 1).title : QString();
+}
+
+QString ThreadList::Get_ThreadNo(int index) const
+{
+    return index >= 1 && index <= m_threads.size() ? m_threads.at(index - 1).key : QString();
+}
+
+QString ThreadList::Get_ThreadURL(int index) const
+{
+    return index >= 1 && index <= m_threads.size() ? m_threadUrlPrefix + m_threads.at(index - 1).key
+                                                   : QString();
+}
+
+int ThreadList::Get_MessageNum(int index) const
+{
+    return index >= 1 && index <= m_threads.size() ? m_threads.at(index - 1).count : 0;
+}
+
+int ThreadList::Get_CurrentNum(int index) const
+{
+    return index >= 1 && index <= m_threads.size() ? m_positions.position(m_threads.at(index - 1).key) : 0;
+}
+
+bool ThreadList::Exist(const QString& key) const
+{
+    for (const Thread& t : m_threads) {
+        if (t.key == key) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QStringList ThreadList::Get_ThreadNames()
+{
+    m_positions.load(m_folder + u"/thread.idx"_s);
+    QStringList names{QString()};
+    for (int i = 1; i <= m_threads.size(); ++i) {
+        const int read = Get_CurrentNum(i);
+        const int total = Get_MessageNum(i);
+        const QString& title = m_threads.at(i - 1).title;
+        if (total < 0) {
+            names.append(threeDigits(read) + u"/--- "_s + title + u"(DAT落ち)"_s);
+        } else if (read < total) {
+            names.append(threeDigits(read) + u'/' + threeDigits(total) + u' ' + title + u"(未読"_s
+                         + QString::number(total - read) + u')');
+        } else {
+            names.append(threeDigits(read) + u'/' + threeDigits(total) + u' ' + title);
+        }
+    }
+    return names;
+}

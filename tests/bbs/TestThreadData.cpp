@@ -1,0 +1,280 @@
+// A thread's messages: parsing ".dat" lines and HTML pages, the ".log" and
+// "thread.idx" files, and the headers and bodies the program reads out.
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include "bbs/TextCodec.h"
+#include "bbs/TextFile.h"
+#include "bbs/ThreadData.h"
+#include "support/TempProfile.h"
+#include "support/TestData.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Message = ThreadData::Message;
+
+QString describe(const Message& m)
+{
+    return m.name + u'|' + m.mail + u'|' + m.date + u'|' + m.body + u'|' + m.id + u'|' + m.host;
+}
+
+// Writes a log of `count` messages and loads it offline.
+void loadLog(TempProfile& profile, ThreadData& thread, const QList<Message>& messages, int position = 0)
+{
+    const QString folder = profile.dataRoot() + u"/天気/天気予報"_s;
+    QDir().mkpath(folder);
+    QStringList lines;
+    for (const Message& m : messages) {
+        lines << ThreadData::logLine(m);
+    }
+    TextFile::writeLines(folder + u"/1231808850.log"_s, lines);
+    if (position > 0) {
+        TextFile::writeLines(folder + u"/thread.idx"_s, {u"1231808850,"_s + QString::number(position)});
+    }
+    QVERIFY(thread.InitInstance(nullptr, nullptr, u"題"_s,
+                                u"http://sora.example.net/test/read.cgi/weather/1231808850"_s, u"天気"_s,
+                                u"天気予報"_s, 0, true));
+}
+
+}  // namespace
+
+class TestThreadData : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parseDat_data();
+    void parseDat();
+    void datWithoutMessages();
+    void parseHtml_data();
+    void parseHtml();
+    void logRoundTrip();
+    void offlineLoadAndPositions();
+    void unsafeKeyIsRefused();
+    void moves();
+    void headers_data();
+    void headers();
+    void bodies();
+};
+
+void TestThreadData::parseDat_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("date with centiseconds, ID")
+        << 1 << u"名無しさん||2026/12/01(火) 10:07:30| 明日は晴れるかな <br> 洗濯物を干したい |abcDEF120|"_s;
+    QTest::newRow("anchor link and entities")
+        << 2 << u"名無しさん|sage|2026/12/01(火) 10:10:15| >>1 晴れるよ & 暖かい |Qw/e+Rt90|"_s;
+    QTest::newRow("deleted message keeps its marks") << 3 << u"あぼーん|あぼーん|あぼーん|あぼーん||"_s;
+    QTest::newRow("empty line is an empty message") << 4 << u"|||||"_s;
+    QTest::newRow("bold removed, references decoded")
+        << 5 << u"コテハン◆trip|age|2026/12/01(火) 12:00:00| \"引用\" <tag> 😅 🍣 ttp://example.com/ |???|"_s;
+    QTest::newRow("broken line keeps the numbering") << 6 << u"|||||"_s;
+    QTest::newRow("time without seconds")
+        << 7 << u"名無しさん||2026/12/02(水) 08:00| 携帯から <br> 二行目 |mobileXYZ|"_s;
+    QTest::newRow("NUL bytes make an empty message") << 8 << u"|||||"_s;
+    QTest::newRow("commas and no ID")
+        << 9 << u"名無しさん|名前,カンマ|2026/12/02(水) 10:00:00| 本文,カンマ入り ||"_s;
+}
+
+void TestThreadData::parseDat()
+{
+    QFETCH(int, number);
+    QFETCH(QString, expected);
+    const QByteArray bytes = TestData::bytes(u"bbs/dat/1231808850.dat"_s);
+    QVERIFY(bytes.contains('\0'));
+    const auto messages = ThreadData::parseDat(TextCodec::fromCp932(bytes));
+    QVERIFY(messages.has_value());
+    QCOMPARE(messages->size(), 9);
+    QCOMPARE(describe(messages->at(number - 1)), expected);
+}
+
+void TestThreadData::datWithoutMessages()
+{
+    // An error page instead of a dat, or nothing at all: no messages, so the
+    // caller keeps what it had.
+    QVERIFY(!ThreadData::parseDat(u"<html><body>404 Not Found</body></html>\n"_s).has_value());
+    QVERIFY(!ThreadData::parseDat(QString()).has_value());
+    QVERIFY(!ThreadData::parseDat(u"no line feed at all"_s).has_value());
+}
+
+void TestThreadData::parseHtml_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("ID cut to 8, remote host")
+        << 1
+        << u"名無しさん||2026/12/01(火) 10:00:00| 関東の話題です <br> よろしく |abcd1234|host1.example.ne.jp"_s;
+    QTest::newRow("mail link, anchor link")
+        << 2 << u"常連|sage|2026/12/01(火) 10:05:00| >>1 どうも |efgh5678|p123.example.jp"_s;
+    QTest::newRow("gap filled (3)") << 3 << u"あぼーん|あぼーん|あぼーん|あぼーん|あぼーん|あぼーん"_s;
+    QTest::newRow("gap filled (4)") << 4 << u"あぼーん|あぼーん|あぼーん|あぼーん|あぼーん|あぼーん"_s;
+    QTest::newRow("no ID") << 5 << u"名無しさん||2026/12/01(火) 11:00:00| IDなし <注意> ||"_s;
+    QTest::newRow("gap filled (7)") << 7 << u"あぼーん|あぼーん|あぼーん|あぼーん|あぼーん|あぼーん"_s;
+    QTest::newRow("comma in the name, address host")
+        << 8 << u"Ａ,Ｂ||2026/12/01(火) 12:00:00| 最後 |ijkl9012|10.0.0.1"_s;
+}
+
+void TestThreadData::parseHtml()
+{
+    QFETCH(int, number);
+    QFETCH(QString, expected);
+    const auto messages =
+        ThreadData::parseHtml(TextCodec::fromCp932(TestData::bytes(u"bbs/machi/kanto_1231808851.html"_s)));
+    QVERIFY(messages.has_value());
+    QCOMPARE(messages->size(), 8);
+    QCOMPARE(describe(messages->at(number - 1)), expected);
+}
+
+void TestThreadData::logRoundTrip()
+{
+    const Message m{u"名,前"_s, u"sa,ge"_s, u"2026/12/01,(火)"_s, u"本文,<br>二行目😅"_s,
+                    u"ID,1"_s,  u"ho,st"_s};
+    const QString line = ThreadData::logLine(m);
+    QCOMPARE(line.count(u','), 5);
+    QVERIFY(line.startsWith(u"名\\t1;前,sa\\t1;ge,"_s));
+    QCOMPARE(describe(ThreadData::fromLogLine(line)), describe(m));
+    // Short lines of old logs still give a message, with the missing fields empty.
+    QCOMPARE(describe(ThreadData::fromLogLine(u"a,b,c,d"_s)), u"a|b|c|d||"_s);
+    QCOMPARE(describe(ThreadData::fromLogLine(QString())), u"|||||"_s);
+}
+
+void TestThreadData::offlineLoadAndPositions()
+{
+    TempProfile profile;
+    ThreadData thread(profile.dataRoot(), profile.settings());
+    loadLog(profile, thread, QList<Message>(10, Message{u"n"_s, {}, u"d"_s, u"b"_s, {}, {}}), 4);
+    QCOMPARE(thread.Get_MessageLoadedNum(), 10);
+    QCOMPARE(thread.Get_MessageCurrentNum(), 4);
+    QCOMPARE(thread.key(), u"1231808850"_s);
+    QVERIFY(thread.Have_Message());
+
+    // A move is saved at once in "thread.idx".
+    QVERIFY(thread.Move_Index(3));
+    const auto idx = TextFile::readLines(profile.dataRoot() + u"/天気/天気予報/thread.idx"_s);
+    QCOMPARE(idx.value(), QStringList({u"1231808850,7"_s}));
+
+    // Offline with no log at all: an empty log is made and the thread is empty.
+    ThreadData other(profile.dataRoot(), profile.settings());
+    QVERIFY(other.InitInstance(nullptr, nullptr, u"題"_s,
+                               u"http://sora.example.net/test/read.cgi/weather/1231800000"_s, u"天気"_s,
+                               u"天気予報"_s, 5, true));
+    QCOMPARE(other.Get_MessageLoadedNum(), 0);
+    QVERIFY(QFile::exists(profile.dataRoot() + u"/天気/天気予報/1231800000.log"_s));
+
+    // A known maximum below 0 takes the log's count.
+    ThreadData dropped(profile.dataRoot(), profile.settings());
+    QVERIFY(dropped.InitInstance(nullptr, nullptr, u"題"_s,
+                                 u"http://sora.example.net/test/read.cgi/weather/1231808850"_s, u"天気"_s,
+                                 u"天気予報"_s, -1, false));
+    QCOMPARE(dropped.Get_MessageMaxNum(), 10);
+}
+
+void TestThreadData::unsafeKeyIsRefused()
+{
+    TempProfile profile;
+    ThreadData thread(profile.dataRoot(), profile.settings());
+    for (const QString& url : {u"http://h/test/read.cgi/b/..%2F..%2Fx"_s, u"http://h/test/read.cgi/b/"_s,
+                               u"http://h.machi.to/bbs/read.cgi?BBS=b&KEY=../../etc/passwd"_s}) {
+        QVERIFY(!thread.InitInstance(nullptr, nullptr, u"題"_s, url, u"c"_s, u"b"_s, 0, true));
+        QVERIFY(thread.logPath().isEmpty());
+    }
+    QVERIFY(QDir(profile.dataRoot() + u"/c/b"_s).entryList(QDir::Files).isEmpty());
+}
+
+void TestThreadData::moves()
+{
+    TempProfile profile;
+    ThreadData thread(profile.dataRoot(), profile.settings());
+    QList<Message> messages;
+    for (int i = 1; i <= 10; ++i) {
+        messages << Message{u"n"_s, {}, u"d"_s, u"本文"_s + QString::number(i), {}, {}};
+    }
+    loadLog(profile, thread, messages, 10);
+    // At the end a forward move stays on the last message and still succeeds.
+    QVERIFY(thread.Move_Index(1));
+    QCOMPARE(thread.Get_MessageCurrentNum(), 10);
+    QVERIFY(!thread.Have_Message());
+    QCOMPARE(thread.Get_Message(1), u"10 本文10"_s);
+    thread.Set_Index(2);
+    QVERIFY(thread.Move_Index(-5));
+    QCOMPARE(thread.Get_MessageCurrentNum(), 1);
+    thread.Set_Index(11);  // outside: nothing changes
+    QCOMPARE(thread.Get_MessageCurrentNum(), 1);
+    thread.Rewind_Index();
+    QCOMPARE(thread.Get_MessageCurrentNum(), 0);
+    thread.Rewind_Index();
+    QCOMPARE(thread.Get_MessageCurrentNum(), 0);
+    QCOMPARE(thread.Get_LineNum(), 0);
+}
+
+void TestThreadData::headers_data()
+{
+    QTest::addColumn<QStringList>("readSettings");  // settings set to "0" (read)
+    QTest::addColumn<bool>("find");
+    QTest::addColumn<bool>("noNumber");
+    QTest::addColumn<bool>("allItems");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("defaults read the number only") << QStringList() << false << false << false << u"12 "_s;
+    QTest::newRow("no-number flag") << QStringList() << false << true << false << QString();
+    QTest::newRow("all items")
+        << QStringList() << false << true << true
+        << u"12 名前：名無し sage? 2026/12/01(火) 10:00:00 ID：abc リモートホスト：h.example "_s;
+    QTest::newRow("find flag drops the labels")
+        << QStringList({u"4"_s, u"5"_s, u"8"_s}) << true << false << false << u"12 名無し sage? abc "_s;
+    QTest::newRow("name and date") << QStringList({u"4"_s, u"6"_s}) << false << false << false
+                                   << u"12 名前：名無し 2026/12/01(火) 10:00:00 "_s;
+}
+
+void TestThreadData::headers()
+{
+    QFETCH(QStringList, readSettings);
+    QFETCH(bool, find);
+    QFETCH(bool, noNumber);
+    QFETCH(bool, allItems);
+    QFETCH(QString, expected);
+    TempProfile profile;
+    for (const QString& index : readSettings) {
+        profile.settings().Set_(qint16(index.toInt()), u"0"_s);
+    }
+    ThreadData thread(profile.dataRoot(), profile.settings());
+    QList<Message> messages(12, Message{u"名無し"_s, {}, u"2026/12/01(火) 10:00:00"_s, u"本文"_s, {}, {}});
+    messages[11] =
+        Message{u"名無し"_s, u"sage?"_s, u"2026/12/01(火) 10:00:00"_s, u"a<br>b"_s, u"abc"_s, u"h.example"_s};
+    loadLog(profile, thread, messages);
+    QString header = thread.Get_ReadHeader(12, find, noNumber, allItems);
+    if (allItems) {
+        // The mail label is part of the expectation only when the field is read.
+        header.replace(u"メール欄："_s, QString());
+    }
+    QCOMPARE(header, expected);
+}
+
+void TestThreadData::bodies()
+{
+    TempProfile profile;
+    ThreadData thread(profile.dataRoot(), profile.settings());
+    loadLog(profile, thread,
+            {Message{u"名無し"_s, {}, u"2026/12/01(火) 10:00:00"_s, u"a<br>b"_s, {}, {}},
+             Message{u"名無し"_s, {}, u"d"_s, u"x"_s, u"ID1"_s, {}},
+             Message{u"名無し"_s, {}, u"d"_s, u"y"_s, u"ID2"_s, u"host"_s}},
+            1);
+    QCOMPARE(thread.Get_OrgBody(1), u"a\r\n    b"_s);
+    QCOMPARE(thread.Get_OrgHeader(1), u"1 名前:名無し ：2026/12/01(火) 10:00:00"_s);
+    QCOMPARE(thread.Get_OrgHeader(2), u"2 名前:名無し ：d ID:ID1"_s);
+    QCOMPARE(thread.Get_OrgHeader(3), u"3 名前:名無し ：d ID:ID2 [ host ]"_s);
+    QCOMPARE(thread.Get_OrgMessage(-1), u"1 名前:名無し ：2026/12/01(火) 10:00:00\r\n    a\r\n    b"_s);
+    QCOMPARE(thread.Get_FindMessage(1, true), u"a b"_s);
+    QCOMPARE(thread.Get_AllReadMessage(1), u"1 名前：名無し 2026/12/01(火) 10:00:00 a b"_s);
+    QCOMPARE(thread.Get_LineNum(), 3);
+    QVERIFY(thread.Get_OrgBody(0).isEmpty());
+    QVERIFY(thread.Get_OrgHeader(4).isEmpty());
+    QVERIFY(thread.Get_FindMessage(4, false).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestThreadData)
+#include "TestThreadData.moc"
