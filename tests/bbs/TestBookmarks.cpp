@@ -1,0 +1,236 @@
+// Bookmarks, log deletion, safe file names and the start-up connection
+// decision: the small stores around the board data.
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include "bbs/BoardList.h"
+#include "bbs/BookmarkItaList.h"
+#include "bbs/BookmarkList.h"
+#include "bbs/CHttp.h"
+#include "bbs/CWinInetConnection.h"
+#include "bbs/LogManager.h"
+#include "bbs/SafeName.h"
+#include "bbs/TextFile.h"
+#include "support/TempProfile.h"
+#include "support/TestData.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList titles(const BookmarkList& list)
+{
+    QStringList out;
+    for (int i = 1; i <= list.Get_Num(); ++i) {
+        out << list.Get_ThreadName(i);
+    }
+    return out;
+}
+
+}  // namespace
+
+class TestBookmarks : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void threadBookmarks();
+    void move_data();
+    void move();
+    void handEditedFile();
+    void boardBookmarks();
+    void logDeletion();
+    void safeNames_data();
+    void safeNames();
+    void startDecision_data();
+    void startDecision();
+};
+
+void TestBookmarks::threadBookmarks()
+{
+    TempProfile profile;
+    QDir().mkpath(profile.dataRoot());
+    BookmarkList list(profile.dataRoot());
+    list.InitInstance();
+    QVERIFY(QFile::exists(list.filePath()));
+    list.Add(u"天気"_s, u"天気予報"_s, u"明日の空"_s, u"1231808850"_s);
+    list.Add(u"天気"_s, u"天気予報"_s, u"同じスレ"_s, u"1231808850"_s);  // duplicate
+    list.Add(u"天気"_s, u"天気予報"_s, QString(), u"1231800000"_s);      // empty title
+    list.Add(u"趣味"_s, u"釣り"_s, u"海釣り"_s, u"1231700000"_s);
+    QCOMPARE(list.Get_Num(), 2);
+    QCOMPARE(TextFile::readLines(list.filePath()).value(),
+             QStringList({u"天気,天気予報,明日の空,1231808850"_s, u"趣味,釣り,海釣り,1231700000"_s}));
+    QVERIFY(list.Exist(u"趣味"_s, u"釣り"_s, u"1231700000"_s));
+    QVERIFY(!list.Exist(u"趣味"_s, u"釣り"_s, u"1231808850"_s));
+    QCOMPARE(list.Get_ItemText(2), u"釣り板のスレッド, 海釣り"_s);
+    QCOMPARE(list.Get_ItemText(9), u"釣り板のスレッド, 海釣り"_s);  // lowered to the last
+    QCOMPARE(list.Get_ItemTexts().size(), 3);
+    list.Remove(1);
+    QCOMPARE(TextFile::readLines(list.filePath()).value(), QStringList({u"趣味,釣り,海釣り,1231700000"_s}));
+    list.Remove(5);  // outside: nothing happens
+    QCOMPARE(list.Get_Num(), 1);
+}
+
+void TestBookmarks::move_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("1 to 3") << 1 << 3 << QStringList({u"B"_s, u"C"_s, u"A"_s});
+    QTest::newRow("3 to 1") << 3 << 1 << QStringList({u"C"_s, u"A"_s, u"B"_s});
+    QTest::newRow("2 to 2") << 2 << 2 << QStringList({u"A"_s, u"B"_s, u"C"_s});
+}
+
+void TestBookmarks::move()
+{
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QStringList, expected);
+    TempProfile profile;
+    QDir().mkpath(profile.dataRoot());
+    BookmarkList list(profile.dataRoot());
+    list.InitInstance();
+    for (const QString& t : {u"A"_s, u"B"_s, u"C"_s}) {
+        list.Add(u"c"_s, u"b"_s, t, t + u"1"_s);
+    }
+    list.move(from, to);
+    QCOMPARE(titles(list), expected);
+    BookmarkList reread(profile.dataRoot());
+    reread.InitInstance();
+    QCOMPARE(titles(reread), expected);
+}
+
+void TestBookmarks::handEditedFile()
+{
+    TempProfile profile;
+    QDir().mkpath(profile.dataRoot());
+    TextFile::writeLines(profile.dataRoot() + u"/bookmark.list"_s,
+                         {u"a,b,題,1"_s, u"a,b,題,2,余分"_s, u"短い,行"_s, QString(), u"a,b,題3,3"_s});
+    BookmarkList list(profile.dataRoot());
+    list.InitInstance();
+    QCOMPARE(titles(list), QStringList({u"題"_s, u"題3"_s}));
+}
+
+void TestBookmarks::boardBookmarks()
+{
+    TempProfile profile;
+    QDir().mkpath(profile.dataRoot());
+    BookmarkItaList list(profile.dataRoot());
+    list.InitInstance();
+    list.Add(u"天気"_s, u"台風"_s);
+    list.Add(u"天気"_s, u"台風"_s);
+    list.Add(u"趣味"_s, u"釣り"_s);
+    list.Add(QString(), u"空"_s);
+    QCOMPARE(list.Get_Num(), 2);
+    list.move(2, 1);
+    QCOMPARE(list.Get_ItemTexts(), QStringList({QString(), u"釣り"_s, u"台風"_s}));
+    QCOMPARE(TextFile::readLines(list.filePath()).value(), QStringList({u"趣味,釣り"_s, u"天気,台風"_s}));
+    TextFile::appendLines(list.filePath(), {u"三つ,の,欄"_s});
+    BookmarkItaList reread(profile.dataRoot());
+    reread.InitInstance();
+    QCOMPARE(reread.Get_Num(), 2);
+    QVERIFY(reread.Exist(u"天気"_s, u"台風"_s));
+    QCOMPARE(reread.Get_Board(7), u"台風"_s);
+}
+
+void TestBookmarks::logDeletion()
+{
+    TempProfile profile;
+    profile.settings().Set_Named(u"BoardListUrl"_s,
+                                 u"file://"_s + TestData::path(u"bbs/menu/bbsmenu.html"_s));
+    CHttp http;
+    BoardList boards(profile.settings(), profile.dataRoot());
+    QString error;
+    bool offline = false;
+    QCOMPARE(boards.InitInstance(http, error, offline), qint16(1));
+    BookmarkList bookmarks(profile.dataRoot());
+    bookmarks.InitInstance();
+    bookmarks.Add(u"天気"_s, u"天気予報"_s, u"栞"_s, u"3333333333"_s);
+
+    const QString folder = profile.dataRoot() + u"/天気/天気予報"_s;
+    QDir().mkpath(folder);
+    TextFile::writeLines(folder + u"/thread.list"_s, {u"1111111111,一覧にある,5"_s});
+    for (const QString& name : {u"1111111111.log"_s, u"2222222222.log"_s, u"3333333333.log"_s,
+                                u"123456789.log"_s, u"memo.log"_s, u"thread.idx"_s}) {
+        TextFile::writeLines(folder + u'/' + name, {u"x"_s});
+    }
+    // A board that was never opened online keeps everything.
+    const QString neverOnline = profile.dataRoot() + u"/天気/台風"_s;
+    QDir().mkpath(neverOnline);
+    TextFile::writeLines(neverOnline + u"/4444444444.log"_s, {u"x"_s});
+
+    LogManager manager(profile.dataRoot());
+    manager.Delete(http, boards, bookmarks);
+    QStringList left = QDir(folder).entryList(QDir::Files);
+    left.sort();
+    QCOMPARE(left, QStringList({u"1111111111.log"_s, u"123456789.log"_s, u"3333333333.log"_s, u"memo.log"_s,
+                                u"thread.idx"_s, u"thread.list"_s}));
+    QVERIFY(QFile::exists(neverOnline + u"/4444444444.log"_s));
+}
+
+void TestBookmarks::safeNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("ordinary") << u"ニュース速報+"_s;
+    QTest::newRow("parent") << u".."_s;
+    QTest::newRow("current") << u"."_s;
+    QTest::newRow("hidden") << u".config"_s;
+    QTest::newRow("slash") << u"a/b"_s;
+    QTest::newRow("backslash") << u"..\\..\\x"_s;
+    QTest::newRow("percent") << u"100%"_s;
+    QTest::newRow("control") << u"a\nb\tc"_s;
+    QTest::newRow("empty") << QString();
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800));
+    QTest::newRow("emoji") << u"板😅"_s;
+}
+
+void TestBookmarks::safeNames()
+{
+    QFETCH(QString, name);
+    const QString file = SafeName::toFileName(name);
+    QVERIFY(!file.isEmpty());
+    QVERIFY(!file.contains(u'/'));
+    QVERIFY(!file.contains(u'\\'));
+    QVERIFY(!file.startsWith(u'.'));
+    for (const QChar c : file) {
+        QVERIFY(c.unicode() >= 0x20);
+    }
+    QCOMPARE(SafeName::fromFileName(file), name);
+}
+
+void TestBookmarks::startDecision_data()
+{
+    QTest::addColumn<int>("reachability");  // -1 unknown, 0 disconnected, 1 connected
+    QTest::addColumn<bool>("offlineRequested");
+    QTest::addColumn<bool>("online");
+    QTest::newRow("connected") << 1 << false << true;
+    QTest::newRow("nothing reported counts as connected") << -1 << false << true;
+    QTest::newRow("no network: offline") << 0 << false << false;
+    QTest::newRow("the user's --offline stands") << 1 << true << false;
+    QTest::newRow("no network and --offline") << 0 << true << false;
+}
+
+void TestBookmarks::startDecision()
+{
+    QFETCH(int, reachability);
+    QFETCH(bool, offlineRequested);
+    QFETCH(bool, online);
+    int probes = 0;
+    CWinInetConnection connection(offlineRequested, [&]() -> std::optional<bool> {
+        ++probes;
+        if (reachability < 0) {
+            return std::nullopt;
+        }
+        return reachability == 1;
+    });
+    QCOMPARE(connection.decideStartOnline(), online);
+    QCOMPARE(connection.IsOffline(), offlineRequested);
+    QVERIFY(probes >= 1);
+    QVERIFY(connection.SetGlobalOffline());
+    QVERIFY(connection.IsOffline());
+}
+
+QTEST_GUILESS_MAIN(TestBookmarks)
+#include "TestBookmarks.moc"
