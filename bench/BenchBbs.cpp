@@ -1,0 +1,148 @@
+// The board data at realistic sizes: a board menu of 800 boards, a
+// 1000-message thread parsed, logged and loaded back, and a board's thread
+// list of 700 threads. For scale, the plain decode of the same bytes.
+
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "app/CSettings.h"
+#include "app/SettingsStore.h"
+#include "bbs/BoardList.h"
+#include "bbs/TextCodec.h"
+#include "bbs/TextFile.h"
+#include "bbs/ThreadData.h"
+#include "bbs/ThreadList.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString menuPage()
+{
+    QString html = u"<HTML><HEAD><TITLE>BBS MENU for 2ch</TITLE></HEAD><BODY>\n"_s;
+    for (int c = 1; c <= 40; ++c) {
+        html += u"<BR><BR><B>カテゴリ"_s + QString::number(c) + u"</B><BR>\n"_s;
+        for (int b = 1; b <= 20; ++b) {
+            html += u"<A HREF=http://srv"_s + QString::number(c) + u".example.net/board"_s
+                    + QString::number(b) + u"/>板"_s + QString::number(c * 100 + b) + u"</A><br>\n"_s;
+        }
+        html += u"<!-- <A HREF=http://old.example.net/x/>古い板</A> -->\n"_s;
+    }
+    return html + u"</BODY></HTML>\n"_s;
+}
+
+QByteArray datBytes()
+{
+    QString text;
+    for (int i = 1; i <= 1000; ++i) {
+        text += u"名無しさん<>"_s + (i % 3 ? QString() : u"sage"_s) + u"<>2026/12/08(火) 01:23:"_s
+                + QString::number(i % 60).rightJustified(2, u'0') + u".12 ID:abcDEF"_s
+                + QString::number(i % 1000) + u"0<> <a href=\"../test/read.cgi/x/1/"_s + QString::number(i)
+                + u"\" target=\"_blank\">&gt;&gt;"_s + QString::number(qMax(1, i - 1))
+                + u"</a> そうだね &amp; 本当に <br> 二行目の文章です。"_s
+                  u"&#128517; http://example.com/page"_s
+                + QString::number(i) + u" <br> ＞引用の行 <>"_s + (i == 1 ? u"スレッドの題"_s : QString())
+                + u'\n';
+    }
+    return TextCodec::toCp932(text);
+}
+
+QByteArray subjectBytes()
+{
+    QString text;
+    for (int i = 0; i < 700; ++i) {
+        text += QString::number(1231808850 - i * 1000) + u".dat<>【話題】スレッドの題名その"_s
+                + QString::number(i) + u"　Part"_s + QString::number(i % 50) + u" ("_s
+                + QString::number(i % 1000 + 1) + u")\n"_s;
+    }
+    return TextCodec::toCp932(text);
+}
+
+void BM_ParseBoardMenu(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(u"config"_s));
+    CSettings settings(store);
+    settings.InitInstance();
+    BoardList list(settings, dir.filePath(u"data"_s));
+    const QString page = menuPage();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(list.parseMenu(page));
+    }
+    state.counters["boards"] = list.Get_AllBoardNum();
+}
+
+BENCHMARK(BM_ParseBoardMenu)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeDatOnly(benchmark::State& state)
+{
+    const QByteArray bytes = datBytes();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(TextCodec::fromCp932(bytes));
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+BENCHMARK(BM_DecodeDatOnly)->Unit(benchmark::kMillisecond);
+
+void BM_ParseAndLogDat(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = datBytes();
+    const QString log = dir.filePath(u"1231808850.log"_s);
+    for (auto _ : state) {
+        const auto messages = ThreadData::parseDat(TextCodec::fromCp932(bytes));
+        QStringList lines;
+        lines.reserve(messages->size());
+        for (const ThreadData::Message& m : *messages) {
+            lines.append(ThreadData::logLine(m));
+        }
+        TextFile::writeLines(log, lines);
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+BENCHMARK(BM_ParseAndLogDat)->Unit(benchmark::kMillisecond);
+
+void BM_LoadThreadFromLog(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(u"config"_s));
+    CSettings settings(store);
+    settings.InitInstance();
+    const QString root = dir.filePath(u"data"_s);
+    const QString folder = root + u"/カテゴリ/板"_s;
+    QDir().mkpath(folder);
+    const auto messages = ThreadData::parseDat(TextCodec::fromCp932(datBytes()));
+    QStringList lines;
+    for (const ThreadData::Message& m : *messages) {
+        lines.append(ThreadData::logLine(m));
+    }
+    TextFile::writeLines(folder + u"/1231808850.log"_s, lines);
+    ThreadData thread(root, settings);
+    for (auto _ : state) {
+        thread.InitInstance(nullptr, nullptr, u"題"_s, u"http://h.example/test/read.cgi/b/1231808850"_s,
+                            u"カテゴリ"_s, u"板"_s, -1, true);
+        benchmark::DoNotOptimize(thread.Get_MessageLoadedNum());
+    }
+    state.counters["messages"] = thread.Get_MessageLoadedNum();
+}
+
+BENCHMARK(BM_LoadThreadFromLog)->Unit(benchmark::kMillisecond);
+
+void BM_ParseSubject(benchmark::State& state)
+{
+    const QByteArray bytes = subjectBytes();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ThreadList::parseSubject(TextCodec::fromCp932(bytes)));
+    }
+    state.counters["threads"] = double(ThreadList::parseSubject(TextCodec::fromCp932(bytes)).size());
+}
+
+BENCHMARK(BM_ParseSubject)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
