@@ -11,6 +11,7 @@
 #include "app/CSettings.h"
 #include "app/MainForm.h"
 #include "app/SettingsStore.h"
+#include "bbs/CWinInetConnection.h"
 
 using namespace Qt::StringLiterals;
 
@@ -35,7 +36,9 @@ int main(int argc, char* argv[])
                                        u"DIR"_s);
     const QCommandLineOption smokeTest(u"smoke-test"_s,
                                        u"Start, show the window once and quit (for checks)."_s);
-    parser.addOptions({dataDir, configDir, smokeTest});
+    const QCommandLineOption offline(u"offline"_s,
+                                     u"Start offline: read the saved logs and download nothing."_s);
+    parser.addOptions({dataDir, configDir, offline, smokeTest});
     parser.process(app);
 
     const AppPaths paths = AppPaths::resolve(parser.value(dataDir), parser.value(configDir));
@@ -45,7 +48,11 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", qPrintable(settings.errorMessage()));
     }
 
+    CWinInetConnection connection(parser.isSet(offline));
+    const bool online = connection.decideStartOnline();
+
     MainForm form(paths, store, settings);
+    form.setOnline(online);
     form.start();
     if (parser.isSet(smokeTest)) {
         QTimer::singleShot(0, &form, &QWidget::close);

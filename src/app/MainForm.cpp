@@ -26,6 +26,9 @@ MainForm::MainForm(const AppPaths& paths, SettingsStore& store, CSettings& setti
     font.setPointSize(m_settings.getInt(CSettings::FontSize, 11));
     m_label->setFont(font);
     layout->addWidget(m_label);
+    Label_Online = new QLabel(u"Online"_s, this);
+    Label_Online->setObjectName(u"Label_Online"_s);
+    layout->addWidget(Label_Online);
     resize(640, 480);
 }
 
@@ -35,6 +38,19 @@ void MainForm::start()
 {
     m_formState->Initialize(u"yomimaru"_s, u"FormLocation/MainForm"_s, m_formWindow.get());
     show();
+}
+
+void MainForm::setOnline(bool online)
+{
+    QPalette palette = Label_Online->palette();
+    if (online) {
+        Label_Online->setText(u"Online"_s);
+        palette.setColor(QPalette::WindowText, QColor(255, 255, 0));
+    } else {
+        Label_Online->setText(u"Offline"_s);
+        palette.setColor(QPalette::WindowText, palette.color(QPalette::Active, QPalette::Mid));
+    }
+    Label_Online->setPalette(palette);
 }
 
 void MainForm::closeEvent(QCloseEvent* event)

@@ -26,6 +26,9 @@ public:
     // Restores the window's last position and shows it.
     void start();
 
+    // Shows whether the program works online or from its logs.
+    void setOnline(bool online);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -35,4 +38,5 @@ private:
     std::unique_ptr<WidgetFormWindow> m_formWindow;
     std::unique_ptr<CFormState> m_formState;
     QLabel* m_label = nullptr;
+    QLabel* Label_Online = nullptr;
 };

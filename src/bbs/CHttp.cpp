@@ -124,7 +124,7 @@ QByteArray CHttp::readLocalFile(const UrlParts& parts, const QString& url) const
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    return file.read(kMaxBodySize);
+    return file.read(m_maxBodySize);
 }
 
 QByteArray CHttp::Get_Binary2(const QString& url, const QString& referer, QString* finalUrl)
@@ -209,13 +209,13 @@ QByteArray CHttp::runRequest(QNetworkReply* reply)
             if (chunk.isEmpty()) {
                 break;
             }
-            if (m_received + chunk.size() > kMaxBodySize) {
+            if (m_received + chunk.size() > m_maxBodySize) {
                 tooLarge = true;
                 reply->abort();
                 return;
             }
             if (buffer.capacity() == 0) {
-                buffer.reserve(m_totalLength > 0 ? qMin(m_totalLength, kMaxBodySize) : 327670);
+                buffer.reserve(m_totalLength > 0 ? qMin(m_totalLength, m_maxBodySize) : 327670);
             }
             buffer += chunk;
             m_received += chunk.size();
@@ -250,7 +250,7 @@ QByteArray CHttp::runRequest(QNetworkReply* reply)
     m_totalLength = 0;
     m_received = 0;
     if (tooLarge) {
-        qCWarning(lcHttp) << "body abandoned: larger than" << kMaxBodySize << "bytes";
+        qCWarning(lcHttp) << "body abandoned: larger than" << m_maxBodySize << "bytes";
         return {};
     }
     return buffer;

@@ -79,6 +79,9 @@ public:
     // no time-out, not cut at the size limit, not cancelled).
     bool lastComplete() const { return m_lastComplete; }
 
+    // Lowers the body limit (tests use a small one).
+    void setMaxBodySize(qint64 bytes) { m_maxBodySize = bytes; }
+
     QString userAgent() const { return m_userAgent; }
 
     QString proxy() const { return m_proxy; }
@@ -117,4 +120,5 @@ private:
     QByteArray m_lastBody;
     QString m_htmlTxtPath;
     QUrl m_lastReplyUrl;
+    qint64 m_maxBodySize = kMaxBodySize;
 };
