@@ -177,12 +177,7 @@ bool BoardList::parseMenu(const QString& html)
     m_categories = categories;
     m_boardCounts = counts;
     m_boards = boards;
-    m_firstBoard.clear();
-    int first = 0;
-    for (const int count : std::as_const(m_boardCounts)) {
-        m_firstBoard.append(first);
-        first += count;
-    }
+    indexCategories();
     return true;
 }
 
@@ -228,13 +223,18 @@ bool BoardList::loadFile()
     m_categories = categories;
     m_boardCounts = counts;
     m_boards = boards;
+    indexCategories();
+    return true;
+}
+
+void BoardList::indexCategories()
+{
     m_firstBoard.clear();
     int first = 0;
     for (const int count : std::as_const(m_boardCounts)) {
         m_firstBoard.append(first);
         first += count;
     }
-    return true;
 }
 
 bool BoardList::saveFile() const

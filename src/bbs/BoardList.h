@@ -69,6 +69,9 @@ public:
     static bool isBoardMenuPage(const QString& html);
 
 private:
+    // Records where each category's boards start in the overall order.
+    void indexCategories();
+
     struct Board
     {
         QString url;

@@ -24,21 +24,6 @@ void appendEscaped(QString& out, char16_t u)
     }
 }
 
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9') {
-        return u - u'0';
-    }
-    if (u >= u'A' && u <= u'F') {
-        return u - u'A' + 10;
-    }
-    if (u >= u'a' && u <= u'f') {
-        return u - u'a' + 10;
-    }
-    return -1;
-}
-
 }  // namespace
 
 QString toFileName(const QString& name)
@@ -75,24 +60,22 @@ QString fromFileName(const QString& fileName)
     for (qsizetype i = 0; i < fileName.size(); ++i) {
         const QChar c = fileName.at(i);
         if (c == u'%' && i + 5 < fileName.size() && fileName.at(i + 1) == u'u') {
-            int v = 0;
-            bool ok = true;
-            for (int k = 2; k <= 5; ++k) {
-                const int d = hexDigit(fileName.at(i + k));
-                ok = ok && d >= 0;
-                v = v * 16 + d;
-            }
+            bool ok = false;
+            const ushort v = QStringView(fileName).mid(i + 2, 4).toUShort(&ok, 16);
             if (ok) {
                 out += QChar(char16_t(v));
                 i += 5;
                 continue;
             }
         }
-        if (c == u'%' && i + 2 < fileName.size() && hexDigit(fileName.at(i + 1)) >= 0
-            && hexDigit(fileName.at(i + 2)) >= 0) {
-            out += QChar(char16_t(hexDigit(fileName.at(i + 1)) * 16 + hexDigit(fileName.at(i + 2))));
-            i += 2;
-            continue;
+        if (c == u'%' && i + 2 < fileName.size()) {
+            bool ok = false;
+            const ushort v = QStringView(fileName).mid(i + 1, 2).toUShort(&ok, 16);
+            if (ok) {
+                out += QChar(char16_t(v));
+                i += 2;
+                continue;
+            }
         }
         out += c;
     }
