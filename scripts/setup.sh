@@ -14,8 +14,12 @@ packages=(
     libmigemo-dev cmigemo-common
     # end-to-end tests and the audio capture test
     xvfb xauth xdotool pulseaudio pulseaudio-utils sox
+    # a private session bus for the screen-reader detection test
+    dbus-daemon
     # benchmarks
     libbenchmark-dev
+    # regenerating (and checking) the 1000-message sample thread
+    python3
     # Japanese fonts for the large-type display
     fonts-noto-cjk
 )

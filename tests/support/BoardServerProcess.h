@@ -1,0 +1,31 @@
+#pragma once
+
+// The local board server, started as a real process on an ephemeral port of
+// 127.0.0.1 for one test. It goes away with the object, and also when the
+// test dies (it quits when its standard input closes).
+
+#include <QProcess>
+#include <QStringList>
+
+class BoardServerProcess
+{
+public:
+    BoardServerProcess() = default;
+    ~BoardServerProcess();
+    BoardServerProcess(const BoardServerProcess&) = delete;
+    BoardServerProcess& operator=(const BoardServerProcess&) = delete;
+
+    // Starts the server on the folder with the extra options (faults and the
+    // like); false when it did not report its port in time.
+    bool start(const QString& serverPath, const QString& root, const QStringList& options = {});
+    void stop();
+
+    quint16 port() const { return m_port; }
+    // "127.0.0.1:PORT", usable as the program's proxy setting.
+    QString address() const;
+    QString errorOutput();
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};
