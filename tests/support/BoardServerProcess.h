@@ -21,6 +21,7 @@ public:
     void stop();
 
     quint16 port() const { return m_port; }
+
     // "127.0.0.1:PORT", usable as the program's proxy setting.
     QString address() const;
     QString errorOutput();

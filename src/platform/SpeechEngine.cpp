@@ -1,0 +1,7 @@
+#include "SpeechEngine.h"
+
+SpeechEngine::SpeechEngine(QObject* parent)
+    : QObject(parent)
+{}
+
+SpeechEngine::~SpeechEngine() = default;

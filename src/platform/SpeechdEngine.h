@@ -1,0 +1,125 @@
+#pragma once
+
+// The speech engine on speech-dispatcher (libspeechd), the speech service that
+// Linux screen readers use. Our messages go at priority "important", so they
+// cut off a screen reader that is talking; an audio reset cancels only our own.
+// All protocol calls run on a worker thread, so a daemon that stops answering
+// never freezes the program; notifications come back on the GUI thread. A
+// watchdog ends an utterance that the daemon never finishes (no audio device),
+// so reading goes on, and reports once that speech is not heard.
+
+#include <memory>
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include "platform/SpeechEngine.h"
+
+class QThread;
+class QTimer;
+class SpeechdBridge;
+class SpeechdWorker;
+
+class SpeechdEngine : public SpeechEngine
+{
+    Q_OBJECT
+
+public:
+    struct Voice
+    {
+        QString module;
+        QString name;      // empty: the module's default voice
+        QString language;  // as the module reports it, e.g. "ja"
+    };
+
+    explicit SpeechdEngine(QObject* parent = nullptr);
+    ~SpeechdEngine() override;
+
+    // Connects (starting the daemon when needed) and lists the voice modes:
+    // the Japanese voices of every output module, then each module's default
+    // voice. Waits at most timeoutMs; false when speech-dispatcher does not
+    // answer in time.
+    bool open(int timeoutMs = 8000);
+
+    bool isOpen() const { return m_open; }
+
+    QString errorString() const { return m_error; }
+
+    // The first Japanese mode, or 0.
+    int firstJapaneseMode() const;
+
+    // The watchdog allows an utterance its estimated duration (characters
+    // times msPerChar at speed 0) twice over plus marginMs.
+    void setWatchdog(int msPerChar, int marginMs);
+
+    // The markup sent for a text: speech-dispatcher drops 「。」 and 「、」
+    // before the synthesizer sees them, so their pauses are written as breaks.
+    static QString toSsml(const QString& text);
+
+    int modeCount() const override { return int(m_voices.size()); }
+
+    QString modeName(int mode) const override;
+    QString productName(int mode) const override;
+    bool isJapanese(int mode) const override;
+    bool selectMode(int mode) override;
+
+    int currentMode() const override { return m_mode; }
+
+    Range pitchRange() const override { return {-100, 100}; }
+
+    Range speedRange() const override { return {-100, 100}; }
+
+    Range volumeRange() const override { return {-100, 100}; }
+
+    void setPitch(int value) override;
+    void setSpeed(int value) override;
+    void setVolume(int value) override;
+
+    int pitch() const override { return m_pitch; }
+
+    int speed() const override { return m_speed; }
+
+    int volume() const override { return m_volume; }
+
+    UtteranceId speak(const QString& text) override;
+    void audioReset() override;
+
+    bool isSpeaking() const override { return !m_utterances.isEmpty(); }
+
+    // Called on the GUI thread by the connection: a notification of the daemon
+    // (begin, end, cancel), and the daemon's message id for a queued utterance
+    // (not positive when it refused it).
+    void notify(int msgId, int type);
+    void onQueued(UtteranceId id, int msgId);
+
+private:
+    struct Utterance
+    {
+        int msgId = 0;  // 0 until the daemon has queued it
+        bool started = false;
+        QTimer* watchdog = nullptr;
+    };
+
+    void finish(UtteranceId id);
+    void onWatchdog(UtteranceId id);
+    template <typename F> void post(F&& call);
+
+    std::shared_ptr<SpeechdBridge> m_bridge;
+    std::unique_ptr<QThread> m_thread;
+    SpeechdWorker* m_worker = nullptr;  // lives on m_thread
+    bool m_open = false;
+    QString m_error;
+    QList<Voice> m_voices;  // element i is mode i + 1
+    int m_mode = 0;
+    int m_pitch = 0;
+    int m_speed = 0;
+    int m_volume = 100;
+    int m_msPerChar = 150;
+    int m_marginMs = 4000;
+    UtteranceId m_lastId = 0;
+    QHash<UtteranceId, Utterance> m_utterances;  // not yet finished
+    QHash<int, UtteranceId> m_byMessage;
+    QHash<int, QList<int>> m_early;  // notifications that beat the message id back
+    bool m_audioFailureReported = false;
+};

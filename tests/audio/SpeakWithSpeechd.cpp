@@ -1,0 +1,93 @@
+// Speaks one text through speech-dispatcher the way the program does (speech
+// output, reading conversion, levels, the real engine) and reports what the
+// engine said about it. Used by the audio capture test.
+//
+//   speak-with-speechd [--ssml] [--watchdog MS_PER_CHAR MARGIN_MS] TEXT
+//   speak-with-speechd --sound RESOURCE_DIR NAME
+//
+// Prints "mode <name>", "started", "finished" and "audio-output-failed" as they
+// happen; exits 0 once the utterance has finished, 1 when speech-dispatcher
+// cannot be used. With --ssml it prints the markup sent for TEXT and exits.
+// With --sound it plays a sound cue to its end and prints "played", or
+// "skipped" (exit 1) when it was not played.
+
+#include <cstdio>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/CSettings.h"
+#include "app/SettingsStore.h"
+#include "platform/QtSoundPlayer.h"
+#include "platform/SpeechdEngine.h"
+#include "speech/ReadConv.h"
+#include "speech/SpeechOutput.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void say(const QString& line)
+{
+    std::printf("%s\n", line.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.size() == 2 && args.at(0) == u"--ssml"_s) {
+        say(SpeechdEngine::toSsml(args.at(1)));
+        return 0;
+    }
+    if (args.size() == 3 && args.at(0) == u"--sound"_s) {
+        QtSoundPlayer player(QtSoundPlayer::searchDirsFor({args.at(1)}));
+        const bool played = player.play(args.at(2), true);
+        say(played ? u"played"_s : u"skipped"_s);
+        return played ? 0 : 1;
+    }
+    SpeechdEngine engine;
+    if (args.size() == 4 && args.at(0) == u"--watchdog"_s) {
+        engine.setWatchdog(args.at(1).toInt(), args.at(2).toInt());
+        args = args.mid(3);
+    }
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: speak-with-speechd [--ssml] [--watchdog MS_PER_CHAR MARGIN_MS] TEXT\n");
+        return 2;
+    }
+    if (!engine.open(20000)) {
+        std::fprintf(stderr, "speech-dispatcher: %s\n", engine.errorString().toLocal8Bit().constData());
+        return 1;
+    }
+    const int mode = engine.firstJapaneseMode();
+    if (mode == 0 || !engine.selectMode(mode)) {
+        std::fprintf(stderr, "no Japanese voice\n");
+        return 1;
+    }
+    say(u"mode "_s + engine.modeName(mode));
+
+    QTemporaryDir config;
+    SettingsStore store(config.path());
+    CSettings settings(store);
+    settings.InitInstance();
+    ReadConv readconv;
+    SpeechOutput output(engine, settings, readconv);
+    // The middle of the speed and pitch scales and full volume.
+    output.ApplyVolume(10);
+    output.ApplySpeed(5);
+    output.ApplyPitch(5);
+
+    QObject::connect(&output, &SpeechOutput::speechStarted, [] { say(u"started"_s); });
+    QObject::connect(&output, &SpeechOutput::audioOutputFailed, [] { say(u"audio-output-failed"_s); });
+    QObject::connect(&output, &SpeechOutput::speechFinished, &app, [&app] {
+        say(u"finished"_s);
+        // Let a pending audio-output-failed report arrive first.
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    });
+    output.SpeakText(args.at(0), true);
+    return app.exec();
+}

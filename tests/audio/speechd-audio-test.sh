@@ -1,0 +1,166 @@
+#!/bin/bash
+# Audio capture test of the speech-dispatcher engine.
+#
+# 1. A private PulseAudio with a null sink and a private speech-dispatcher
+#    (started by the engine itself) live in a temporary folder. The program
+#    speaks a Japanese sentence; the sink's monitor is recorded and compared,
+#    in blocks of samples, with espeak-ng's rendering of the same markup. The
+#    pause at 「。」 must be in the recording: speech-dispatcher drops the
+#    character itself, so the engine sends the pause as a break.
+# 2. The sound cue ir_begin.wav, played synchronously through Qt Multimedia,
+#    is recorded the same way and compared with the file.
+# 3. When speech-dispatcher is killed in the middle of an utterance, the
+#    utterance still ends.
+# 4. Without any audio server, a speak must still end (the engine's
+#    watchdog), and the engine must report that no audio output works.
+#
+# usage: speechd-audio-test.sh SPEAK_PROGRAM COMPARE_PROGRAM RESOURCE_DIR
+set -u
+PROG=$1
+COMPARE=$2
+RESOURCES=$3
+TEXT='こんにちは。カタカナです。'
+
+W=$(mktemp -d)
+PIDS=()
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# Every process this test started, and every process of the private daemons,
+# ends with the test.
+cleanup() {
+    local p daemons
+    for p in "${PIDS[@]}"; do
+        kill "$p" 2>/dev/null
+    done
+    daemons=$(pgrep -f "$W/" 2>/dev/null)
+    if [ -n "$daemons" ]; then
+        kill $daemons 2>/dev/null
+        sleep 0.5
+        # A daemon whose output is stuck ignores SIGTERM.
+        daemons=$(pgrep -f "$W/" 2>/dev/null)
+        [ -n "$daemons" ] && kill -9 $daemons 2>/dev/null
+    fi
+    for p in "${PIDS[@]}"; do
+        wait "$p" 2>/dev/null
+    done
+    rm -rf "$W"
+}
+trap cleanup EXIT
+
+for tool in pulseaudio parecord sox espeak-ng speech-dispatcher; do
+    command -v $tool >/dev/null || fail "$tool is missing (run scripts/setup.sh)"
+done
+
+private_env() {
+    export XDG_RUNTIME_DIR=$W/$1/rt HOME=$W/$1/home XDG_CONFIG_HOME=$W/$1/home/config
+    mkdir -p "$XDG_RUNTIME_DIR" "$HOME" "$XDG_CONFIG_HOME"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    unset SPEECHD_ADDRESS PULSE_SERVER
+}
+
+trim() {
+    sox "$1" -t raw "$2" silence 1 1 0.1% reverse silence 1 1 0.1% reverse
+}
+
+# --- 1. speech through a null sink -------------------------------------------
+private_env sink
+cat > "$W/null.pa" <<'PA'
+load-module module-null-sink sink_name=nullsink rate=22050 channels=1
+set-default-sink nullsink
+load-module module-native-protocol-unix auth-anonymous=1
+PA
+pulseaudio -n -F "$W/null.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no 2>"$W/pa.log" &
+PA=$!
+PIDS+=($PA)
+for _ in $(seq 1 250); do
+    [ -S "$XDG_RUNTIME_DIR/pulse/native" ] && break
+    sleep 0.02
+done
+[ -S "$XDG_RUNTIME_DIR/pulse/native" ] || fail "PulseAudio did not start: $(cat "$W/pa.log")"
+
+# A low-latency recording keeps the null sink from delaying the first audio.
+parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \
+    --file-format=wav "$W/cap.wav" &
+REC=$!
+PIDS+=($REC)
+sleep 0.3
+timeout 60 "$PROG" "$TEXT" >"$W/speak.out" 2>&1 || fail "speaking failed: $(cat "$W/speak.out")"
+sleep 0.3
+kill $REC
+wait $REC 2>/dev/null
+grep -q '^started$' "$W/speak.out" || fail "no start reported: $(cat "$W/speak.out")"
+grep -q '^finished$' "$W/speak.out" || fail "no end reported: $(cat "$W/speak.out")"
+grep -q 'audio-output-failed' "$W/speak.out" && fail "audio reported as failing with a working sink"
+
+# The reference: the markup the engine sent, without the punctuation that
+# speech-dispatcher drops, rendered by espeak-ng at the levels the program
+# set (rate 0 = 170 words/min, pitch 0 = 50, volume 100 = amplitude 200).
+SSML=$("$PROG" --ssml "$TEXT")
+REF_SSML=$(printf '%s' "$SSML" | sed 's/。//g; s/、//g')
+NOPAUSE=$(printf '%s' "$TEXT" | sed 's/。/ /g; s/、/ /g')
+espeak-ng -v ja -s 170 -p 50 -a 200 -m -w "$W/ref.wav" "$REF_SSML" || fail "espeak-ng failed"
+espeak-ng -v ja -s 170 -p 50 -a 200 -w "$W/nopause.wav" "$NOPAUSE" || fail "espeak-ng failed"
+trim "$W/cap.wav" "$W/cap.raw"
+trim "$W/ref.wav" "$W/ref.raw"
+trim "$W/nopause.wav" "$W/nopause.raw"
+"$COMPARE" "$W/cap.raw" "$W/ref.raw" 300 || fail "the capture is not the reference speech with its pauses"
+# A control: the same sentence rendered without the pauses must not pass.
+if "$COMPARE" "$W/cap.raw" "$W/nopause.raw" 0 >"$W/control.out"; then
+    fail "the comparison cannot tell the pauses apart: $(cat "$W/control.out")"
+fi
+echo "control without pauses: $(tr '\n' ' ' <"$W/control.out")"
+echo "PASS (${SECONDS} s): speech captured as rendered, with the pause at 「。」"
+
+# --- 2. the sound cue, played synchronously into the same sink ---------------
+parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \
+    --file-format=wav "$W/cue.wav" &
+REC=$!
+PIDS+=($REC)
+sleep 0.3
+timeout 30 "$PROG" --sound "$RESOURCES" ir_begin.wav >"$W/cue.out" 2>&1 || fail "cue not played: $(cat "$W/cue.out")"
+sleep 0.3
+kill $REC
+wait $REC 2>/dev/null
+trim "$W/cue.wav" "$W/cue.raw"
+trim "$RESOURCES/sounds/ir_begin.wav" "$W/cue-ref.raw"
+"$COMPARE" "$W/cue.raw" "$W/cue-ref.raw" 0 || fail "the recorded cue is not ir_begin.wav"
+# All of it, save the recorder's first milliseconds.
+[ "$(stat -c%s "$W/cue.raw")" -ge $(($(stat -c%s "$W/cue-ref.raw") * 9 / 10)) ] || fail "part of the cue is missing"
+echo "PASS (${SECONDS} s): ir_begin.wav played to its end"
+
+# --- 3. the daemon dies in the middle of an utterance -------------------------
+LONG=$(printf 'ながいぶんしょうをよみあげています。%.0s' $(seq 1 5))
+timeout 60 "$PROG" --watchdog 1 1500 "$LONG" >"$W/dies.out" 2>&1 &
+SPEAKER=$!
+PIDS+=($SPEAKER)
+for _ in $(seq 1 500); do
+    grep -q '^started$' "$W/dies.out" && break
+    sleep 0.02
+done
+grep -q '^started$' "$W/dies.out" || fail "the long utterance did not start: $(cat "$W/dies.out")"
+kill -9 $(pgrep -f "speech-dispatcher.*$W/sink/" 2>/dev/null) 2>/dev/null
+wait $SPEAKER || fail "speaking hung or failed when the daemon died: $(cat "$W/dies.out")"
+grep -q '^finished$' "$W/dies.out" || fail "no end after the daemon died: $(cat "$W/dies.out")"
+echo "PASS (${SECONDS} s): an utterance ends when speech-dispatcher dies under it"
+
+# Stop this daemon and sink before the next part.
+kill $(pgrep -f "$W/sink/" 2>/dev/null) $PA 2>/dev/null
+sleep 0.3
+
+# --- 4. no audio output at all ---------------------------------------------
+private_env nosink
+# No server, and none may be started for us.
+export PULSE_SERVER=unix:$W/nosink/no-such-socket
+timeout 60 "$PROG" --watchdog 1 1500 "$TEXT" >"$W/watchdog.out" 2>&1 \
+    || fail "speaking without audio hung or failed: $(cat "$W/watchdog.out")"
+grep -q '^finished$' "$W/watchdog.out" || fail "no end without audio: $(cat "$W/watchdog.out")"
+if [ ! -e /dev/snd ]; then
+    grep -q '^audio-output-failed$' "$W/watchdog.out" \
+        || fail "missing audio not reported: $(cat "$W/watchdog.out")"
+fi
+echo "PASS (${SECONDS} s): without audio output the utterance still ends and the failure is reported"
+exit 0

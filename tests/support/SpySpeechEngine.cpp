@@ -1,0 +1,121 @@
+#include "SpySpeechEngine.h"
+
+using namespace Qt::StringLiterals;
+
+SpySpeechEngine::SpySpeechEngine(QObject* parent)
+    : SpeechEngine(parent)
+{
+    m_modes = {{u"Spy Japanese"_s, true}, {u"Spy English"_s, false}};
+}
+
+QStringList SpySpeechEngine::texts() const
+{
+    QStringList out;
+    for (const Utterance& u : m_spoken) {
+        out.append(u.text);
+    }
+    return out;
+}
+
+void SpySpeechEngine::clear()
+{
+    m_spoken.clear();
+    m_resets = 0;
+}
+
+void SpySpeechEngine::setRanges(Range pitch, Range speed, Range volume)
+{
+    m_pitchRange = pitch;
+    m_speedRange = speed;
+    m_volumeRange = volume;
+}
+
+QString SpySpeechEngine::modeName(int mode) const
+{
+    return mode >= 1 && mode <= m_modes.size() ? m_modes.at(mode - 1).first : QString();
+}
+
+QString SpySpeechEngine::productName(int mode) const
+{
+    return mode >= 1 && mode <= m_modes.size() ? u"Spy"_s : QString();
+}
+
+bool SpySpeechEngine::isJapanese(int mode) const
+{
+    return mode >= 1 && mode <= m_modes.size() && m_modes.at(mode - 1).second;
+}
+
+bool SpySpeechEngine::selectMode(int mode)
+{
+    if (mode < 1 || mode > m_modes.size()) {
+        return false;
+    }
+    m_mode = mode;
+    return true;
+}
+
+SpeechEngine::UtteranceId SpySpeechEngine::speak(const QString& text)
+{
+    if (m_refusing) {
+        return 0;
+    }
+    const UtteranceId id = ++m_lastId;
+    m_spoken.append({id, text, m_mode, m_pitch, m_speed, m_volume});
+    m_pending.append({id, false});
+    if (m_automatic) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, id] {
+                for (Pending& p : m_pending) {
+                    if (p.id == id) {
+                        p.started = true;
+                        Q_EMIT started(id);
+                        finish(id);
+                        return;
+                    }
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    return id;
+}
+
+void SpySpeechEngine::audioReset()
+{
+    ++m_resets;
+    const QList<Pending> dropped = m_pending;
+    m_pending.clear();
+    for (const Pending& p : dropped) {
+        QMetaObject::invokeMethod(
+            this, [this, id = p.id] { Q_EMIT finished(id); }, Qt::QueuedConnection);
+    }
+}
+
+void SpySpeechEngine::startCurrent()
+{
+    for (Pending& p : m_pending) {
+        if (!p.started) {
+            p.started = true;
+            Q_EMIT started(p.id);
+            return;
+        }
+    }
+}
+
+void SpySpeechEngine::finishCurrent()
+{
+    if (!m_pending.isEmpty()) {
+        finish(m_pending.first().id);
+    }
+}
+
+void SpySpeechEngine::finish(UtteranceId id)
+{
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        if (m_pending.at(i).id == id) {
+            m_pending.removeAt(i);
+            Q_EMIT finished(id);
+            return;
+        }
+    }
+}

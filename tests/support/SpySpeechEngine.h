@@ -1,0 +1,109 @@
+#pragma once
+
+// A speech engine for tests: records every utterance with the voice mode and
+// levels it was spoken with, and reports start and end when the test says so,
+// or on its own on the next turn of the event loop.
+
+#include <QList>
+#include <QString>
+
+#include "platform/SpeechEngine.h"
+
+class SpySpeechEngine : public SpeechEngine
+{
+    Q_OBJECT
+
+public:
+    struct Utterance
+    {
+        UtteranceId id = 0;
+        QString text;
+        int mode = 0;
+        int pitch = 0;
+        int speed = 0;
+        int volume = 0;
+    };
+
+    explicit SpySpeechEngine(QObject* parent = nullptr);
+
+    // Every utterance, oldest first.
+    const QList<Utterance>& spoken() const { return m_spoken; }
+
+    QStringList texts() const;
+
+    Utterance last() const { return m_spoken.isEmpty() ? Utterance() : m_spoken.last(); }
+
+    int resetCount() const { return m_resets; }
+
+    void clear();
+
+    // With automatic, each utterance starts and ends from the event loop.
+    void setAutomatic(bool automatic) { m_automatic = automatic; }
+
+    // Reports the start, or the end, of the oldest utterance not yet reported.
+    void startCurrent();
+    void finishCurrent();
+
+    // Refuses the next speak() calls (returns 0), as a failing engine does.
+    void setRefusing(bool refusing) { m_refusing = refusing; }
+
+    void setRanges(Range pitch, Range speed, Range volume);
+
+    void setModes(const QList<QPair<QString, bool>>& modes) { m_modes = modes; }
+
+    int modeCount() const override { return int(m_modes.size()); }
+
+    QString modeName(int mode) const override;
+    QString productName(int mode) const override;
+    bool isJapanese(int mode) const override;
+    bool selectMode(int mode) override;
+
+    int currentMode() const override { return m_mode; }
+
+    Range pitchRange() const override { return m_pitchRange; }
+
+    Range speedRange() const override { return m_speedRange; }
+
+    Range volumeRange() const override { return m_volumeRange; }
+
+    void setPitch(int value) override { m_pitch = qBound(m_pitchRange.min, value, m_pitchRange.max); }
+
+    void setSpeed(int value) override { m_speed = qBound(m_speedRange.min, value, m_speedRange.max); }
+
+    void setVolume(int value) override { m_volume = qBound(m_volumeRange.min, value, m_volumeRange.max); }
+
+    int pitch() const override { return m_pitch; }
+
+    int speed() const override { return m_speed; }
+
+    int volume() const override { return m_volume; }
+
+    UtteranceId speak(const QString& text) override;
+    void audioReset() override;
+
+    bool isSpeaking() const override { return !m_pending.isEmpty(); }
+
+private:
+    struct Pending
+    {
+        UtteranceId id = 0;
+        bool started = false;
+    };
+
+    void finish(UtteranceId id);
+
+    QList<Utterance> m_spoken;
+    QList<Pending> m_pending;  // queued or playing, oldest first
+    QList<QPair<QString, bool>> m_modes;
+    Range m_pitchRange{-100, 100};
+    Range m_speedRange{-100, 100};
+    Range m_volumeRange{-100, 100};
+    int m_mode = 1;
+    int m_pitch = 0;
+    int m_speed = 0;
+    int m_volume = 0;
+    int m_resets = 0;
+    UtteranceId m_lastId = 0;
+    bool m_automatic = false;
+    bool m_refusing = false;
+};
