@@ -1,112 +1,42 @@
 #include "BookmarkItaList.h"
 
 #include <QDir>
-#include <QFileInfo>
-
-#include "bbs/TextFile.h"
 
 using namespace Qt::StringLiterals;
 
 BookmarkItaList::BookmarkItaList(const QString& dataRoot)
-    : m_path(QDir(dataRoot).filePath(u"bookmark_ita.list"_s))
+    : m_file(QDir(dataRoot).filePath(u"bookmark_ita.list"_s), 2)
 {}
 
 void BookmarkItaList::InitInstance()
 {
-    m_entries.clear();
-    if (!QFileInfo::exists(m_path)) {
-        TextFile::writeLines(m_path, {});
-        return;
-    }
-    const std::optional<QStringList> lines = TextFile::readLines(m_path);
-    if (!lines) {
-        return;
-    }
-    for (const QString& line : *lines) {
-        const QStringList f = line.split(u',');
-        if (f.size() == 2) {
-            m_entries.append(Entry{f.at(0), f.at(1)});
-        }
-    }
+    m_file.load();
 }
 
 void BookmarkItaList::Add(const QString& category, const QString& board)
 {
-    if (category.isEmpty() || board.isEmpty() || category.contains(u',') || board.contains(u',')
-        || Exist(category, board)) {
+    if (category.isEmpty() || board.isEmpty() || Exist(category, board)) {
         return;
     }
-    m_entries.append(Entry{category, board});
-    TextFile::appendLines(m_path, {category + u',' + board});
-}
-
-void BookmarkItaList::Remove(int index)
-{
-    if (index < 1 || index > m_entries.size()) {
-        return;
-    }
-    m_entries.removeAt(index - 1);
-    rewrite();
-}
-
-void BookmarkItaList::move(int from, int to)
-{
-    if (from < 1 || from > m_entries.size() || to < 1 || to > m_entries.size()) {
-        return;
-    }
-    m_entries.move(from - 1, to - 1);
-    rewrite();
+    m_file.append({category, board});
 }
 
 bool BookmarkItaList::Exist(const QString& category, const QString& board) const
 {
-    for (const Entry& e : m_entries) {
-        if (e.category == category && e.board == board) {
-            return true;
-        }
-    }
-    return false;
+    return m_file.find({0, 1}, {category, board}) > 0;
 }
 
-const BookmarkItaList::Entry* BookmarkItaList::entry(int index) const
+QString BookmarkItaList::field(int index, int position) const
 {
-    if (m_entries.isEmpty() || index < 1) {
-        return nullptr;
-    }
-    return &m_entries.at(qMin<qsizetype>(index, m_entries.size()) - 1);
-}
-
-QString BookmarkItaList::Get_Category(int index) const
-{
-    const Entry* e = entry(index);
-    return e ? e->category : QString();
-}
-
-QString BookmarkItaList::Get_Board(int index) const
-{
-    const Entry* e = entry(index);
-    return e ? e->board : QString();
-}
-
-QString BookmarkItaList::Get_ItemText(int index) const
-{
-    return Get_Board(index);
+    const QStringList* e = m_file.entry(index);
+    return e ? e->value(position) : QString();
 }
 
 QStringList BookmarkItaList::Get_ItemTexts() const
 {
     QStringList texts{QString()};
-    for (int i = 1; i <= m_entries.size(); ++i) {
+    for (int i = 1; i <= Get_Num(); ++i) {
         texts.append(Get_ItemText(i));
     }
     return texts;
-}
-
-void BookmarkItaList::rewrite() const
-{
-    QStringList lines;
-    for (const Entry& e : m_entries) {
-        lines.append(e.category + u',' + e.board);
-    }
-    TextFile::writeLines(m_path, lines);
 }

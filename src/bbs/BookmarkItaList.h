@@ -3,9 +3,10 @@
 // The user's bookmarked boards, in the user's order, mirrored in
 // "bookmark_ita.list" (category and board per line). Entries count from 1.
 
-#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include "bbs/FieldListFile.h"
 
 class BookmarkItaList
 {
@@ -14,31 +15,29 @@ public:
 
     void InitInstance();
     void Add(const QString& category, const QString& board);
-    void Remove(int index);
-    void move(int from, int to);
+
+    void Remove(int index) { m_file.remove(index); }
+
+    void move(int from, int to) { m_file.move(from, to); }
+
     bool Exist(const QString& category, const QString& board) const;
 
-    int Get_Num() const { return int(m_entries.size()); }
+    int Get_Num() const { return m_file.count(); }
 
     // An index above the count is lowered to the last entry.
-    QString Get_Category(int index) const;
-    QString Get_Board(int index) const;
-    QString Get_ItemText(int index) const;
+    QString Get_Category(int index) const { return field(index, 0); }
+
+    QString Get_Board(int index) const { return field(index, 1); }
+
+    QString Get_ItemText(int index) const { return Get_Board(index); }
+
     // Element 0 is an empty sentinel; the texts count from 1.
     QStringList Get_ItemTexts() const;
 
-    QString filePath() const { return m_path; }
+    QString filePath() const { return m_file.path(); }
 
 private:
-    struct Entry
-    {
-        QString category;
-        QString board;
-    };
+    QString field(int index, int position) const;
 
-    const Entry* entry(int index) const;
-    void rewrite() const;
-
-    QString m_path;
-    QList<Entry> m_entries;
+    FieldListFile m_file;
 };

@@ -4,9 +4,10 @@
 // "bookmark.list" (category, board, thread title, thread key per line).
 // Entries count from 1. A thread is identified by category, board and key.
 
-#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include "bbs/FieldListFile.h"
 
 class BookmarkList
 {
@@ -19,36 +20,32 @@ public:
     // already bookmarked.
     void
     Add(const QString& category, const QString& board, const QString& threadName, const QString& threadNo);
-    void Remove(int index);
-    void move(int from, int to);
+
+    void Remove(int index) { m_file.remove(index); }
+
+    void move(int from, int to) { m_file.move(from, to); }
+
     bool Exist(const QString& category, const QString& board, const QString& threadNo) const;
 
-    int Get_Num() const { return int(m_entries.size()); }
+    int Get_Num() const { return m_file.count(); }
 
     // An index above the count is lowered to the last entry.
-    QString Get_Category(int index) const;
-    QString Get_Board(int index) const;
-    QString Get_ThreadName(int index) const;
-    QString Get_ThreadNo(int index) const;
+    QString Get_Category(int index) const { return field(index, 0); }
+
+    QString Get_Board(int index) const { return field(index, 1); }
+
+    QString Get_ThreadName(int index) const { return field(index, 2); }
+
+    QString Get_ThreadNo(int index) const { return field(index, 3); }
+
     QString Get_ItemText(int index) const;
     // Element 0 is an empty sentinel; the texts count from 1.
     QStringList Get_ItemTexts() const;
 
-    QString filePath() const { return m_path; }
+    QString filePath() const { return m_file.path(); }
 
 private:
-    struct Entry
-    {
-        QString category;
-        QString board;
-        QString threadName;
-        QString threadNo;
-    };
+    QString field(int index, int position) const;
 
-    const Entry* entry(int index) const;
-    static QString lineOf(const Entry& e);
-    void rewrite() const;
-
-    QString m_path;
-    QList<Entry> m_entries;
+    FieldListFile m_file;
 };

@@ -1,0 +1,43 @@
+#pragma once
+
+// A small list kept in a text file of the data root, one entry per line with
+// a fixed number of comma-separated fields, in the user's order. The
+// bookmark lists are made of it. Entries count from 1.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class FieldListFile
+{
+public:
+    FieldListFile(const QString& path, int fieldCount);
+
+    // Loads the file, creating it empty when missing; lines that do not have
+    // exactly the field count are skipped.
+    void load();
+    // Appends the entry and its line (the file is appended to, not rewritten).
+    // Refused when the field count is wrong or a field holds a comma or a line
+    // break, which would shift the fields of the line.
+    bool append(const QStringList& fields);
+    void remove(int index);
+    // Moves entry `from` to position `to`, shifting the entries between.
+    void move(int from, int to);
+
+    int count() const { return int(m_entries.size()); }
+
+    // The entry, with an index above the count lowered to the last entry;
+    // nullptr when there is none.
+    const QStringList* entry(int index) const;
+    // The first entry whose fields at the given positions equal the values.
+    int find(const QList<int>& positions, const QStringList& values) const;
+
+    QString path() const { return m_path; }
+
+private:
+    void rewrite() const;
+
+    QString m_path;
+    int m_fieldCount;
+    QList<QStringList> m_entries;
+};
