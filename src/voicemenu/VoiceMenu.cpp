@@ -1,0 +1,209 @@
+// Start-up, shut-down and the accessors of the voice menu.
+
+#include "VoiceMenu.h"
+
+#include "app/CSettings.h"
+#include "bbs/BoardList.h"
+#include "bbs/BookmarkItaList.h"
+#include "bbs/BookmarkList.h"
+#include "bbs/CHttp.h"
+#include "bbs/CWinInetConnection.h"
+#include "bbs/LogManager.h"
+#include "bbs/ThreadData.h"
+#include "bbs/ThreadList.h"
+#include "platform/SpeechEngine.h"
+#include "speech/CMessageData.h"
+#include "speech/CSrCntl.h"
+#include "speech/SpeechOutput.h"
+#include "voicemenu/HelpMenu.h"
+#include "voicemenu/VoiceMenuHost.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Spoken after the board list is ready, one sentence per way it was loaded.
+const QString kStartedOnline = u"読み丸を起動しました。板の一覧を最新にしました。"_s;
+const QString kStartedOffline = u"読み丸をオフラインで起動しました。保存してある板の一覧を使います。"_s;
+const QString kStartFailed = u"読み丸を起動できませんでした。"_s;
+
+QString withoutLeadingBreaks(QString text)
+{
+    while (text.startsWith(u"\r\n"_s)) {
+        text.remove(0, 2);
+    }
+    return text;
+}
+
+}  // namespace
+
+VoiceMenu::VoiceMenu(const AppPaths& paths,
+                     CSettings& settings,
+                     SpeechOutput& speech,
+                     SpeechEngine& engine,
+                     CSrCntl* screenReaders,
+                     VoiceMenuHost& host,
+                     bool offlineRequested)
+    : m_paths(paths)
+    , m_settings(settings)
+    , m_speech(speech)
+    , m_engine(engine)
+    , m_screenReaders(screenReaders)
+    , m_host(host)
+    , m_offlineRequested(offlineRequested)
+{}
+
+VoiceMenu::~VoiceMenu()
+{
+    ExitInstance();
+}
+
+bool VoiceMenu::Initialize()
+{
+    const QString root = m_paths.dataRoot();
+    m_http = std::make_unique<CHttp>();
+    m_boards = std::make_unique<BoardList>(m_settings, root);
+    m_boards->setFallbackUrl(m_boardListFallback);
+    m_threads = std::make_unique<ThreadList>(root);
+    m_thread = std::make_unique<ThreadData>(root, m_settings);
+    m_message = std::make_unique<CMessageData>();
+    m_bookmarks = std::make_unique<BookmarkList>(root);
+    m_itaBookmarks = std::make_unique<BookmarkItaList>(root);
+    m_logs = std::make_unique<LogManager>(root);
+    m_connection = std::make_unique<CWinInetConnection>(m_offlineRequested);
+    m_help = std::make_unique<HelpMenu>(m_paths);
+
+    m_item = 0;
+    m_menu = -1;
+    m_depth = 0;
+    m_readable = false;
+    m_reading = false;
+    m_allRead = false;
+    m_enabled = false;
+    m_title.clear();
+
+    const QString proxy =
+        m_settings.Get_(CSettings::ProxyUse) == u"1"_s ? m_settings.Get_(CSettings::ProxyServer) : QString();
+    m_http->InitInstance(QString::fromUtf16(kUserAgent), proxy, kTimeoutMs, kTimeoutMs, kTimeoutMs);
+    m_http->setHtmlTxtPath(m_paths.dataFile(u"html.txt"_s));
+
+    m_menuStack = {0};
+    m_itemStack = {0};
+
+    if (!m_help->Initialize()) {
+        m_host.showMessageBox(VoiceMenuHost::MessageIcon::Error,
+                              u"ヘルプファイル(help.txt)が見つかりません"_s);
+        return false;
+    }
+
+    if (!selectStoredEngine()) {
+        // First run, or the stored voice is gone: the first Japanese voice.
+        int chosen = 0;
+        for (int mode = 1; mode <= m_engine.modeCount(); ++mode) {
+            if (m_engine.isJapanese(mode)) {
+                chosen = mode;
+                break;
+            }
+        }
+        if (chosen == 0) {
+            m_host.showMessageBox(
+                VoiceMenuHost::MessageIcon::Error,
+                withoutLeadingBreaks(m_help->Get_DlgHelp(u"日本語SAPI音声エンジンがない場合"_s)));
+            return false;
+        }
+        m_engine.selectMode(chosen);
+        m_settings.Set_(CSettings::VoiceEngine, QString::number(chosen));
+        m_title = withoutLeadingBreaks(m_help->Get_DlgHelp(u"初回メッセージ"_s));
+        applyStoredLevels();
+        m_speech.SpeakText(m_title);
+        m_host.showMessageBox(VoiceMenuHost::MessageIcon::Information, m_title);
+    }
+    applyStoredLevels();
+
+    m_offline = !m_connection->decideStartOnline();
+
+    m_bookmarks->InitInstance();
+    m_itaBookmarks->InitInstance();
+
+    QString error;
+    const qint16 result = m_boards->InitInstance(*m_http, error, m_offline);
+    if (result < 0) {
+        m_title = m_title + u"、"_s + error + kStartFailed;
+        m_speech.SpeakText(m_title);
+        return false;
+    }
+    m_title += result == 1 ? kStartedOnline : kStartedOffline;
+    m_speech.SpeakText(m_title);
+    m_enabled = true;
+    Set_Menu(MainMenu);
+    return true;
+}
+
+bool VoiceMenu::selectStoredEngine()
+{
+    bool ok = false;
+    const int stored = m_settings.Get_(CSettings::VoiceEngine).toInt(&ok);
+    if (!ok || stored < 1 || stored > m_engine.modeCount() || !m_engine.isJapanese(stored)) {
+        return false;
+    }
+    m_engine.selectMode(stored);
+    m_proTalker = m_engine.productName(stored).compare(u"ProTALKER"_s, Qt::CaseInsensitive) == 0;
+    return true;
+}
+
+void VoiceMenu::applyStoredLevels()
+{
+    m_speech.ApplyVolume(m_settings.getInt(CSettings::SpeechVolume, 10));
+    m_speech.ApplySpeed(m_settings.getInt(CSettings::SpeechSpeed, 6));
+    m_speech.ApplyPitch(m_settings.getInt(CSettings::SpeechPitch, 5));
+}
+
+void VoiceMenu::ExitInstance()
+{
+    m_enabled = false;
+    m_help.reset();
+    m_connection.reset();
+    m_logs.reset();
+    m_itaBookmarks.reset();
+    m_bookmarks.reset();
+    m_message.reset();
+    m_thread.reset();
+    m_threads.reset();
+    m_boards.reset();
+    m_http.reset();
+}
+
+void VoiceMenu::Get_Setting(qint16& vol, qint16& spd, qint16& pitch) const
+{
+    vol = qint16(m_settings.getInt(CSettings::SpeechVolume, 10));
+    spd = qint16(m_settings.getInt(CSettings::SpeechSpeed, 6));
+    pitch = qint16(m_settings.getInt(CSettings::SpeechPitch, 5));
+}
+
+qint32 VoiceMenu::Get_ItemNum() const
+{
+    return qint32(m_items.size()) - 1;
+}
+
+QString VoiceMenu::Get_Item(qint32 index) const
+{
+    return index >= 1 && index < m_items.size() ? m_items.at(index) : QString();
+}
+
+QString VoiceMenu::Get_ThreadName() const
+{
+    if (!m_threads || !(m_menu == ReadingMenu || (m_menu == ThreadMenu && m_item > 0))) {
+        return {};
+    }
+    return m_threads->Get_ThreadName(m_threadIndex);
+}
+
+bool VoiceMenu::IsReverse_LRKey() const
+{
+    return m_settings.Get_(CSettings::ReverseLRKey) == u"1"_s;
+}
+
+bool VoiceMenu::IsMenuFixed() const
+{
+    return (m_http && m_http->IsDownloading()) || m_busy;
+}

@@ -1,0 +1,235 @@
+#pragma once
+
+// The spoken menu tree and the cursor in it: the heart of the program. Every
+// command the keys or the mouse produce ends in one operation here; the
+// operation moves the cursor or acts, leaves the text to speak in the title
+// (Get_Text) and speaks it. The main window owns the one instance and redraws
+// its list and tree from the accessors when asked through VoiceMenuHost.
+//
+// The operations are spread over files by concern: VoiceMenu.cpp (start-up,
+// shut-down, accessors), VoiceMenuNavigation.cpp (menus, moves, jumps) and
+// VoiceMenuOptions.cpp (the option menus' lists, cursor and current setting).
+//
+// Menus are numbered 0..38 (MenuNames). Item lists count from 1; element 0 is
+// an empty sentinel and item 0 means nothing is selected yet.
+
+#include <memory>
+#include <utility>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "app/AppPaths.h"
+#include "speech/VbRegExp.h"
+
+class BoardList;
+class BookmarkItaList;
+class BookmarkList;
+class CHttp;
+class CMessageData;
+class CSettings;
+class CSrCntl;
+class CWinInetConnection;
+class HelpMenu;
+class LogManager;
+class SpeechEngine;
+class SpeechOutput;
+class ThreadData;
+class ThreadList;
+class VoiceMenuHost;
+
+class VoiceMenu
+{
+public:
+    // Menu numbers the code names.
+    enum Menu : qint16
+    {
+        MainMenu = 0,
+        CategoryMenu = 1,
+        BookmarkMenu = 2,
+        ItaBookmarkMenu = 3,
+        ConfigMenu = 4,
+        HelpTopMenu = 5,
+        ExitChoiceMenu = 7,
+        VoiceConfigMenu = 8,
+        ReadItemsMenu = 9,
+        VolumeMenu = 19,
+        SpeedMenu = 20,
+        PitchMenu = 21,
+        EngineMenu = 22,
+        FontSizeMenu = 30,
+        BoardMenu = 33,
+        ThreadMenu = 34,
+        ReadingMenu = 35,
+        SearchResultMenu = 36,
+        HelpSubMenu = 37,
+        HelpReadMenu = 38,
+    };
+
+    static constexpr const char16_t* kUserAgent = u"Monazilla/1.00 (Yomimaru/1.11) ";
+    static constexpr int kTimeoutMs = 30000;
+
+    VoiceMenu(const AppPaths& paths,
+              CSettings& settings,
+              SpeechOutput& speech,
+              SpeechEngine& engine,
+              CSrCntl* screenReaders,
+              VoiceMenuHost& host,
+              bool offlineRequested = false);
+    ~VoiceMenu();
+    VoiceMenu(const VoiceMenu&) = delete;
+    VoiceMenu& operator=(const VoiceMenu&) = delete;
+
+    // Start-up: creates the owned objects, chooses the voice, decides online or
+    // offline, loads bookmarks and the board list and speaks the opening.
+    // False when the program cannot start (the user has been told).
+    bool Initialize();
+    void ExitInstance();
+
+    // Moves the cursor by menu_delta items, or to item menu_delta when absolute.
+    void Select_(qint32 menu_delta, bool absolute);
+    void GoBack();
+    void GoMain();
+    void Go_First();
+    void Go_Bottom();
+    void JumpCategory();
+    void JumpBookmark();
+    void JumpItaBookmark();
+    void JumpConfig();
+    void JumpAudioConfig(qint16 menu);
+
+    // Volume, speed and pitch levels from the settings.
+    void Get_Setting(qint16& vol, qint16& spd, qint16& pitch) const;
+
+    QString Get_Text() const { return m_title; }
+
+    qint16 Get_MenuNo() const { return m_menu; }
+
+    qint32 Get_Index() const { return m_item; }
+
+    qint32 Get_ItemNum() const;
+    QString Get_Item(qint32 index) const;
+
+    qint16 Get_CategoryIdx() const { return qint16(m_categoryIndex); }
+
+    qint16 Get_BoardIdx() const { return qint16(m_boardIndex); }
+
+    QString Get_ThreadName() const;
+
+    bool Get_Online() const { return !m_offline; }
+
+    bool IsShutdown() const { return m_shutdown; }
+
+    bool IsReverse_LRKey() const;
+    bool IsMenuFixed() const;
+
+    bool IsReading() const { return m_reading; }
+
+    bool IsReadable() const { return m_readable; }
+
+    bool IsHelpReading() const { return m_helpReading; }
+
+    bool IsAllRead() const { return m_allRead; }
+
+    // The owned objects, for the main window's displays and for tests.
+    const BoardList& boardList() const { return *m_boards; }
+
+    BookmarkList& bookmarks() { return *m_bookmarks; }
+
+    BookmarkItaList& itaBookmarks() { return *m_itaBookmarks; }
+
+    ThreadList& threadList() { return *m_threads; }
+
+    ThreadData& threadData() { return *m_thread; }
+
+    CHttp& http() { return *m_http; }
+
+    HelpMenu& helpMenu() { return *m_help; }
+
+    // The unit last spoken and its kind, shared with the speech output.
+    QString currentUnitText() const { return m_currentUnitText; }
+
+    qint16 currentUnitKind() const { return m_currentUnitKind; }
+
+    // Where the board menu is published when the configured page is no menu;
+    // tests and builds without one leave it empty.
+    void setBoardListFallbackUrl(const QString& url) { m_boardListFallback = url; }
+
+private:
+    friend class VoiceMenuTestAccess;
+
+    // Navigation.
+    void Set_Menu(qint16 menu);
+    void buildMenu();
+    void restorePreview();
+    void speakTitle();
+    void jumpTo(qint16 menu);
+    bool moveInReadingMenu(qint32 delta);
+
+    // Options.
+    void Set_OptionList(const QString& items, qint16 settingIndex, int offset);
+    QString optionItem(qint16 menu, qint16 settingIndex, int offset) const;
+    void buildEngineMenu();
+    void buildFontSizeMenu();
+    void applyPreview(qint32 item);
+    void applyStoredLevels();
+    bool selectStoredEngine();
+
+    static QStringList literalItems(const QString& list);
+    // The literal item list of an option menu, and the setting (with its
+    // offset) that places the cursor; empty and 0 for other menus.
+    static QString optionListOf(qint16 menu);
+    static std::pair<qint16, int> optionSettingOf(qint16 menu);
+
+    AppPaths m_paths;
+    CSettings& m_settings;
+    SpeechOutput& m_speech;
+    SpeechEngine& m_engine;
+    CSrCntl* m_screenReaders;
+    VoiceMenuHost& m_host;
+    bool m_offlineRequested;
+    QString m_boardListFallback;
+
+    std::unique_ptr<CHttp> m_http;
+    std::unique_ptr<BoardList> m_boards;
+    std::unique_ptr<ThreadList> m_threads;
+    std::unique_ptr<ThreadData> m_thread;
+    std::unique_ptr<CMessageData> m_message;
+    std::unique_ptr<BookmarkList> m_bookmarks;
+    std::unique_ptr<BookmarkItaList> m_itaBookmarks;
+    std::unique_ptr<LogManager> m_logs;
+    std::unique_ptr<CWinInetConnection> m_connection;
+    std::unique_ptr<HelpMenu> m_help;
+    VbRegExp m_searchPattern;
+
+    qint16 m_menu = -1;
+    qint32 m_item = 0;
+    QStringList m_items{QString()};  // element 0 is an empty sentinel
+    QString m_title;
+    QString m_suffix;
+    qint32 m_categoryIndex = 0;
+    qint32 m_boardIndex = 0;
+    qint32 m_threadIndex = 0;
+    qint32 m_messageIndex = 0;
+    bool m_offline = true;
+    QString m_category;  // the open board's category and name (its log folder)
+    QString m_board;
+    bool m_readable = false;
+    bool m_reading = false;
+    bool m_helpReading = false;
+    bool m_allRead = false;
+    qint32 m_allReadPosition = 0;
+    qint16 m_searchOrigin = 0;
+    QList<qint16> m_menuStack{0};
+    QList<qint32> m_itemStack{0};
+    qint16 m_depth = 0;
+    bool m_shutdown = false;
+    qint16 m_helpTopic = 0;
+    qint16 m_helpSubtopic = 0;
+    bool m_enabled = false;
+    bool m_busy = false;
+    bool m_proTalker = false;
+    QString m_currentUnitText;
+    qint16 m_currentUnitKind = 0;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+// What the voice menu asks of the main window. The voice menu never sees a
+// widget; the main window implements this, and tests implement it with a
+// recorder.
+
+#include <QString>
+
+class VoiceMenuHost
+{
+public:
+    enum class MessageIcon
+    {
+        Information,
+        Error,
+    };
+
+    virtual ~VoiceMenuHost() = default;
+
+    // Redraw the item list (List_Select) from the voice menu's accessors.
+    virtual void Update_List() = 0;
+    // Redraw the category and board tree (TreeView_Board).
+    virtual void Update_Tree() = 0;
+    // Select the row of the item list (0-based), as after a jump to the top or bottom.
+    virtual void selectListRow(int row) = 0;
+    // The progress bar (Label_ProgBar): 0.0 hides it, 1.0 fills it.
+    virtual void setProgress(double ratio) = 0;
+    // A message box with an OK button; returns when the user closed it.
+    virtual void showMessageBox(MessageIcon icon, const QString& text) = 0;
+};
