@@ -69,6 +69,10 @@ public:
 
     static constexpr const char16_t* kUserAgent = u"Monazilla/1.00 (Yomimaru/1.11) ";
     static constexpr int kTimeoutMs = 30000;
+    // The spoken farewells of the two direct ways out.
+    static constexpr const char16_t* kFarewell = u"読み丸を終了します。ご利用ありがとうございました。";
+    static constexpr const char16_t* kFarewellShutdown =
+        u"読み丸を終了して、コンピューターの電源を切ります。ご利用ありがとうございました。";
 
     VoiceMenu(const AppPaths& paths,
               CSettings& settings,
@@ -86,6 +90,12 @@ public:
     // False when the program cannot start (the user has been told).
     bool Initialize();
     void ExitInstance();
+
+    // Enter on the current item. False when the program is to end (and shut
+    // the machine down when IsShutdown).
+    bool Entry();
+    // Goes to the main menu's exit item and does what Enter does there.
+    bool JumpExit();
 
     // Moves the cursor by menu_delta items, or to item menu_delta when absolute.
     void Select_(qint32 menu_delta, bool absolute);
@@ -166,6 +176,19 @@ private:
     void speakTitle();
     void jumpTo(qint16 menu);
     bool moveInReadingMenu(qint32 delta);
+
+    // Entry.
+    bool entryAction(bool& keepRunning);
+    bool exitHandling();
+    void openBoard();
+    void openThread();
+    void openBookmarkedThread();
+    void openBookmarkedBoard();
+    bool loadThreadList();
+    bool loadThread();
+    void runProxyDialog();
+    void reinitHttp(bool useProxy);
+    void storeOption();
 
     // Options.
     void Set_OptionList(const QString& items, qint16 settingIndex, int offset);

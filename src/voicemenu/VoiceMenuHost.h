@@ -27,4 +27,13 @@ public:
     virtual void setProgress(double ratio) = 0;
     // A message box with an OK button; returns when the user closed it.
     virtual void showMessageBox(MessageIcon icon, const QString& text) = 0;
+    // Shows the one-line edit dialog modally with the caption, the prompt and
+    // the text to start from; returns what the user confirmed, empty when the
+    // dialog was cancelled.
+    virtual QString runLineEditDialog(const QString& caption, const QString& prompt, const QString& text) = 0;
+    // Apply the font size and the colour scheme of the settings to the display.
+    virtual void Switch_FontSize() = 0;
+    virtual void Switch_Color() = 0;
+    // The main window's state: 0 normal, 2 maximized.
+    virtual void setWindowState(int state) = 0;
 };

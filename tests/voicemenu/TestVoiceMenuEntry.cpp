@@ -1,0 +1,307 @@
+// Enter in every kind of menu: descending, opening boards, threads and
+// bookmarks online and offline, the ways out, storing option choices and the
+// proxy dialog, with what the user hears at each step.
+
+#include <QTest>
+
+#include "VoiceMenuFixture.h"
+#include "bbs/BookmarkItaList.h"
+#include "bbs/BookmarkList.h"
+#include "bbs/ThreadData.h"
+#include "bbs/ThreadList.h"
+
+using namespace Qt::StringLiterals;
+
+class TestVoiceMenuEntry : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void walkToAThread();
+    void freshMenuAsksForAnItem();
+    void offlineBoardWithoutList();
+    void exits_data();
+    void exits();
+    void bookmarks();
+    void deleteBookmarks();
+    void options_data();
+    void options();
+    void largeFontForcesMaximized();
+    void proxyDialog_data();
+    void proxyDialog();
+    void readingMenuStartsReading();
+};
+
+void TestVoiceMenuEntry::walkToAThread()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    f.engine.clear();
+    f.run({u"down"_s, u"enter"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"カテゴリー選択メニューです"_s);
+    f.run({u"select:3"_s, u"enter"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"板選択メニューです"_s);
+    f.run({u"select:1"_s, u"enter"_s});
+    QCOMPARE(f.engine.texts().mid(f.engine.texts().size() - 2),
+             QStringList({u"読み込み中です"_s, u"スレッド選択メニューです"_s}));
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+    QVERIFY(f.menu->Get_ItemNum() >= 2);
+    f.run({u"select:2"_s, u"enter"_s});
+    const int count = f.menu->threadList().Get_MessageNum(2);
+    QCOMPARE(f.engine.texts().mid(f.engine.texts().size() - 2),
+             QStringList({u"読み込み中です"_s, u"メッセージ数は"_s + QString::number(count) + u"です。"_s}));
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    QCOMPARE(f.menu->Get_ItemNum(), count);
+    QVERIFY(f.menu->IsReadable());
+    QVERIFY(!f.menu->IsMenuFixed());
+    QCOMPARE(f.menu->Get_ThreadName(), f.menu->threadList().Get_ThreadName(2));
+    // Back: reading stops first, then the thread list again.
+    f.run({u"back"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"読み上げ停止"_s);
+    f.run({u"back"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+    QCOMPARE(f.menu->Get_Index(), 2);
+}
+
+void TestVoiceMenuEntry::freshMenuAsksForAnItem()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    f.engine.clear();
+    f.run({u"enter"_s});
+    QCOMPARE(f.engine.texts(), QStringList({u"メニュー項目を選択してください"_s}));
+    QVERIFY(f.lastEntry);
+    QCOMPARE(int(f.menu->Get_MenuNo()), 0);
+}
+
+void TestVoiceMenuEntry::offlineBoardWithoutList()
+{
+    Fixture online;
+    QVERIFY(online.start());
+    QVERIFY(online.menu->Initialize());
+    Fixture f;
+    QVERIFY(f.start(true, false));
+    QDir().mkpath(f.profile.dataRoot());
+    QVERIFY(
+        QFile::copy(online.profile.dataRoot() + u"/board.list"_s, f.profile.dataRoot() + u"/board.list"_s));
+    QVERIFY(f.menu->Initialize());
+    f.run({u"jumpCategory"_s, u"select:3"_s, u"enter"_s, u"select:1"_s, u"enter"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"この板にはダウンロード済のスレッドはありません。"_s);
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::BoardMenu));
+}
+
+void TestVoiceMenuEntry::exits_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("keepRunning");
+    QTest::addColumn<bool>("shutdown");
+    QTest::addColumn<QString>("spoken");
+    QTest::newRow("program only") << u"1"_s << QStringList{u"select:6"_s, u"enter"_s} << false << false
+                                  << QString::fromUtf16(VoiceMenu::kFarewell);
+    QTest::newRow("always shut down") << u"3"_s << QStringList{u"select:6"_s, u"enter"_s} << false << true
+                                      << QString::fromUtf16(VoiceMenu::kFarewellShutdown);
+    QTest::newRow("ask: the choice menu")
+        << u"2"_s << QStringList{u"select:6"_s, u"enter"_s} << true << false << u"終了方法選択メニューです"_s;
+    QTest::newRow("ask: end the program")
+        << u"2"_s << QStringList{u"select:6"_s, u"enter"_s, u"select:1"_s, u"enter"_s} << false << false
+        << u"終了します、ご利用ありがとうございました。"_s;
+    QTest::newRow("ask: shut down") << u"2"_s
+                                    << QStringList{u"select:6"_s, u"enter"_s, u"select:2"_s, u"enter"_s}
+                                    << false << true
+                                    << u"シャットダウン後に電源オフします、ご利用ありがとうございました。"_s;
+    QTest::newRow("the exit key from deep inside")
+        << u"1"_s << QStringList{u"jumpCategory"_s, u"select:2"_s, u"exit"_s} << false << false
+        << QString::fromUtf16(VoiceMenu::kFarewell);
+    QTest::newRow("a damaged exit method does nothing")
+        << u"9"_s << QStringList{u"select:6"_s, u"enter"_s} << true << false << u"6,終了(Q)"_s;
+}
+
+void TestVoiceMenuEntry::exits()
+{
+    QFETCH(QString, method);
+    QFETCH(QStringList, steps);
+    QFETCH(bool, keepRunning);
+    QFETCH(bool, shutdown);
+    QFETCH(QString, spoken);
+    Fixture f;
+    f.profile.settings().Set_(CSettings::ExitMethod, method);
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    f.run(steps);
+    QCOMPARE(f.lastEntry, keepRunning);
+    QCOMPARE(f.menu->IsShutdown(), shutdown);
+    QCOMPARE(f.engine.texts().constLast(), spoken);
+}
+
+void TestVoiceMenuEntry::bookmarks()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    // Find a thread's title the way a user would have bookmarked it.
+    f.run({u"jumpCategory"_s, u"select:3"_s, u"enter"_s, u"select:1"_s, u"enter"_s});
+    const QString title = f.menu->threadList().Get_ThreadName(3);
+    const QString key = f.menu->threadList().Get_ThreadNo(3);
+    f.menu->bookmarks().Add(u"雑談"_s, u"なんでも雑談"_s, title, key);
+    f.menu->bookmarks().Add(u"雑談"_s, u"消えた板"_s, u"行き先のない栞"_s, u"1000000000"_s);
+    f.menu->itaBookmarks().Add(u"雑談"_s, u"なんでも雑談"_s);
+    f.menu->itaBookmarks().Add(u"なくなったカテゴリ"_s, u"板"_s);
+
+    f.run({u"jumpBookmark"_s, u"select:1"_s, u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    QCOMPARE(f.menu->threadData().key(), key);
+    QVERIFY(f.menu->IsReadable());
+    // Going back returns to the bookmarks, not to a thread list.
+    f.run({u"back"_s, u"back"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::BookmarkMenu));
+
+    f.run({u"select:2"_s, u"enter"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"指定のスレッドのダウンロードに失敗しました。"_s);
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::BookmarkMenu));
+
+    f.engine.clear();
+    f.run({u"jumpIta"_s, u"select:1"_s, u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+    QVERIFY(!f.engine.texts().contains(u"読み込み中です"_s));  // not said for board bookmarks
+    f.run({u"back"_s, u"select:2"_s, u"enter"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"指定の板のスレッドリストのダウンロードに失敗しました。"_s);
+}
+
+void TestVoiceMenuEntry::deleteBookmarks()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    f.menu->bookmarks().Add(u"c"_s, u"b"_s, u"一"_s, u"1"_s);
+    f.menu->bookmarks().Add(u"c"_s, u"b"_s, u"二"_s, u"2"_s);
+    VoiceMenuTestAccess::push(*f.menu, 17);
+    f.run({u"select:1"_s, u"enter"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"ブックマークから削除しました。"_s);
+    QCOMPARE(f.menu->bookmarks().Get_Num(), 1);
+    QCOMPARE(f.menu->Get_ItemNum(), 1);
+    QCOMPARE(f.menu->Get_Item(1), u"b板のスレッド, 二"_s);
+    QCOMPARE(f.menu->Get_Index(), 0);
+}
+
+void TestVoiceMenuEntry::options_data()
+{
+    QTest::addColumn<int>("menu");
+    QTest::addColumn<int>("item");
+    QTest::addColumn<int>("setting");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("spoken");
+    QTest::newRow("volume") << 19 << 5 << int(CSettings::SpeechVolume) << u"5"_s
+                            << u"ボリューム5に設定しました。"_s;
+    QTest::newRow("read names") << 23 << 1 << int(CSettings::ReadName) << u"0"_s
+                                << u"名前を読み上げるに設定しました。"_s;
+    QTest::newRow("do not read names")
+        << 23 << 2 << int(CSettings::ReadName) << u"1"_s << u"名前を読み上げないに設定しました。"_s;
+    QTest::newRow("always shut down")
+        << 10 << 3 << int(CSettings::ExitMethod) << u"3"_s << u"常にシャットダウンするに設定しました。"_s;
+    QTest::newRow("swap left and right") << 11 << 2 << int(CSettings::ReverseLRKey) << u"1"_s
+                                         << u"左右キーを反転する(左矢印キーで決定)に設定しました。"_s;
+    QTest::newRow("font 26 keeps the window")
+        << 30 << 12 << int(CSettings::FontSize) << u"26"_s << u"26に設定しました。"_s;
+    QTest::newRow("colours") << 31 << 2 << int(CSettings::LowVisionColors) << u"1"_s
+                             << u"弱視向けの配色に設定しました。"_s;
+    QTest::newRow("voice") << 22 << 1 << int(CSettings::VoiceEngine) << u"1"_s
+                           << u"Spy Japanese  (Spy)に設定しました。"_s;
+}
+
+void TestVoiceMenuEntry::options()
+{
+    QFETCH(int, menu);
+    QFETCH(int, item);
+    QFETCH(int, setting);
+    QFETCH(QString, stored);
+    QFETCH(QString, spoken);
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    VoiceMenuTestAccess::push(*f.menu, qint16(menu));
+    f.run({u"select:"_s + QString::number(item), u"enter"_s});
+    QCOMPARE(f.profile.settings().Get_(qint16(setting)), stored);
+    QCOMPARE(f.engine.texts().constLast(), spoken);
+    QCOMPARE(f.menu->Get_Index(), item);  // the cursor stays on the choice
+    QCOMPARE(int(f.menu->Get_MenuNo()), menu);
+    QVERIFY(f.host.windowStates.isEmpty());
+}
+
+void TestVoiceMenuEntry::largeFontForcesMaximized()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    VoiceMenuTestAccess::push(*f.menu, 30);
+    f.run({u"select:14"_s, u"enter"_s});
+    QCOMPARE(f.profile.settings().Get_(CSettings::FontSize), u"36"_s);
+    QCOMPARE(f.profile.settings().Get_(CSettings::WindowMaximized), u"1"_s);
+    QCOMPARE(f.host.windowStates, QList<int>({2}));
+    QCOMPARE(f.host.fontSwitches, 1);
+    f.run({u"back"_s});
+    VoiceMenuTestAccess::push(*f.menu, 32);
+    f.run({u"select:1"_s, u"enter"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"フォント28以上では最大化のみとなります"_s);
+    QCOMPARE(f.profile.settings().Get_(CSettings::WindowMaximized), u"1"_s);
+    f.run({u"select:2"_s, u"enter"_s});
+    QCOMPARE(f.host.windowStates, QList<int>({2, 2}));
+}
+
+void TestVoiceMenuEntry::proxyDialog_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("spoken");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("cancelled") << QString() << u"キャンセルしました"_s << u"old.example:3128"_s;
+    QTest::newRow("no colon") << u"proxy.example"_s
+                              << u"アドレスとポートの記述が不正なので登録に失敗しました"_s
+                              << u"old.example:3128"_s;
+    QTest::newRow("port not a number")
+        << u"proxy.example:80a"_s << u"アドレスとポートの記述が不正なので登録に失敗しました"_s
+        << u"old.example:3128"_s;
+    QTest::newRow("stored even while unused")
+        << u"proxy.example:8080"_s << u"プロキシを登録しました"_s << u"proxy.example:8080"_s;
+}
+
+void TestVoiceMenuEntry::proxyDialog()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, spoken);
+    QFETCH(QString, stored);
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    f.profile.settings().Set_(CSettings::ProxyUse, u"0"_s);
+    f.profile.settings().Set_(CSettings::ProxyServer, u"old.example:3128"_s);
+    f.host.dialogAnswers = {answer};
+    f.run({u"jumpConfig"_s, u"select:8"_s, u"enter"_s});
+    QCOMPARE(
+        f.host.dialogs,
+        QStringList({u"プロキシ設定ダイアログ|プロキシアドレスとポートを半角コロンで区切って記入してください|"
+                     "old.example:3128"_s}));
+    QCOMPARE(f.engine.texts().constLast(), spoken);
+    QCOMPARE(f.profile.settings().Get_(CSettings::ProxyServer), stored);
+}
+
+void TestVoiceMenuEntry::readingMenuStartsReading()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    f.run(
+        {u"jumpCategory"_s, u"select:3"_s, u"enter"_s, u"select:1"_s, u"enter"_s, u"select:2"_s, u"enter"_s});
+    QVERIFY(f.menu->IsReadable());
+    f.run({u"back"_s});  // stops reading, stays in the reading menu
+    QVERIFY(!f.menu->IsReadable());
+    f.menu->threadData().Set_Index(3);
+    f.run({u"enter"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"読み上げ開始"_s);
+    QVERIFY(f.menu->IsReadable());
+    QCOMPARE(f.menu->threadData().Get_MessageCurrentNum(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestVoiceMenuEntry)
+#include "TestVoiceMenuEntry.moc"

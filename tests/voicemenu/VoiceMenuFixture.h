@@ -1,0 +1,154 @@
+#pragma once
+
+// A running voice menu for tests: a temporary profile, the local board server
+// with the sample boards, a spy speech engine, the real speech output and a
+// host that records what the menu asks of the window. Steps are written as
+// short words so that scenario tables read like what a user does.
+
+#include <QStringList>
+#include <QTest>
+
+#include "app/CSettings.h"
+#include "speech/ReadConv.h"
+#include "speech/SpeechOutput.h"
+#include "support/BoardServerProcess.h"
+#include "support/SpySpeechEngine.h"
+#include "support/TempProfile.h"
+#include "voicemenu/VoiceMenu.h"
+#include "voicemenu/VoiceMenuHost.h"
+
+using namespace Qt::StringLiterals;
+
+// Enters a menu directly, for menus a test wants without walking there: the
+// menu is built and its announcement (title and current setting) taken, as
+// Enter would have spoken it.
+class VoiceMenuTestAccess
+{
+public:
+    static void push(VoiceMenu& menu, qint16 number)
+    {
+        menu.Set_Menu(number);
+        menu.m_title += menu.m_suffix;
+        menu.m_suffix.clear();
+    }
+
+    static QString titleWithSuffix(const VoiceMenu& menu) { return menu.m_title + menu.m_suffix; }
+};
+
+class RecordingHost : public VoiceMenuHost
+{
+public:
+    int listUpdates = 0;
+    int treeUpdates = 0;
+    QList<int> rows;
+    QList<double> progress;
+    QStringList boxes;
+
+    void Update_List() override { ++listUpdates; }
+
+    void Update_Tree() override { ++treeUpdates; }
+
+    void selectListRow(int row) override { rows << row; }
+
+    void setProgress(double ratio) override { progress << ratio; }
+
+    QStringList dialogAnswers;  // what the user types into the next dialogs
+    QStringList dialogs;        // caption|prompt|text of each dialog shown
+    int fontSwitches = 0;
+    int colorSwitches = 0;
+    QList<int> windowStates;
+
+    void showMessageBox(MessageIcon icon, const QString& text) override
+    {
+        boxes << (icon == MessageIcon::Error ? u"error:"_s : u"info:"_s) + text;
+    }
+
+    QString runLineEditDialog(const QString& caption, const QString& prompt, const QString& text) override
+    {
+        dialogs << caption + u'|' + prompt + u'|' + text;
+        return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
+    }
+
+    void Switch_FontSize() override { ++fontSwitches; }
+
+    void Switch_Color() override { ++colorSwitches; }
+
+    void setWindowState(int state) override { windowStates << state; }
+};
+
+// One running program: profile, server, engine, speech output and menu.
+struct Fixture
+{
+    TempProfile profile;
+    BoardServerProcess server;
+    SpySpeechEngine engine;
+    ReadConv readconv;
+    RecordingHost host;
+    std::unique_ptr<SpeechOutput> speech;
+    std::unique_ptr<VoiceMenu> menu;
+    bool lastEntry = true;
+
+    bool start(bool offline = false, bool withServer = true)
+    {
+        if (withServer
+            && !server.start(QStringLiteral(BOARDSERVER_PATH), QStringLiteral(SAMPLE_BOARDS_DIR))) {
+            return false;
+        }
+        CSettings& s = profile.settings();
+        s.Set_Named(u"BoardListUrl"_s, u"http://menu.2ch.example/bbsmenu.html"_s);
+        s.Set_(CSettings::ProxyUse, u"1"_s);
+        s.Set_(CSettings::ProxyServer, withServer ? server.address() : u"127.0.0.1:9"_s);
+        if (s.Get_(CSettings::VoiceEngine).isEmpty()) {
+            s.Set_(CSettings::VoiceEngine, u"1"_s);
+        }
+        speech = std::make_unique<SpeechOutput>(engine, s, readconv);
+        menu = std::make_unique<VoiceMenu>(AppPaths(profile.dataRoot(), profile.path(u"config"_s)), s,
+                                           *speech, engine, nullptr, host, offline);
+        return true;
+    }
+
+    void run(const QStringList& steps)
+    {
+        for (const QString& step : steps) {
+            if (step == u"down"_s) {
+                menu->Select_(1, false);
+            } else if (step == u"up"_s) {
+                menu->Select_(-1, false);
+            } else if (step == u"down10"_s) {
+                menu->Select_(10, false);
+            } else if (step == u"up10"_s) {
+                menu->Select_(-10, false);
+            } else if (step == u"down100"_s) {
+                menu->Select_(100, false);
+            } else if (step.startsWith(u"select:"_s)) {
+                menu->Select_(step.mid(7).toInt(), true);
+            } else if (step.startsWith(u"push:"_s)) {
+                VoiceMenuTestAccess::push(*menu, qint16(step.mid(5).toInt()));
+            } else if (step == u"enter"_s) {
+                lastEntry = menu->Entry();
+            } else if (step == u"exit"_s) {
+                lastEntry = menu->JumpExit();
+            } else if (step == u"back"_s) {
+                menu->GoBack();
+            } else if (step == u"main"_s) {
+                menu->GoMain();
+            } else if (step == u"first"_s) {
+                menu->Go_First();
+            } else if (step == u"bottom"_s) {
+                menu->Go_Bottom();
+            } else if (step == u"jumpCategory"_s) {
+                menu->JumpCategory();
+            } else if (step == u"jumpBookmark"_s) {
+                menu->JumpBookmark();
+            } else if (step == u"jumpIta"_s) {
+                menu->JumpItaBookmark();
+            } else if (step == u"jumpConfig"_s) {
+                menu->JumpConfig();
+            } else if (step.startsWith(u"audio:"_s)) {
+                menu->JumpAudioConfig(qint16(step.mid(6).toInt()));
+            } else {
+                QFAIL(qPrintable(u"unknown step "_s + step));
+            }
+        }
+    }
+};
