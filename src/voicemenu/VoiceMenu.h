@@ -8,7 +8,9 @@
 //
 // The operations are spread over files by concern: VoiceMenu.cpp (start-up,
 // shut-down, accessors), VoiceMenuNavigation.cpp (menus, moves, jumps) and
-// VoiceMenuOptions.cpp (the option menus' lists, cursor and current setting).
+// VoiceMenuOptions.cpp (the option menus' lists, cursor and current setting),
+// VoiceMenuEntry.cpp (what Enter does) and VoiceMenuReading.cpp (reading
+// messages unit by unit, reloads and the all-bookmarks run).
 //
 // Menus are numbered 0..38 (MenuNames). Item lists count from 1; element 0 is
 // an empty sentinel and item 0 means nothing is selected yet.
@@ -109,6 +111,21 @@ public:
     void JumpConfig();
     void JumpAudioConfig(qint16 menu);
 
+    // Reading (see VoiceMenuReading.cpp): the reading timer calls
+    // Read_Message whenever the previous utterance has ended.
+    bool Read_Message(bool force_read);
+    void Stop_Read();
+    QString Get_Message() const;
+    void Jump_NextParagraph(bool back);
+    void Jump_NextLink(bool back);
+    void Jump_NextLine(bool backword);
+    void Read_AllInfo();
+    qint32 Run_AllRead(qint32 read_no);
+    void Stop_AllRead();
+    void Reload(bool Silent);
+    void Reloaded();
+    void Update_Progress();
+
     // Volume, speed and pitch levels from the settings.
     void Get_Setting(qint16& vol, qint16& spd, qint16& pitch) const;
 
@@ -157,6 +174,8 @@ public:
 
     HelpMenu& helpMenu() { return *m_help; }
 
+    CMessageData& messageData() { return *m_message; }
+
     // The unit last spoken and its kind, shared with the speech output.
     QString currentUnitText() const { return m_currentUnitText; }
 
@@ -176,6 +195,7 @@ private:
     void speakTitle();
     void jumpTo(qint16 menu);
     bool moveInReadingMenu(qint32 delta);
+    void loadCurrentMessage();
 
     // Entry.
     bool entryAction(bool& keepRunning);
@@ -255,4 +275,5 @@ private:
     bool m_proTalker = false;
     QString m_currentUnitText;
     qint16 m_currentUnitKind = 0;
+    QString m_pendingPrefix;
 };

@@ -23,8 +23,11 @@ public:
     virtual void Update_Tree() = 0;
     // Select the row of the item list (0-based), as after a jump to the top or bottom.
     virtual void selectListRow(int row) = 0;
-    // The progress bar (Label_ProgBar): 0.0 hides it, 1.0 fills it.
+    // The download indicator and progress bar (Label_Load, Label_ProgBar):
+    // 0.0 or less hides the bar and shows no download, up to 1.0 fills it.
     virtual void setProgress(double ratio) = 0;
+    // Show the whole message being read (Text_Msg).
+    virtual void showMessageText(const QString& text) = 0;
     // A message box with an OK button; returns when the user closed it.
     virtual void showMessageBox(MessageIcon icon, const QString& text) = 0;
     // Shows the one-line edit dialog modally with the caption, the prompt and

@@ -194,11 +194,9 @@ bool VoiceMenu::moveInReadingMenu(qint32 delta)
         return false;
     }
     m_title = m_thread->Get_Message(delta);
-    m_message->InitInstance(m_settings, m_thread->Get_OrgBody(-1), m_thread->Get_OrgHeader(-1),
-                            m_thread->Get_ReadHeader(-1, false, false, false));
+    loadCurrentMessage();
     m_item = m_thread->Get_MessageCurrentNum();
     m_messageIndex = m_item;
-    // TODO(issue 5): while continuous reading is on, Read_Message takes over here.
     return true;
 }
 
@@ -218,6 +216,11 @@ void VoiceMenu::Select_(qint32 menu_delta, bool absolute)
     bool ok = true;
     if (m_menu == ReadingMenu) {
         ok = moveInReadingMenu(delta);
+        if (ok && m_readable) {
+            // Continuous reading reads the chosen message from its start.
+            Read_Message(true);
+            return;
+        }
     } else if (count < 1) {
         ok = false;
     } else {

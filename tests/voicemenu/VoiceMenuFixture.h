@@ -42,6 +42,7 @@ public:
     int treeUpdates = 0;
     QList<int> rows;
     QList<double> progress;
+    QStringList messageTexts;
     QStringList boxes;
 
     void Update_List() override { ++listUpdates; }
@@ -51,6 +52,8 @@ public:
     void selectListRow(int row) override { rows << row; }
 
     void setProgress(double ratio) override { progress << ratio; }
+
+    void showMessageText(const QString& text) override { messageTexts << text; }
 
     QStringList dialogAnswers;  // what the user types into the next dialogs
     QStringList dialogs;        // caption|prompt|text of each dialog shown

@@ -1,0 +1,242 @@
+// Reading a thread unit by unit, the jumps inside a message, reloads, the
+// full text of an item, the all-bookmarks run and the progress display.
+
+#include "VoiceMenu.h"
+#include "app/CSettings.h"
+#include "bbs/BoardList.h"
+#include "bbs/BookmarkList.h"
+#include "bbs/CHttp.h"
+#include "bbs/ThreadData.h"
+#include "bbs/ThreadList.h"
+#include "speech/CMessageData.h"
+#include "speech/SpeechOutput.h"
+#include "voicemenu/VoiceMenuHost.h"
+
+using namespace Qt::StringLiterals;
+
+void VoiceMenu::loadCurrentMessage()
+{
+    m_message->InitInstance(m_settings, m_thread->Get_OrgBody(-1), m_thread->Get_OrgHeader(-1),
+                            m_thread->Get_ReadHeader(-1, false, false, false));
+}
+
+bool VoiceMenu::Read_Message(bool force_read)
+{
+    if (!m_thread || !m_message) {
+        return false;
+    }
+    const bool moreMessages = m_thread->Have_Message();
+    const bool moreUnits = m_message->Have_Message();
+    if ((moreMessages || moreUnits) && m_readable) {
+        if (!m_reading) {
+            m_reading = true;
+            m_message->ExitInstance();
+        }
+        if (force_read || !m_message->Have_Message()) {
+            if (force_read) {
+                m_thread->Rewind_Index();
+            }
+            m_thread->Move_Index(1);
+            loadCurrentMessage();
+            m_host.showMessageText(m_message->Get_OrgMessagesText());
+            m_item = m_thread->Get_MessageCurrentNum();
+        }
+        if (m_message->Have_Message() && m_reading) {
+            qint16 kind = 0;
+            m_currentUnitText = m_message->Get_Message(1, kind, false);
+            m_currentUnitKind = kind;
+            QString text = m_currentUnitText;
+            if (!m_pendingPrefix.isEmpty()) {
+                text = m_pendingPrefix + text;
+                m_pendingPrefix.clear();
+            }
+            m_speech.SpeakText(text, false, m_currentUnitKind);
+            m_item = m_thread->Get_MessageCurrentNum();
+        }
+        return true;
+    }
+    if (moreMessages && !m_readable) {
+        m_reading = false;
+        return false;
+    }
+    if (m_readable) {
+        m_title = m_reading ? u"読み上げ完了"_s : u"新着メッセージはありません"_s;
+        m_speech.SpeakText(m_title);
+        m_readable = false;
+    }
+    m_reading = false;
+    return false;
+}
+
+void VoiceMenu::Stop_Read()
+{
+    m_readable = false;
+    m_reading = false;
+    m_helpReading = false;
+    m_speech.StopSpeech();
+}
+
+QString VoiceMenu::Get_Message() const
+{
+    return m_thread ? m_thread->Get_OrgMessage(-1) : QString();
+}
+
+void VoiceMenu::Jump_NextParagraph(bool back)
+{
+    if (m_menu != ReadingMenu) {
+        return;
+    }
+    const qint32 current = m_message->Get_Index();
+    const qint32 target = m_message->Get_NextParagraph(back);
+    if (target == 0) {
+        m_title = back ? u"これより前に段落はありません"_s : u"これよりあとに段落はありません"_s;
+        m_speech.SpeakText(m_title);
+        return;
+    }
+    const QString distance = QString::number(qAbs(target - current));
+    m_pendingPrefix = (target < current ? u"マイナス"_s : QString()) + distance + u"文スキップ、"_s;
+    m_message->Set_Index(target - 1);
+    m_speech.StopSpeech();
+    if (!m_reading) {
+        m_host.Update_List();
+    }
+}
+
+void VoiceMenu::Jump_NextLink(bool back)
+{
+    if (m_menu != ReadingMenu) {
+        return;
+    }
+    const qint32 link = m_message->Get_NextLink(back);
+    if (link == 0) {
+        m_title = back ? u"これより前にリンクはありません"_s : u"これよりあとにリンクはありません"_s;
+        m_speech.SpeakText(m_title);
+        return;
+    }
+    if (m_reading) {
+        m_speech.StopSpeech();
+        qint16 kind = 0;
+        m_message->Get_Message(link - 1, kind, true);
+    }
+}
+
+void VoiceMenu::Jump_NextLine(bool backword)
+{
+    if (m_menu != ReadingMenu) {
+        return;
+    }
+    const qint32 current = m_message->Get_MessageCurrentNum();
+    m_speech.StopSpeech();
+    qint16 kind = 0;
+    m_message->Get_Message(backword ? current - 2 : current, kind, true);
+}
+
+void VoiceMenu::Read_AllInfo()
+{
+    if (m_item < 1) {
+        return;
+    }
+    switch (m_menu) {
+    case ReadingMenu:
+        m_title = m_thread->Get_AllReadMessage(-1);
+        break;
+    case VolumeMenu:
+    case SpeedMenu:
+    case PitchMenu:
+    case EngineMenu:
+    case FontSizeMenu:
+    case SearchResultMenu:
+        m_title = Get_Item(m_item);
+        break;
+    default:
+        m_title = QString::number(m_item) + u',' + Get_Item(m_item);
+        break;
+    }
+    m_speech.SpeakText(m_title);
+}
+
+qint32 VoiceMenu::Run_AllRead(qint32 read_no)
+{
+    if (m_bookmarks->Get_Num() == 0) {
+        return 0;
+    }
+    if (read_no != 0) {
+        m_allReadPosition = read_no;
+    }
+    if (!m_allRead) {
+        m_allRead = true;
+        m_allReadPosition = 0;
+    }
+    if (m_allReadPosition == m_bookmarks->Get_Num() || m_allReadPosition < 0) {
+        m_allRead = false;
+        m_allReadPosition = 0;
+        m_readable = false;
+        m_reading = false;
+        Set_Menu(MainMenu);
+        Set_Menu(BookmarkMenu);
+        m_title = u"全ブックマークスレッドを読み上げ完了"_s;
+        m_speech.SpeakText(m_title);
+        return 0;
+    }
+    Set_Menu(MainMenu);
+    Set_Menu(BookmarkMenu);
+    ++m_allReadPosition;
+    m_item = m_allReadPosition;
+    m_title = m_bookmarks->Get_ItemText(m_allReadPosition);
+    m_speech.SpeakText(m_title);
+    return m_allReadPosition;
+}
+
+void VoiceMenu::Stop_AllRead()
+{
+    m_allRead = false;
+    m_allReadPosition = 0;
+}
+
+void VoiceMenu::Reload(bool Silent)
+{
+    if (m_offline) {
+        return;
+    }
+    if (m_menu == ReadingMenu) {
+        if (!Silent) {
+            m_speech.SpeakText(u"リロードします"_s);
+        }
+        m_thread->Download(true);
+        Set_Menu(ReadingMenu);
+        m_item = m_thread->Get_MessageMaxNum();
+        m_host.Update_List();
+        if (!Silent) {
+            m_readable = true;
+        }
+    } else if (m_menu == ThreadMenu) {
+        if (!Silent) {
+            m_speech.SpeakText(u"リロードします"_s);
+        }
+        const bool loaded = loadThreadList();
+        Set_Menu(ThreadMenu);
+        m_item = 0;
+        if (!loaded) {
+            m_title = u"スレッドリストのダウンロードに失敗しました。"_s;
+            m_speech.SpeakText(m_title);
+        }
+        m_host.Update_List();
+    }
+}
+
+void VoiceMenu::Reloaded()
+{
+    if (m_menu != ReadingMenu) {
+        return;
+    }
+    m_items = QStringList{QString()};
+    for (int n = 1; n <= m_thread->Get_MessageMaxNum(); ++n) {
+        m_items.append(m_thread->Get_FindMessage(n, true));
+    }
+    m_item = Get_ItemNum();
+}
+
+void VoiceMenu::Update_Progress()
+{
+    m_host.setProgress(m_http ? double(m_http->Get_Progress()) : 0.0);
+}

@@ -1,0 +1,226 @@
+// Reading a thread as the reading timer drives it: unit after unit to the
+// end, nothing new, moving by messages while reading, the jumps inside a
+// message, the full text of an item, reloads and the all-bookmarks run.
+
+#include <QTest>
+
+#include "VoiceMenuFixture.h"
+#include "bbs/BookmarkList.h"
+#include "bbs/ThreadData.h"
+#include "bbs/ThreadList.h"
+#include "speech/CMessageData.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Opens thread `thread` of the board なんでも雑談 (6 messages for thread 2).
+bool openThread(Fixture& f, int thread)
+{
+    if (!f.start() || !f.menu->Initialize()) {
+        return false;
+    }
+    f.run({u"jumpCategory"_s, u"select:3"_s, u"enter"_s, u"select:1"_s, u"enter"_s,
+           u"select:"_s + QString::number(thread), u"enter"_s});
+    return f.menu->Get_MenuNo() == VoiceMenu::ReadingMenu;
+}
+
+// What the reading timer does: one unit per tick while there is something to read.
+int readToTheEnd(Fixture& f)
+{
+    int ticks = 0;
+    while (f.menu->Read_Message(false) && ticks < 5000) {
+        ++ticks;
+    }
+    return ticks;
+}
+
+}  // namespace
+
+class TestVoiceMenuReading : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsToTheEnd();
+    void nothingNew();
+    void movingWhileReading();
+    void paragraphJumps();
+    void linkJumps();
+    void allInfo();
+    void reloads();
+    void allBookmarksRun();
+};
+
+void TestVoiceMenuReading::readsToTheEnd()
+{
+    Fixture f;
+    QVERIFY(openThread(f, 2));
+    f.engine.clear();
+    const int ticks = readToTheEnd(f);
+    QVERIFY(ticks >= 6);  // at least a header per message
+    const QStringList spoken = f.engine.texts();
+    QCOMPARE(spoken.constLast(), u"読み上げ完了"_s);
+    QCOMPARE(spoken.count(u"読み上げ完了"_s), 1);
+    QCOMPARE(spoken.size(), ticks + 1);
+    // The first unit of the first message is its spoken header: the number.
+    QCOMPARE(spoken.first(), u"1"_s);  // reading text drops the blanks
+    QVERIFY(!f.menu->IsReadable());
+    QVERIFY(!f.menu->IsReading());
+    QCOMPARE(f.menu->Get_Index(), 6);
+    QCOMPARE(f.host.messageTexts.size(), 6);
+    // Further ticks are silent.
+    QVERIFY(!f.menu->Read_Message(false));
+    QCOMPARE(f.engine.texts().size(), spoken.size());
+    // The read position was saved on the way.
+    QCOMPARE(f.menu->threadData().Get_MessageCurrentNum(), 6);
+}
+
+void TestVoiceMenuReading::nothingNew()
+{
+    Fixture f;
+    QVERIFY(openThread(f, 2));
+    readToTheEnd(f);
+    f.run({u"back"_s, u"enter"_s});  // the same thread again, read to its end
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    f.engine.clear();
+    QVERIFY(!f.menu->Read_Message(false));
+    QCOMPARE(f.engine.texts(), QStringList({u"新着メッセージはありません"_s}));
+    QVERIFY(!f.menu->IsReadable());
+}
+
+void TestVoiceMenuReading::movingWhileReading()
+{
+    Fixture f;
+    QVERIFY(openThread(f, 3));
+    QVERIFY(f.menu->Read_Message(false));
+    f.engine.clear();
+    // With continuous reading on, choosing message 4 reads it from its start.
+    f.run({u"select:4"_s});
+    QCOMPARE(f.engine.texts(), QStringList({u"4"_s}));
+    QCOMPARE(f.menu->Get_Index(), 4);
+    QVERIFY(f.menu->Read_Message(false));
+    QCOMPARE(f.engine.texts().constLast(), f.menu->messageData().readingUnit(2));
+    // With reading stopped, a move speaks the whole message and reads nothing on.
+    f.run({u"back"_s});
+    f.engine.clear();
+    f.run({u"down"_s});
+    QCOMPARE(f.menu->Get_Index(), 5);
+    QCOMPARE(f.engine.texts().size(), 1);
+    QVERIFY(f.engine.texts().first().startsWith(u"5 "_s));
+    QVERIFY(!f.menu->Read_Message(false));
+}
+
+void TestVoiceMenuReading::paragraphJumps()
+{
+    Fixture f;
+    QVERIFY(openThread(f, 3));
+    // Find a message with a second paragraph, reading it from its header.
+    int found = 0;
+    for (int n = 1; n <= 10 && found == 0; ++n) {
+        f.menu->threadData().Set_Index(n);
+        f.menu->Read_Message(true);
+        if (f.menu->messageData().Get_NextParagraph(false) > 0) {
+            found = n;
+        }
+    }
+    QVERIFY2(found > 0, "no sample message with two paragraphs");
+    CMessageData& message = f.menu->messageData();
+    const qint32 from = message.Get_Index();
+    const qint32 target = message.Get_NextParagraph(false);
+    f.menu->Jump_NextParagraph(false);
+    QVERIFY(f.menu->Read_Message(false));
+    QCOMPARE(f.engine.texts().constLast(),
+             QString::number(target - from) + u"文スキップ、"_s + message.readingUnit(target));
+
+    // Back at the header, no paragraph lies before it.
+    f.menu->threadData().Set_Index(found);
+    f.menu->Read_Message(true);
+    const qint32 before = message.Get_Index();
+    QCOMPARE(message.Get_NextParagraph(true), 0);
+    f.menu->Jump_NextParagraph(true);
+    QCOMPARE(f.engine.texts().constLast(), u"これより前に段落はありません"_s);
+    QCOMPARE(message.Get_Index(), before);
+}
+
+void TestVoiceMenuReading::linkJumps()
+{
+    Fixture f;
+    QVERIFY(openThread(f, 3));
+    f.run({u"back"_s});  // reading off
+    f.menu->threadData().Set_Index(1);
+    f.menu->Read_Message(true);  // readable is off: nothing is loaded or spoken
+    f.engine.clear();
+    const qint32 index = f.menu->messageData().Get_Index();
+    f.menu->Jump_NextLink(false);
+    if (f.menu->messageData().Get_NextLink(false) == 0) {
+        QCOMPARE(f.engine.texts(), QStringList({u"これよりあとにリンクはありません"_s}));
+    } else {
+        QVERIFY(f.engine.texts().isEmpty());
+    }
+    QCOMPARE(f.menu->messageData().Get_Index(), index);
+}
+
+void TestVoiceMenuReading::allInfo()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    f.run({u"jumpCategory"_s, u"select:3"_s, u"enter"_s, u"select:1"_s, u"enter"_s, u"select:2"_s});
+    f.menu->Read_AllInfo();
+    // The thread's whole item, count field included.
+    QCOMPARE(f.engine.texts().constLast(), u"2,"_s + f.menu->Get_Item(2));
+    QVERIFY(f.engine.texts().constLast().contains(u"/006 "_s));
+    f.run({u"enter"_s, u"back"_s, u"select:2"_s});
+    f.menu->Read_AllInfo();
+    QCOMPARE(f.engine.texts().constLast(), f.menu->threadData().Get_AllReadMessage(2));
+    QVERIFY(f.engine.texts().constLast().startsWith(u"2 名前："_s));
+}
+
+void TestVoiceMenuReading::reloads()
+{
+    Fixture f;
+    QVERIFY(openThread(f, 2));
+    f.run({u"back"_s});
+    f.menu->Reload(true);
+    QVERIFY(!f.menu->IsReadable());
+    QCOMPARE(f.menu->Get_Index(), 6);
+    QVERIFY(f.engine.texts().constLast() != u"リロードします"_s);
+    f.menu->Reload(false);
+    QVERIFY(f.engine.texts().contains(u"リロードします"_s));
+    QVERIFY(f.menu->IsReadable());
+    f.run({u"back"_s, u"back"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+    f.menu->Reload(false);
+    QCOMPARE(f.menu->Get_Index(), 0);
+    QVERIFY(f.menu->Get_ItemNum() >= 2);
+    f.menu->Update_Progress();
+    QCOMPARE(f.host.progress.constLast(), 0.0);
+}
+
+void TestVoiceMenuReading::allBookmarksRun()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    QCOMPARE(f.menu->Run_AllRead(0), 0);  // no bookmarks: no run
+    QVERIFY(!f.menu->IsAllRead());
+    for (const QString& t : {u"一"_s, u"二"_s, u"三"_s}) {
+        f.menu->bookmarks().Add(u"雑談"_s, u"なんでも雑談"_s, t, t + u"1"_s);
+    }
+    QCOMPARE(f.menu->Run_AllRead(0), 1);
+    QVERIFY(f.menu->IsAllRead());
+    QCOMPARE(f.engine.texts().constLast(), u"なんでも雑談板のスレッド, 一"_s);
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::BookmarkMenu));
+    QCOMPARE(f.menu->Get_Index(), 1);
+    QCOMPARE(f.menu->Run_AllRead(1), 2);
+    QCOMPARE(f.menu->Run_AllRead(2), 3);
+    QCOMPARE(f.engine.texts().constLast(), u"なんでも雑談板のスレッド, 三"_s);
+    QCOMPARE(f.menu->Run_AllRead(3), 0);
+    QCOMPARE(f.engine.texts().constLast(), u"全ブックマークスレッドを読み上げ完了"_s);
+    QVERIFY(!f.menu->IsAllRead());
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::BookmarkMenu));
+}
+
+QTEST_GUILESS_MAIN(TestVoiceMenuReading)
+#include "TestVoiceMenuReading.moc"
