@@ -35,6 +35,7 @@ class CSrCntl;
 class CWinInetConnection;
 class HelpMenu;
 class LogManager;
+class SoundPlayer;
 class SpeechEngine;
 class SpeechOutput;
 class ThreadData;
@@ -71,6 +72,9 @@ public:
 
     static constexpr const char16_t* kUserAgent = u"Monazilla/1.00 (Yomimaru/1.11) ";
     static constexpr int kTimeoutMs = 30000;
+    // The program's home page; empty while there is none, and the options
+    // item then says so.
+    static constexpr const char16_t* kHomePageUrl = u"";
     // The spoken farewells of the two direct ways out.
     static constexpr const char16_t* kFarewell = u"読み丸を終了します。ご利用ありがとうございました。";
     static constexpr const char16_t* kFarewellShutdown =
@@ -125,6 +129,23 @@ public:
     void Reload(bool Silent);
     void Reloaded();
     void Update_Progress();
+
+    // Commands on the current item (see VoiceMenuCommands.cpp).
+    void Special();
+    void Delete();
+    bool Move_BM(qint32 move);
+    void Clip();
+    void Clip_TitleURL();
+    void Open_URL(const QString& url);
+    QString Get_ThreadURL(bool& machibbs) const;
+    QString Get_BoardUrl(bool& machibbs) const;
+
+    // The cues played before a browser or mailer takes over; none in tests.
+    void setSoundPlayer(SoundPlayer* player) { m_sounds = player; }
+
+    // The registered open commands are looked up in these XDG folders
+    // (the system's when not set).
+    void setShellSearchDirs(const QStringList& configDirs, const QStringList& dataDirs);
 
     // Volume, speed and pitch levels from the settings.
     void Get_Setting(qint16& vol, qint16& spd, qint16& pitch) const;
@@ -210,6 +231,16 @@ private:
     void reinitHttp(bool useProxy);
     void storeOption();
 
+    // Commands.
+    void Open_Link(const QString& text, qint16 kind, bool suppress);
+    void Shell_Open(const QString& target, bool web);
+    void bookmarkBoard(int category, int position);
+    void bookmarkThread(int thread);
+    void deleteBoardData(int category, int position);
+    void deleteThreadLog(int thread);
+    void deleteBookmark(bool boards);
+    std::pair<int, int> boardOfOverallIndex(int overall) const;
+
     // Options.
     void Set_OptionList(const QString& items, qint16 settingIndex, int offset);
     QString optionItem(qint16 menu, qint16 settingIndex, int offset) const;
@@ -233,6 +264,10 @@ private:
     VoiceMenuHost& m_host;
     bool m_offlineRequested;
     QString m_boardListFallback;
+    SoundPlayer* m_sounds = nullptr;
+    QStringList m_shellConfigDirs;
+    QStringList m_shellDataDirs;
+    bool m_customShellDirs = false;
 
     std::unique_ptr<CHttp> m_http;
     std::unique_ptr<BoardList> m_boards;
@@ -276,4 +311,5 @@ private:
     QString m_currentUnitText;
     qint16 m_currentUnitKind = 0;
     QString m_pendingPrefix;
+    QList<qint32> m_searchHits{0};  // element 0 is an empty sentinel
 };

@@ -91,8 +91,13 @@ bool VoiceMenu::entryAction(bool& keepRunning)
             Set_Menu(qint16(m_item + 7));
         } else if (m_item == 8) {
             runProxyDialog();
+        } else if (m_item == 9) {
+            if (QString::fromUtf16(kHomePageUrl).isEmpty()) {
+                m_title = u"作者のホームページはまだありません。"_s;
+            } else {
+                Open_URL(QString::fromUtf16(kHomePageUrl));
+            }
         }
-        // TODO(issue 5): item 9 opens the home page through Open_URL.
         break;
     case HelpTopMenu:
         m_helpTopic = qint16(m_item);
@@ -140,7 +145,9 @@ bool VoiceMenu::entryAction(bool& keepRunning)
         break;
     case ReadingMenu:
         if (m_readable) {
-            // TODO(issue 5): Open_Link of the unit being read; Entry says nothing more.
+            QString link = m_currentUnitText;
+            link.remove(u"\r\n"_s);
+            Open_Link(link.trimmed(), m_currentUnitKind, false);
             return false;
         }
         m_readable = true;

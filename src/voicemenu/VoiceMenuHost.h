@@ -39,4 +39,11 @@ public:
     virtual void Switch_Color() = 0;
     // The main window's state: 0 normal, 2 maximized.
     virtual void setWindowState(int state) = 0;
+    // Empties the clipboard and puts the text there (nothing for empty text).
+    virtual void setClipboardText(const QString& text) = 0;
+    // Hands an address to the desktop (browser, mailer); false when nothing
+    // took it.
+    virtual bool openWithDesktop(const QString& target) = 0;
+    // Starts a command line (the registered handler of an address).
+    virtual bool startCommand(const QString& commandLine) = 0;
 };

@@ -33,6 +33,13 @@ public:
     }
 
     static QString titleWithSuffix(const VoiceMenu& menu) { return menu.m_title + menu.m_suffix; }
+
+    // As if the reading had just spoken this unit.
+    static void setCurrentUnit(VoiceMenu& menu, const QString& text, qint16 kind)
+    {
+        menu.m_currentUnitText = text;
+        menu.m_currentUnitKind = kind;
+    }
 };
 
 class RecordingHost : public VoiceMenuHost
@@ -60,6 +67,10 @@ public:
     int fontSwitches = 0;
     int colorSwitches = 0;
     QList<int> windowStates;
+    QString clipboard;
+    QStringList opened;    // addresses handed to the desktop
+    QStringList commands;  // command lines started
+    bool desktopOpens = true;
 
     void showMessageBox(MessageIcon icon, const QString& text) override
     {
@@ -77,6 +88,20 @@ public:
     void Switch_Color() override { ++colorSwitches; }
 
     void setWindowState(int state) override { windowStates << state; }
+
+    void setClipboardText(const QString& text) override { clipboard = text; }
+
+    bool openWithDesktop(const QString& target) override
+    {
+        opened << target;
+        return desktopOpens;
+    }
+
+    bool startCommand(const QString& commandLine) override
+    {
+        commands << commandLine;
+        return true;
+    }
 };
 
 // One running program: profile, server, engine, speech output and menu.
