@@ -130,6 +130,11 @@ public:
     void Reloaded();
     void Update_Progress();
 
+    // Speaks the help of the current menu; the help reading lasts until
+    // Stop_HelpRead.
+    void Help();
+    void Stop_HelpRead();
+
     // Commands on the current item (see VoiceMenuCommands.cpp).
     void Special();
     void Delete();

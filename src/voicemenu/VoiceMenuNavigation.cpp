@@ -385,3 +385,20 @@ void VoiceMenu::JumpAudioConfig(qint16 menu)
     speakTitle();
     m_host.Update_List();
 }
+
+void VoiceMenu::Help()
+{
+    const QString name = MenuNames::name(m_menu);
+    m_title = name + u"メニューのヘルプ。"_s + u"\r\n"_s + m_help->Get_MenuHelp(name);
+    m_speech.SpeakText(m_title);
+    m_helpReading = true;
+}
+
+void VoiceMenu::Stop_HelpRead()
+{
+    if (m_menu == HelpReadMenu) {
+        Set_Menu(-1);
+        m_host.Update_List();
+    }
+    m_helpReading = false;
+}

@@ -10,6 +10,7 @@
 #include "VoiceMenuFixture.h"
 #include "bbs/BoardList.h"
 #include "bbs/ThreadList.h"
+#include "voicemenu/HelpMenu.h"
 
 using namespace Qt::StringLiterals;
 
@@ -29,6 +30,7 @@ private slots:
     void startUpFailures_data();
     void startUpFailures();
     void firstRunChoosesAJapaneseVoice();
+    void help();
 };
 
 void TestVoiceMenuNavigation::startUp()
@@ -278,6 +280,39 @@ void TestVoiceMenuNavigation::firstRunChoosesAJapaneseVoice()
     // The welcome is spoken first, then again with the start-up status.
     QCOMPARE(f.engine.texts().first(), welcome);
     QCOMPARE(f.engine.texts().last(), welcome + u"読み丸を起動しました。板の一覧を最新にしました。"_s);
+}
+
+void TestVoiceMenuNavigation::help()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    // Help for the current menu: its name, then its subtopic of the menu help.
+    f.menu->Help();
+    const QString mainHelp = f.menu->helpMenu().Get_MenuHelp(u"メイン"_s);
+    QVERIFY(!mainHelp.trimmed().isEmpty());
+    QCOMPARE(f.engine.texts().constLast(), u"メインメニューのヘルプ。\r\n"_s + mainHelp);
+    QVERIFY(f.menu->IsHelpReading());
+    f.menu->Stop_HelpRead();
+    QVERIFY(!f.menu->IsHelpReading());
+    QCOMPARE(int(f.menu->Get_MenuNo()), 0);
+
+    // The help menus: topics, subtopics, and a subtopic read out.
+    f.run({u"select:5"_s, u"enter"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"ヘルプメニューです"_s);
+    QCOMPARE(f.menu->Get_ItemNum(), f.menu->helpMenu().Get_Tops().size() - 1);
+    f.run({u"select:1"_s, u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::HelpSubMenu));
+    QCOMPARE(f.engine.texts().constLast(), u"ヘルプ："_s + f.menu->helpMenu().Get_Top(1));
+    f.run({u"select:1"_s, u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::HelpReadMenu));
+    QVERIFY(f.menu->IsHelpReading());
+    QCOMPARE(f.engine.texts().constLast(),
+             f.menu->helpMenu().Get_Subs(1).value(1) + u"\r\n"_s + f.menu->helpMenu().Get_Text(1, 1));
+    const int listUpdates = f.host.listUpdates;
+    f.menu->Stop_HelpRead();
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::HelpSubMenu));
+    QCOMPARE(f.host.listUpdates, listUpdates + 1);
 }
 
 QTEST_GUILESS_MAIN(TestVoiceMenuNavigation)
