@@ -31,6 +31,8 @@ private slots:
     void startUpFailures();
     void firstRunChoosesAJapaneseVoice();
     void help();
+    void enginePreview();
+    void storedSettingOutOfRange();
 };
 
 void TestVoiceMenuNavigation::startUp()
@@ -313,6 +315,41 @@ void TestVoiceMenuNavigation::help()
     f.menu->Stop_HelpRead();
     QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::HelpSubMenu));
     QCOMPARE(f.host.listUpdates, listUpdates + 1);
+}
+
+void TestVoiceMenuNavigation::enginePreview()
+{
+    Fixture f;
+    f.engine.setModes({{u"Japanese A"_s, true}, {u"Japanese B"_s, true}});
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    QCOMPARE(f.engine.currentMode(), 1);
+    VoiceMenuTestAccess::push(*f.menu, VoiceMenu::EngineMenu);
+    f.run({u"select:2"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"Japanese B  (Spy)"_s);
+    QCOMPARE(f.engine.currentMode(), 2);  // heard at once
+    f.run({u"back"_s});
+    QCOMPARE(f.engine.currentMode(), 1);  // the stored voice again
+    QCOMPARE(f.profile.settings().Get_(CSettings::VoiceEngine), u"1"_s);
+}
+
+void TestVoiceMenuNavigation::storedSettingOutOfRange()
+{
+    Fixture f;
+    f.profile.settings().Set_(CSettings::SpeechVolume, u"99"_s);
+    f.profile.settings().Set_(CSettings::ReadName, u"x"_s);
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    // A hand-edited value: the cursor is on no item and moving still works.
+    VoiceMenuTestAccess::push(*f.menu, VoiceMenu::VolumeMenu);
+    QCOMPARE(f.menu->Get_Index(), 0);
+    QCOMPARE(VoiceMenuTestAccess::titleWithSuffix(*f.menu),
+             u"ボリューム設定メニューです、現在の設定は「」です"_s);
+    f.run({u"down"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"ボリューム1"_s);
+    f.run({u"main"_s});
+    VoiceMenuTestAccess::push(*f.menu, 23);
+    QCOMPARE(f.menu->Get_Index(), 1);  // "x" counts as 0: the first item
 }
 
 QTEST_GUILESS_MAIN(TestVoiceMenuNavigation)

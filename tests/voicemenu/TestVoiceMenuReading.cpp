@@ -47,6 +47,8 @@ private slots:
     void movingWhileReading();
     void paragraphJumps();
     void linkJumps();
+    void lineJumps();
+    void vanishedThread();
     void allInfo();
     void reloads();
     void allBookmarksRun();
@@ -159,6 +161,55 @@ void TestVoiceMenuReading::linkJumps()
         QVERIFY(f.engine.texts().isEmpty());
     }
     QCOMPARE(f.menu->messageData().Get_Index(), index);
+}
+
+void TestVoiceMenuReading::lineJumps()
+{
+    Fixture f;
+    QVERIFY(openThread(f, 3));
+    CMessageData& message = f.menu->messageData();
+    // A message of at least four units, read up to its second.
+    int found = 0;
+    for (int n = 1; n <= 10 && found == 0; ++n) {
+        f.menu->threadData().Set_Index(n);
+        f.menu->Read_Message(true);
+        if (message.Get_MessageMaxNum() >= 4) {
+            found = n;
+        }
+    }
+    QVERIFY2(found > 0, "no sample message with four units");
+    QVERIFY(f.menu->Read_Message(false));
+    const qint32 at = message.Get_MessageCurrentNum();
+    QCOMPARE(at, 2);
+    // Forward: the unit being spoken is cut short and the next one follows.
+    f.menu->Jump_NextLine(false);
+    QVERIFY(f.menu->Read_Message(false));
+    QCOMPARE(f.engine.texts().constLast(), message.readingUnit(3));
+    // Back: the unit before the one being spoken comes again.
+    f.menu->Jump_NextLine(true);
+    QVERIFY(f.menu->Read_Message(false));
+    QCOMPARE(f.engine.texts().constLast(), message.readingUnit(2));
+}
+
+void TestVoiceMenuReading::vanishedThread()
+{
+    // The thread list names a thread whose dat is gone: an empty thread, the
+    // user is told how many messages the list announced, and reading ends at once.
+    Fixture f;
+    QVERIFY(f.server.start(QStringLiteral(BOARDSERVER_PATH), QStringLiteral(SAMPLE_BOARDS_DIR),
+                           {u"--fault=status:404@/dat/"_s}));
+    QVERIFY(f.start(false, false));
+    f.profile.settings().Set_(CSettings::ProxyServer, f.server.address());
+    QVERIFY(f.menu->Initialize());
+    f.run(
+        {u"jumpCategory"_s, u"select:3"_s, u"enter"_s, u"select:1"_s, u"enter"_s, u"select:2"_s, u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    QCOMPARE(f.menu->threadData().Get_MessageLoadedNum(), 0);
+    QVERIFY(!f.menu->Read_Message(false));
+    QCOMPARE(f.engine.texts().constLast(), u"新着メッセージはありません"_s);
+    f.run({u"down"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"データがありません。"_s);
+    QCOMPARE(f.menu->Get_Index(), 0);
 }
 
 void TestVoiceMenuReading::allInfo()
