@@ -46,7 +46,7 @@ public:
 
     void Switch_Color() override {}
 
-    void setWindowState(int) override {}
+    void setFormState(int) override {}
 
     void setClipboardText(const QString&) override {}
 

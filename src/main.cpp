@@ -1,17 +1,28 @@
 // The composition root: reads the command line, decides where files live,
-// builds the long-lived objects and starts the main window.
+// chooses the speech engine, builds the long-lived objects and starts the
+// main window.
 
 #include <cstdio>
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QLockFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include "app/AppPaths.h"
 #include "app/CSettings.h"
 #include "app/MainForm.h"
 #include "app/SettingsStore.h"
-#include "bbs/CWinInetConnection.h"
+#include "platform/OrcaScreenReader.h"
+#include "platform/QtSoundPlayer.h"
+#include "platform/SpeechEngine.h"
+#include "platform/SpeechEngineFactory.h"
+#include "speech/CSrCntl.h"
+#include "speech/ReadConv.h"
+#include "speech/SpeechOutput.h"
 
 using namespace Qt::StringLiterals;
 
@@ -34,28 +45,60 @@ int main(int argc, char* argv[])
                                        u"Keep the settings file yomimaru.ini in DIR "
                                        "(default: $YOMIMARU_CONFIG_DIR, else ~/.config/yomimaru)."_s,
                                        u"DIR"_s);
-    const QCommandLineOption smokeTest(u"smoke-test"_s,
-                                       u"Start, show the window once and quit (for checks)."_s);
     const QCommandLineOption offline(u"offline"_s,
                                      u"Start offline: read the saved logs and download nothing."_s);
-    parser.addOptions({dataDir, configDir, offline, smokeTest});
+    const QCommandLineOption speech(u"speech"_s,
+                                    u"Where speech goes: auto (default), speechd, or transcript[:FILE] "
+                                    "(one line per utterance, on stdout or in FILE)."_s,
+                                    u"ENGINE"_s, u"auto"_s);
+    const QCommandLineOption smokeTest(u"smoke-test"_s,
+                                       u"Start, show the window once and quit (for checks)."_s);
+    parser.addOptions({dataDir, configDir, offline, speech, smokeTest});
     parser.process(app);
 
     const AppPaths paths = AppPaths::resolve(parser.value(dataDir), parser.value(configDir));
+    QDir().mkpath(paths.dataRoot());
     SettingsStore store(paths.configDir());
     CSettings settings(store);
     if (!settings.InitInstance()) {
         std::fprintf(stderr, "%s\n", qPrintable(settings.errorMessage()));
     }
 
-    CWinInetConnection connection(parser.isSet(offline));
-    const bool online = connection.decideStartOnline();
+    // One copy of the program per data folder; a second one ends silently.
+    QLockFile instanceLock(QDir(paths.dataRoot()).filePath(u".yomimaru.lock"_s));
+    instanceLock.setStaleLockTime(0);
+    if (!instanceLock.tryLock(100)) {
+        return 0;
+    }
 
-    MainForm form(paths, store, settings);
-    form.setOnline(online);
+    SpeechEngineChoice choice = createSpeechEngine(parser.value(speech));
+    if (!choice.engine) {
+        std::fprintf(stderr, "yomimaru: %s\n", qPrintable(choice.error));
+        return 2;
+    }
+    ReadConv readconv(paths.findResource(u"readconv.txt"_s));
+    readconv.InitInstance();
+    SpeechOutput speechOutput(*choice.engine, settings, readconv);
+    OrcaScreenReader orca;
+    CSrCntl screenReaders({&orca});
+    screenReaders.InitInstance();
+    QtSoundPlayer sounds(QtSoundPlayer::searchDirsFor(paths.resourceDirs()));
+
+    MainForm::Services services;
+    services.speech = &speechOutput;
+    services.engine = choice.engine.get();
+    services.readconv = &readconv;
+    services.screenReaders = &screenReaders;
+    services.sounds = &sounds;
+    services.offline = parser.isSet(offline);
+    services.powerOff = [] { QProcess::startDetached(u"systemctl"_s, {u"poweroff"_s}); };
+
+    MainForm form(paths, store, settings, services);
     form.start();
     if (parser.isSet(smokeTest)) {
-        QTimer::singleShot(0, &form, &QWidget::close);
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
     }
-    return QApplication::exec();
+    const int result = QApplication::exec();
+    screenReaders.ExitInstance();
+    return result;
 }

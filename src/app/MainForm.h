@@ -1,42 +1,161 @@
 #pragma once
 
-// The program's one window. It owns the settings and, as the program grows,
-// everything that lives for the whole run.
+// The program's one window: a category and board tree, the numbered item
+// list, the line of text being spoken, two counters and the state labels.
+// It owns the voice menu, drives it from the keys (an application-wide event
+// filter while the window is active) and from its timers, and draws what
+// the voice menu asks for.
 
+#include <functional>
 #include <memory>
 
+#include <QDateTime>
+#include <QTimer>
 #include <QWidget>
 
 #include "app/AppPaths.h"
+#include "voicemenu/VoiceMenuHost.h"
 
 class CFormState;
 class CSettings;
+class CSrCntl;
+class QLCDNumber;
 class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QTreeWidget;
+class ReadConv;
 class SettingsStore;
+class SoundPlayer;
+class SpeechEngine;
+class SpeechOutput;
+class VoiceMenu;
 class WidgetFormWindow;
 
-class MainForm : public QWidget
+class MainForm : public QWidget, public VoiceMenuHost
 {
     Q_OBJECT
 
 public:
+    struct Services
+    {
+        SpeechOutput* speech = nullptr;
+        SpeechEngine* engine = nullptr;
+        ReadConv* readconv = nullptr;
+        CSrCntl* screenReaders = nullptr;
+        SoundPlayer* sounds = nullptr;
+        bool offline = false;
+        // Called at the end when the user chose to shut the machine down.
+        std::function<void()> powerOff;
+        // Message boxes; tests replace them so nothing blocks.
+        std::function<void(VoiceMenuHost::MessageIcon, const QString&)> messageBox;
+    };
+
     MainForm(const AppPaths& paths, SettingsStore& store, CSettings& settings, QWidget* parent = nullptr);
+    MainForm(const AppPaths& paths,
+             SettingsStore& store,
+             CSettings& settings,
+             const Services& services,
+             QWidget* parent = nullptr);
     ~MainForm() override;
 
-    // Restores the window's last position and shows it.
-    void start();
+    // Restores the window's place, shows it and, with services, starts the
+    // voice menu and the reading tick. False when the program cannot start.
+    bool start();
 
     // Shows whether the program works online or from its logs.
     void setOnline(bool online);
 
+    VoiceMenu* voiceMenu() const { return VMenu.get(); }
+
+    bool isEnding() const { return m_end; }
+
+    // The line of the item list for item i of n items.
+    static QString listLine(int i, int n, const QString& text);
+
+    // The key handler: one key press or release, with the program's key code.
+    void handleKey(quint32 code, bool keyDown, bool ctrl, bool shift, bool alt);
+
+    // The ticks, public so tests can drive them.
+    void Timer_Read_Tick();
+    void Timer_Mouse_Tick();
+    void Timer_Number_Tick();
+    void Timer_AllRead_Tick();
+
+    void Show_Counter(int index, int total);
+
+    // VoiceMenuHost
+    void Update_List() override;
+    void Update_Tree() override;
+    void selectListRow(int row) override;
+    void setProgress(double ratio) override;
+    void showMessageText(const QString& text) override;
+    void showMessageBox(MessageIcon icon, const QString& text) override;
+    QString runLineEditDialog(const QString& caption, const QString& prompt, const QString& text) override;
+    void Switch_FontSize() override;
+    void Switch_Color() override;
+    void setFormState(int state) override;
+    void setClipboardText(const QString& text) override;
+    bool openWithDesktop(const QString& target) override;
+    bool startCommand(const QString& commandLine) override;
+
+signals:
+    // The program has finished its end sequence.
+    void ended();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void buildUi();
+    void queueAction(qint16 action);
+    void afterNavigation();
+    void moveBy(int delta);
+    void endProgram();
+    void fillTree();
+    void followForeground();
+    void checkReadConv();
+    QString applicationTitle() const;
+
     AppPaths m_paths;
+    SettingsStore& m_store;
     CSettings& m_settings;
+    Services m_services;
     std::unique_ptr<WidgetFormWindow> m_formWindow;
-    std::unique_ptr<CFormState> m_formState;
-    QLabel* m_label = nullptr;
+    std::unique_ptr<CFormState> m_formstate;
+    std::unique_ptr<VoiceMenu> VMenu;
+
+    QTreeWidget* TreeView_Board = nullptr;
+    QListWidget* List_Select = nullptr;
+    QPlainTextEdit* Text_Msg = nullptr;
+    QLabel* Label_Sel = nullptr;
+    QLabel* Label_Total = nullptr;
+    QLCDNumber* DigitalD_Read = nullptr;
+    QLCDNumber* DigitalD_Total = nullptr;
     QLabel* Label_Online = nullptr;
+    QLabel* Label_Speak = nullptr;
+    QLabel* Label_Load = nullptr;
+    QLabel* Label_ProgBar = nullptr;
+    QTimer Timer_Read;
+    QTimer Timer_AllRead;
+    QTimer Timer_Number;
+    QTimer Timer_Mouse;
+    QTimer Timer_SRV_Block;
+
+    bool m_end = false;
+    bool m_busy = false;
+    bool m_dialog_open = false;
+    bool m_filterInstalled = false;
+    qint16 m_fg_state = 1;
+    int m_tree_category = -1;
+    int m_tree_board = -1;
+    QList<qint16> m_actions;
+    qint32 m_number = 0;
+    bool m_fast_move = false;
+    int m_readconv_ticks = 0;
+    QDateTime m_readconv_stamp;
+    qint16 m_allread_state = 0;
+    qint32 m_allread_pos = 0;
 };

@@ -128,7 +128,8 @@ bool VoiceMenu::Initialize()
     QString error;
     const qint16 result = m_boards->InitInstance(*m_http, error, m_offline);
     if (result < 0) {
-        m_title = m_title + u"、"_s + error + kStartFailed;
+        // No pause mark before the error when nothing was said before it.
+        m_title = (m_title.isEmpty() ? QString() : m_title + u"、"_s) + error + kStartFailed;
         m_speech.SpeakText(m_title);
         return false;
     }

@@ -371,7 +371,7 @@ void VoiceMenu::storeOption()
         m_settings.Set_(CSettings::FontSize, item);
         if (item.toInt() > 27) {
             m_settings.Set_(CSettings::WindowMaximized, u"1"_s);
-            m_host.setWindowState(2);
+            m_host.setFormState(2);
         }
         m_host.Switch_FontSize();
         return;
@@ -393,7 +393,7 @@ void VoiceMenu::storeOption()
         m_host.Switch_Color();
         break;
     case 32:
-        m_host.setWindowState(m_settings.Get_(CSettings::WindowMaximized) == u"1"_s ? 2 : 0);
+        m_host.setFormState(m_settings.Get_(CSettings::WindowMaximized) == u"1"_s ? 2 : 0);
         m_host.Switch_FontSize();
         break;
     default:

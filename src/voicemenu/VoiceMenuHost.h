@@ -38,7 +38,7 @@ public:
     virtual void Switch_FontSize() = 0;
     virtual void Switch_Color() = 0;
     // The main window's state: 0 normal, 2 maximized.
-    virtual void setWindowState(int state) = 0;
+    virtual void setFormState(int state) = 0;
     // Empties the clipboard and puts the text there (nothing for empty text).
     virtual void setClipboardText(const QString& text) = 0;
     // Hands an address to the desktop (browser, mailer); false when nothing

@@ -22,6 +22,15 @@ namespace {
 
 const QString kNoData = u"データがありません。"_s;
 
+// A thread item without its leading "read/total" field: the text from the
+// blank after the total on. The total may have more than three digits.
+QString withoutCounts(const QString& item)
+{
+    const qsizetype slash = item.indexOf(u'/');
+    const qsizetype blank = slash < 0 ? -1 : item.indexOf(u' ', slash);
+    return blank < 0 ? item.mid(slash + 4) : item.mid(blank);
+}
+
 }  // namespace
 
 QStringList VoiceMenu::literalItems(const QString& list)
@@ -241,11 +250,11 @@ void VoiceMenu::Select_(qint32 menu_delta, bool absolute)
             break;
         case ThreadMenu:
             m_threadIndex = m_item;
-            m_title = QString::number(m_item) + u',' + item.mid(item.indexOf(u'/') + 4);
+            m_title = QString::number(m_item) + u',' + withoutCounts(item);
             break;
         case SearchResultMenu:
             if (m_searchOrigin == ThreadMenu) {
-                m_title = QString::number(m_item) + u',' + item.mid(item.indexOf(u'/') + 4);
+                m_title = QString::number(m_item) + u',' + withoutCounts(item);
             } else if (m_searchOrigin == ReadingMenu) {
                 m_title = item;
             }

@@ -2,12 +2,81 @@
 // online, and remembers its place.
 
 #include <QLabel>
+#include <QListWidget>
 #include <QTest>
 
 #include "app/MainForm.h"
+#include "speech/ReadConv.h"
+#include "speech/SpeechOutput.h"
+#include "support/BoardServerProcess.h"
+#include "support/SpySpeechEngine.h"
 #include "support/TempProfile.h"
+#include "voicemenu/VoiceMenu.h"
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// Key codes of the program's key table.
+constexpr quint32 kEnter = 13;
+constexpr quint32 kEsc = 27;
+constexpr quint32 kLeft = 37;
+constexpr quint32 kRight = 39;
+constexpr quint32 kDown = 40;
+
+// The main window with the voice menu running against the local board server.
+struct Window
+{
+    TempProfile profile;
+    BoardServerProcess server;
+    SpySpeechEngine engine;
+    ReadConv readconv;
+    std::unique_ptr<SpeechOutput> speech;
+    std::unique_ptr<MainForm> form;
+    QStringList boxes;
+
+    bool start()
+    {
+        if (!server.start(QStringLiteral(BOARDSERVER_PATH), QStringLiteral(SAMPLE_BOARDS_DIR))) {
+            return false;
+        }
+        CSettings& s = profile.settings();
+        s.Set_Named(u"BoardListUrl"_s, u"http://menu.2ch.example/bbsmenu.html"_s);
+        s.Set_(CSettings::ProxyUse, u"1"_s);
+        s.Set_(CSettings::ProxyServer, server.address());
+        s.Set_(CSettings::VoiceEngine, u"1"_s);
+        speech = std::make_unique<SpeechOutput>(engine, s, readconv);
+        MainForm::Services services;
+        services.speech = speech.get();
+        services.engine = &engine;
+        services.readconv = &readconv;
+        services.messageBox = [this](VoiceMenuHost::MessageIcon, const QString& text) { boxes << text; };
+        form = std::make_unique<MainForm>(AppPaths(profile.dataRoot(), profile.path(u"config"_s)),
+                                          profile.store(), s, services);
+        return form->start();
+    }
+
+    void press(quint32 code, bool ctrl = false, bool shift = false)
+    {
+        form->handleKey(code, true, ctrl, shift, false);
+        form->handleKey(code, false, ctrl, shift, false);
+    }
+
+    // Presses the keys within one queue window, then lets the queue run.
+    void quickly(const QList<quint32>& codes)
+    {
+        for (const quint32 code : codes) {
+            press(code);
+        }
+        form->Timer_Mouse_Tick();
+    }
+
+    QListWidget* list() const { return form->findChild<QListWidget*>(u"List_Select"_s); }
+
+    VoiceMenu& menu() const { return *form->voiceMenu(); }
+};
+
+}  // namespace
 
 class TestMainForm : public QObject
 {
@@ -16,6 +85,14 @@ class TestMainForm : public QObject
 private slots:
     void onlineIndicator();
     void remembersItsPlace();
+    void listLines_data();
+    void listLines();
+    void arrowsMoveTheList();
+    void doublePresses_data();
+    void doublePresses();
+    void reversedLeftAndRight();
+    void typedNumbers();
+    void ctrlShiftQEnds();
 };
 
 void TestMainForm::onlineIndicator()
@@ -48,6 +125,119 @@ void TestMainForm::remembersItsPlace()
                    profile.settings());
     again.start();
     QCOMPARE(again.width(), 500);
+}
+
+void TestMainForm::listLines_data()
+{
+    QTest::addColumn<int>("i");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QString>("line");
+    const QString gap(QChar(0x3000));
+    QTest::newRow("9 items: two blanks") << 9 << 9 << u"  9."_s + gap + u"x"_s;
+    QTest::newRow("12 items, item 1: two blanks") << 1 << 12 << u"  1."_s + gap + u"x"_s;
+    QTest::newRow("12 items, item 12: one blank") << 12 << 12 << u" 12."_s + gap + u"x"_s;
+    QTest::newRow("1000 items, item 5") << 5 << 1000 << u"    5."_s + gap + u"x"_s;
+}
+
+void TestMainForm::listLines()
+{
+    QFETCH(int, i);
+    QFETCH(int, n);
+    QFETCH(QString, line);
+    QCOMPARE(MainForm::listLine(i, n, u"x"_s), line);
+}
+
+void TestMainForm::arrowsMoveTheList()
+{
+    Window w;
+    QVERIFY(w.start());
+    QCOMPARE(w.list()->count(), 6);
+    w.press(kDown);
+    QCOMPARE(w.list()->currentRow(), 0);
+    QCOMPARE(w.engine.texts().constLast(), u"1,カテゴリー選択(C)"_s);
+    w.press(kDown, false, true);  // Shift: by ten, stops at the end
+    QCOMPARE(w.list()->currentRow(), 5);
+    QVERIFY(!w.form->isEnding());
+    w.quickly({kEnter});  // the exit item, with the exit method "1": the program ends
+    QCOMPARE(w.engine.texts().constLast(), QString::fromUtf16(VoiceMenu::kFarewell));
+    QVERIFY(w.form->isEnding());
+}
+
+void TestMainForm::doublePresses_data()
+{
+    QTest::addColumn<QList<quint32>>("keys");
+    QTest::addColumn<QString>("spoken");
+    QTest::addColumn<int>("menu");
+    QTest::newRow("Enter twice adds a bookmark instead of entering")
+        << QList<quint32>{kEnter, kEnter} << u"板ブックマークに登録しました。"_s << int(VoiceMenu::BoardMenu);
+    QTest::newRow("Esc twice goes to the main menu")
+        << QList<quint32>{kEsc, kEsc} << u"メインメニューです"_s << 0;
+    QTest::newRow("Enter then Esc only enters")
+        << QList<quint32>{kEnter, kEsc} << u"スレッド選択メニューです"_s << int(VoiceMenu::ThreadMenu);
+}
+
+void TestMainForm::doublePresses()
+{
+    QFETCH(QList<quint32>, keys);
+    QFETCH(QString, spoken);
+    QFETCH(int, menu);
+    Window w;
+    QVERIFY(w.start());
+    w.menu().JumpCategory();
+    w.press('3');
+    w.form->Timer_Number_Tick();
+    w.quickly({kEnter});
+    w.press(kDown);
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::BoardMenu));
+    w.quickly(keys);
+    QCOMPARE(w.engine.texts().constLast(), spoken);
+    QCOMPARE(int(w.menu().Get_MenuNo()), menu);
+}
+
+void TestMainForm::reversedLeftAndRight()
+{
+    Window w;
+    QVERIFY(w.start());
+    w.profile.settings().Set_(CSettings::ReverseLRKey, u"1"_s);
+    w.press(kDown);
+    w.quickly({kLeft});  // reversed: Left enters
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::CategoryMenu));
+    w.quickly({kRight});  // and Right goes back
+    QCOMPARE(int(w.menu().Get_MenuNo()), 0);
+    w.quickly({kEnter});  // Enter still enters
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::CategoryMenu));
+}
+
+void TestMainForm::typedNumbers()
+{
+    Window w;
+    QVERIFY(w.start());
+    // A menu of 35 items: the thread list of the 1000-message board has fewer,
+    // so use the font sizes (16 items) and the categories for one digit.
+    w.menu().JumpConfig();
+    w.press('6');
+    w.form->Timer_Number_Tick();
+    QCOMPARE(w.menu().Get_Index(), 6);
+    w.quickly({kEnter});
+    w.press(kDown);
+    w.quickly({kEnter});  // font size menu, 16 items
+    QCOMPARE(w.menu().Get_ItemNum(), 16);
+    w.press('1');
+    w.press('2');
+    // The second digit completes a two-digit number: the jump is due at once.
+    w.form->Timer_Number_Tick();
+    QCOMPARE(w.menu().Get_Index(), 12);
+    QCOMPARE(w.list()->currentRow(), 11);
+    QCOMPARE(w.engine.texts().constLast(), u"26"_s);
+}
+
+void TestMainForm::ctrlShiftQEnds()
+{
+    Window w;
+    QVERIFY(w.start());
+    QVERIFY(!w.form->isEnding());
+    w.press('Q', true, true);
+    QVERIFY(w.form->isEnding());
 }
 
 QTEST_MAIN(TestMainForm)

@@ -203,6 +203,11 @@ void TestVoiceMenuNavigation::threadItemsAreSpokenWithoutCounts()
     const QString item = f.menu->Get_Item(2);
     QVERIFY2(item.startsWith(u"000/"_s), qPrintable(item));
     QCOMPARE(f.engine.texts().constLast(), u"2,"_s + item.mid(7));
+    // A total of four digits is left out just the same.
+    f.run({u"select:1"_s});
+    QVERIFY(f.menu->Get_Item(1).startsWith(u"000/1000 "_s));
+    QCOMPARE(f.engine.texts().constLast(), u"1, 1から1000まで数えるスレ(未読1000)"_s);
+    f.run({u"select:2"_s});
     QCOMPARE(f.menu->Get_ThreadName(), f.menu->threadList().Get_ThreadName(2));
 }
 
@@ -229,10 +234,10 @@ void TestVoiceMenuNavigation::startUpFailures_data()
     QTest::newRow("no Japanese voice") << u"voice"_s << u"error:"_s << QString();
     QTest::newRow("offline without a saved board list")
         << u"offline"_s << QString()
-        << u"、インターネットに接続されていません。読み丸を起動できませんでした。"_s;
+        << u"インターネットに接続されていません。読み丸を起動できませんでした。"_s;
     QTest::newRow("no server and no saved board list")
         << u"network"_s << QString()
-        << u"、板リストのダウンロードに失敗しました。読み丸を起動できませんでした。"_s;
+        << u"板リストのダウンロードに失敗しました。読み丸を起動できませんでした。"_s;
 }
 
 void TestVoiceMenuNavigation::startUpFailures()

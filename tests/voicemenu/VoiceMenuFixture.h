@@ -87,7 +87,7 @@ public:
 
     void Switch_Color() override { ++colorSwitches; }
 
-    void setWindowState(int state) override { windowStates << state; }
+    void setFormState(int state) override { windowStates << state; }
 
     void setClipboardText(const QString& text) override { clipboard = text; }
 

@@ -1,0 +1,66 @@
+#include "KeyCodes.h"
+
+#include <QKeyEvent>
+
+namespace KeyCodes {
+
+quint32 fromQt(const QKeyEvent& event)
+{
+    const int key = event.key();
+    const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) {
+        return quint32(keypad ? 96 + (key - Qt::Key_0) : 48 + (key - Qt::Key_0));
+    }
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+        return quint32('A' + (key - Qt::Key_A));
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12) {
+        return quint32(112 + (key - Qt::Key_F1));
+    }
+    switch (key) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Shift:
+        return 16;
+    case Qt::Key_Control:
+        return 17;
+    case Qt::Key_Alt:
+        return 18;
+    case Qt::Key_Pause:
+        return 19;
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Space:
+        return 32;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_End:
+        return 35;
+    case Qt::Key_Home:
+        return 36;
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    case Qt::Key_Plus:
+        return keypad ? 107 : 0;
+    case Qt::Key_Minus:
+        return keypad ? 109 : 0;
+    case Qt::Key_Slash:
+        return 191;
+    default:
+        return 0;
+    }
+}
+
+}  // namespace KeyCodes
