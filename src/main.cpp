@@ -20,6 +20,7 @@
 #include "platform/QtSoundPlayer.h"
 #include "platform/SpeechEngine.h"
 #include "platform/SpeechEngineFactory.h"
+#include "platform/TranscriptEngine.h"
 #include "speech/CSrCntl.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
@@ -75,6 +76,14 @@ int main(int argc, char* argv[])
     if (!choice.engine) {
         std::fprintf(stderr, "yomimaru: %s\n", qPrintable(choice.error));
         return 2;
+    }
+    // Scripted runs make the transcript's utterances take no time.
+    if (auto* transcript = qobject_cast<TranscriptEngine*>(choice.engine.get())) {
+        bool ok = false;
+        const int ms = qEnvironmentVariableIntValue("YOMIMARU_TRANSCRIPT_MS_PER_CHAR", &ok);
+        if (ok) {
+            transcript->setMsPerChar(ms);
+        }
     }
     ReadConv readconv(paths.findResource(u"readconv.txt"_s));
     readconv.InitInstance();

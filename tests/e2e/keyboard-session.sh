@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# A user's session with the real program under Xvfb, driven by xdotool keys
+# against the local board server, with speech going to a transcript: start,
+# category, board, thread, continuous reading to its end, back, a bookmark
+# made with a double Enter and read by the all-bookmarks run, an option
+# changed, quit, and the option still set after a restart. The transcript's
+# texts must contain the expected lines in order.
+# Usage: keyboard-session.sh PROGRAM BOARDSERVER SAMPLES EXPECTED
+set -euo pipefail
+program=$1
+server=$2
+samples=$3
+expected=$4
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display of our own.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$work/display")"
+
+"$server" --root "$samples" --port 0 >"$work/server.out" 2>"$work/server.err" &
+pids+=($!)
+port=""
+for _ in $(seq 1 100); do
+    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out")
+    [ -n "$port" ] && break
+    sleep 0.05
+done
+[ -n "$port" ] || { echo "board server did not start" >&2; exit 1; }
+
+mkdir -p "$work/data" "$work/config"
+printf '[Config]\nBoardListUrl=http://menu.2ch.example/bbsmenu.html\nSetting15=1\nSetting16=127.0.0.1:%s\n' \
+    "$port" >"$work/config/yomimaru.ini"
+transcript="$work/transcript1.txt"
+export YOMIMARU_TRANSCRIPT_MS_PER_CHAR=0
+export QT_QPA_PLATFORM=xcb
+
+texts() { cat "$work"/transcript*.txt 2>/dev/null | cut -f6- | sed 's/^text=//'; }
+
+# Waits until the transcript holds the line (as a whole line) a given number of times.
+wait_for() {
+    local line=$1 count=${2:-1}
+    for _ in $(seq 1 300); do
+        if [ "$(texts | grep -cxF -- "$line")" -ge "$count" ]; then return 0; fi
+        sleep 0.05
+    done
+    echo "timed out waiting for: $line" >&2
+    texts | tail -n 20 >&2
+    exit 1
+}
+
+start_program() {
+    "$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" \
+        >>"$work/program.log" 2>&1 &
+    app=$!
+    pids+=($app)
+    local window=""
+    for _ in $(seq 1 200); do
+        window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
+        [ -n "$window" ] && break
+        sleep 0.05
+    done
+    [ -n "$window" ] || { echo "no window" >&2; exit 1; }
+    xdotool windowfocus --sync "$window"
+}
+
+key() { xdotool key --delay 60 "$@"; sleep 0.35; }
+
+start_program
+wait_for "読み丸を起動しました。板の一覧を最新にしました。"
+key Down; wait_for "1,カテゴリー選択(C)"
+key Return; wait_for "カテゴリー選択メニューです"
+key 3; wait_for "3,雑談"
+key Return; wait_for "板選択メニューです"
+key Down; wait_for "1,なんでも雑談"
+key Return; wait_for "スレッド選択メニューです"
+key Down Down; wait_for "2, 【質問】メールアドレスの書き方について(未読6)"
+key Return; wait_for "メッセージ数は6です。"
+wait_for "読み上げ完了"
+key Escape; wait_for "スレッド選択メニューです" 2
+xdotool key --delay 40 Return Return; sleep 0.5; wait_for "ブックマークに登録しました。"
+key b; wait_for "ブックマーク選択メニューです"
+key a; wait_for "全ブックマークスレッドを読み上げ完了"
+key v; wait_for "ボリューム設定メニューです、現在の設定は「ボリューム10」です"
+key 5; wait_for "ボリューム5"
+key Return; wait_for "ボリューム5に設定しました。"
+key q; wait_for "読み丸を終了します。ご利用ありがとうございました。"
+for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
+if kill -0 "$app" 2>/dev/null; then echo "the program did not end" >&2; exit 1; fi
+
+# The option is still set after a restart.
+transcript="$work/transcript2.txt"
+start_program
+wait_for "読み丸を起動しました。板の一覧を最新にしました。" 2
+key v; wait_for "ボリューム設定メニューです、現在の設定は「ボリューム5」です"
+key ctrl+shift+q
+for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
+
+# The transcript holds the expected lines in this order.
+texts >"$work/texts.txt"
+position=0
+while IFS= read -r line; do
+    [ -z "$line" ] && continue
+    found=$(awk -v from="$position" -v want="$line" 'NR > from && $0 == want { print NR; exit }' "$work/texts.txt")
+    if [ -z "$found" ]; then
+        echo "expected line missing or out of order: $line" >&2
+        cat "$work/texts.txt" >&2
+        exit 1
+    fi
+    position=$found
+done <"$expected"
+echo "keyboard session: $(wc -l <"$work/texts.txt") utterances, all expected lines in order"
