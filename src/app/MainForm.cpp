@@ -14,8 +14,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QResizeEvent>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "app/CFormState.h"
 #include "app/CSettings.h"
@@ -97,6 +100,9 @@ MainForm::MainForm(const AppPaths& paths,
 
 MainForm::~MainForm()
 {
+    if (m_savedPalette != QPalette()) {
+        QApplication::setPalette(m_savedPalette);
+    }
     if (m_filterInstalled) {
         qApp->removeEventFilter(this);
     }
@@ -112,15 +118,21 @@ QString MainForm::applicationTitle() const
 
 void MainForm::buildUi()
 {
-    auto* grid = new QGridLayout(this);
-    TreeView_Board = new QTreeWidget(this);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    Picture_Back = new QWidget(this);
+    Picture_Back->setObjectName(u"Picture_Back"_s);
+    Picture_Back->setAutoFillBackground(true);
+    outer->addWidget(Picture_Back);
+    auto* grid = new QGridLayout(Picture_Back);
+    TreeView_Board = new QTreeWidget(Picture_Back);
     TreeView_Board->setObjectName(u"TreeView_Board"_s);
     TreeView_Board->setHeaderHidden(true);
     TreeView_Board->setFocusPolicy(Qt::NoFocus);
-    List_Select = new QListWidget(this);
+    List_Select = new QListWidget(Picture_Back);
     List_Select->setObjectName(u"List_Select"_s);
     List_Select->setFocusPolicy(Qt::NoFocus);
-    Text_Msg = new QPlainTextEdit(this);
+    Text_Msg = new QPlainTextEdit(Picture_Back);
     Text_Msg->setObjectName(u"Text_Msg"_s);
     Text_Msg->setReadOnly(true);
     Text_Msg->setFocusPolicy(Qt::NoFocus);
@@ -159,19 +171,18 @@ void MainForm::buildUi()
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(0, 1);
     grid->setRowStretch(2, 1);
-    Text_Msg->setMaximumHeight(fontMetrics().height() * 3);
     resize(800, 600);
 }
 
 bool MainForm::start()
 {
+    m_savedPalette = QApplication::palette();
     m_formstate->Initialize(u"yomimaru"_s, u"FormLocation/MainForm"_s, m_formWindow.get());
     show();
     if (!m_services.speech || !m_services.engine || !m_services.readconv) {
         return true;
     }
     Switch_Color();
-    Switch_FontSize();
     VMenu = std::make_unique<VoiceMenu>(m_paths, m_settings, *m_services.speech, *m_services.engine,
                                         m_services.screenReaders, *this, m_services.offline);
     VMenu->setSoundPlayer(m_services.sounds);
@@ -182,6 +193,10 @@ bool MainForm::start()
         return false;
     }
     setOnline(VMenu->Get_Online());
+    if (m_settings.Get_(CSettings::WindowMaximized) == u"1"_s) {
+        showMaximized();
+    }
+    Switch_FontSize();
     fillTree();
     Update_List();
     Show_Counter(VMenu->Get_Index(), VMenu->Get_ItemNum());
@@ -253,6 +268,7 @@ void MainForm::fillTree()
     }
     m_tree_category = -1;
     m_tree_board = -1;
+    fitTreeWidth();
     Update_Tree();
 }
 
@@ -347,28 +363,108 @@ QString MainForm::runLineEditDialog(const QString& caption, const QString& promp
     return ok ? answer : QString();
 }
 
+int MainForm::Get_TextHeight() const
+{
+    return QFontMetrics(Text_Msg->font()).lineSpacing();
+}
+
+void MainForm::applyReadingLayout(bool reading)
+{
+    // While a message or a help text is read, the text takes the list's
+    // place; otherwise it is one line above the list.
+    const int margins = Text_Msg->contentsMargins().top() + Text_Msg->contentsMargins().bottom()
+                        + int(Text_Msg->document()->documentMargin() * 2) + 2 * Text_Msg->frameWidth();
+    if (reading) {
+        List_Select->hide();
+        Text_Msg->setMinimumHeight(0);
+        Text_Msg->setMaximumHeight(QWIDGETSIZE_MAX);
+    } else {
+        Text_Msg->setFixedHeight(Get_TextHeight() + margins);
+        List_Select->show();
+        const int index = VMenu ? VMenu->Get_Index() : 0;
+        if (index > 0 && List_Select->count() >= index) {
+            List_Select->setCurrentRow(index - 1);
+        }
+    }
+    m_reading_layout = reading;
+}
+
 void MainForm::Switch_FontSize()
 {
+    if (isMinimized()) {
+        return;
+    }
     QFont f = font();
     f.setPointSize(qBound(8, m_settings.getInt(CSettings::FontSize, 11), 72));
     for (QWidget* w : std::initializer_list<QWidget*>{TreeView_Board, List_Select, Text_Msg}) {
         w->setFont(f);
     }
-    Text_Msg->setMaximumHeight(QFontMetrics(f).height() * 3);
+    fitTreeWidth();
+    applyReadingLayout(VMenu && (VMenu->IsReading() || VMenu->IsHelpReading()));
+}
+
+void MainForm::fitTreeWidth()
+{
+    // Wide enough for the longest category or board name, within two fifths
+    // of the window, so large type is not cut off.
+    const QFontMetrics metrics(TreeView_Board->font());
+    int widest = metrics.horizontalAdvance(u"カテゴリー"_s);
+    for (int c = 0; c < TreeView_Board->topLevelItemCount(); ++c) {
+        const QTreeWidgetItem* node = TreeView_Board->topLevelItem(c);
+        widest = qMax(widest, metrics.horizontalAdvance(node->text(0)));
+        for (int b = 0; b < node->childCount(); ++b) {
+            widest = qMax(widest,
+                          metrics.horizontalAdvance(node->child(b)->text(0)) + TreeView_Board->indentation());
+        }
+    }
+    const int wanted = widest + TreeView_Board->indentation() + 4 * TreeView_Board->frameWidth() + 16;
+    TreeView_Board->setFixedWidth(qBound(width() / 5, wanted, width() * 2 / 5));
 }
 
 void MainForm::Switch_Color()
 {
-    QPalette palette = QApplication::palette();
-    if (m_settings.Get_(CSettings::LowVisionColors) == u"1"_s) {
-        palette.setColor(QPalette::Base, Qt::black);
-        palette.setColor(QPalette::Text, Qt::white);
-        palette.setColor(QPalette::Highlight, QColor(255, 255, 0));
-        palette.setColor(QPalette::HighlightedText, Qt::black);
+    const bool lowVision = m_settings.Get_(CSettings::LowVisionColors) == u"1"_s;
+    const QColor selection = lowVision ? QColor(0, 0, 255) : QColor(192, 240, 255);
+    const QColor selectionText = lowVision ? QColor(255, 255, 0) : QColor(0, 0, 0);
+    const QColor background = lowVision ? QColor(0, 0, 128) : QColor(255, 255, 255);
+    const QColor text = lowVision ? QColor(255, 255, 255) : QColor(0, 0, 0);
+    // The selection colours belong to the whole program, as they did to the
+    // whole desktop; they are given back at the end.
+    QPalette app = QApplication::palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        app.setColor(group, QPalette::Highlight, selection);
+        app.setColor(group, QPalette::HighlightedText, selectionText);
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{TreeView_Board, List_Select, Text_Msg}) {
-        w->setPalette(palette);
+    QApplication::setPalette(app);
+    for (QWidget* w : std::initializer_list<QWidget*>{List_Select, Text_Msg}) {
+        QPalette p = w->palette();
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            p.setColor(group, QPalette::Base, background);
+            p.setColor(group, QPalette::Text, text);
+            p.setColor(group, QPalette::Highlight, selection);
+            p.setColor(group, QPalette::HighlightedText, selectionText);
+        }
+        w->setPalette(p);
     }
+    QPalette back = Picture_Back->palette();
+    back.setColor(QPalette::Window, background);
+    back.setColor(QPalette::WindowText, text);
+    Picture_Back->setPalette(back);
+    setOnline(VMenu ? VMenu->Get_Online() : true);
+}
+
+void MainForm::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!VMenu) {
+        return;
+    }
+    if (isMaximized()) {
+        m_settings.Set_(CSettings::WindowMaximized, u"1"_s);
+    } else if (!isMinimized()) {
+        m_settings.Set_(CSettings::WindowMaximized, u"0"_s);
+    }
+    Switch_FontSize();
 }
 
 void MainForm::setFormState(int state)
@@ -713,6 +809,12 @@ void MainForm::Timer_Read_Tick()
             List_Select->setCurrentRow(index - 1);
         }
     }
+    if (VMenu) {
+        const bool reading = VMenu->IsReading() || VMenu->IsHelpReading();
+        if (reading != m_reading_layout) {
+            applyReadingLayout(reading);
+        }
+    }
     followForeground();
     if (VMenu) {
         VMenu->Update_Progress();
@@ -836,6 +938,7 @@ void MainForm::Timer_AllRead_Tick()
 void MainForm::endProgram()
 {
     Timer_SRV_Block.stop();
+    QApplication::setPalette(m_savedPalette);
     m_formstate->Save();
     if (m_filterInstalled) {
         qApp->removeEventFilter(this);

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include <QDateTime>
+#include <QPalette>
 #include <QTimer>
 #include <QWidget>
 
@@ -94,6 +95,8 @@ public:
     QString runLineEditDialog(const QString& caption, const QString& prompt, const QString& text) override;
     void Switch_FontSize() override;
     void Switch_Color() override;
+    // The height in pixels of one line of Text_Msg in its current font.
+    int Get_TextHeight() const;
     void setFormState(int state) override;
     void setClipboardText(const QString& text) override;
     bool openWithDesktop(const QString& target) override;
@@ -107,6 +110,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildUi();
@@ -117,6 +121,8 @@ private:
     void fillTree();
     void followForeground();
     void checkReadConv();
+    void applyReadingLayout(bool reading);
+    void fitTreeWidth();
     QString applicationTitle() const;
 
     AppPaths m_paths;
@@ -138,6 +144,7 @@ private:
     QLabel* Label_Speak = nullptr;
     QLabel* Label_Load = nullptr;
     QLabel* Label_ProgBar = nullptr;
+    QWidget* Picture_Back = nullptr;
     QTimer Timer_Read;
     QTimer Timer_AllRead;
     QTimer Timer_Number;
@@ -145,6 +152,8 @@ private:
     QTimer Timer_SRV_Block;
 
     bool m_end = false;
+    bool m_reading_layout = false;
+    QPalette m_savedPalette;  // the application's colours before the scheme changed them
     bool m_busy = false;
     bool m_dialog_open = false;
     bool m_filterInstalled = false;
