@@ -6,7 +6,6 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLCDNumber>
 #include <QLabel>
@@ -26,6 +25,7 @@
 #include "app/WidgetFormWindow.h"
 #include "bbs/BoardList.h"
 #include "bbs/ThreadData.h"
+#include "dialogs/LineEditDlg.h"
 #include "platform/SpeechEngine.h"
 #include "speech/CSrCntl.h"
 #include "speech/ReadConv.h"
@@ -351,16 +351,25 @@ void MainForm::showMessageBox(MessageIcon icon, const QString& text)
 
 QString MainForm::runLineEditDialog(const QString& caption, const QString& prompt, const QString& text)
 {
+    // The window is in dialog state while the dialog is up: reading stops and
+    // the window's keys rest.
     m_dialog_open = true;
     if (VMenu) {
         VMenu->Stop_Read();
     }
-    bool ok = false;
-    const QString answer = QInputDialog::getText(this, caption, prompt, QLineEdit::Normal, text, &ok);
+    LineEditDlg dialog(m_services.speech, m_services.sounds, VMenu ? &VMenu->helpMenu() : nullptr, this);
+    dialog.Initialize(caption, prompt);
+    dialog.setText(text);
+    dialog.setLowVision(m_settings.Get_(CSettings::LowVisionColors) == u"1"_s);
+    if (m_services.dialogRunner) {
+        m_services.dialogRunner(dialog);
+    } else {
+        dialog.exec();
+    }
     m_dialog_open = false;
     m_fast_move = false;
     activateWindow();
-    return ok ? answer : QString();
+    return dialog.result();
 }
 
 int MainForm::Get_TextHeight() const

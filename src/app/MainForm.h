@@ -20,6 +20,7 @@
 class CFormState;
 class CSettings;
 class CSrCntl;
+class QDialog;
 class QLCDNumber;
 class QLabel;
 class QListWidget;
@@ -48,6 +49,8 @@ public:
         bool offline = false;
         // Called at the end when the user chose to shut the machine down.
         std::function<void()> powerOff;
+        // Runs a dialog instead of showing it modally; tests answer it here.
+        std::function<void(QDialog&)> dialogRunner;
         // Message boxes; tests replace them so nothing blocks.
         std::function<void(VoiceMenuHost::MessageIcon, const QString&)> messageBox;
     };

@@ -1,11 +1,16 @@
 // The main window as far as it goes: it starts, shows whether it works
 // online, and remembers its place.
 
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include "app/MainForm.h"
+#include "dialogs/LineEditDlg.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
 #include "support/BoardServerProcess.h"
@@ -34,6 +39,7 @@ struct Window
     std::unique_ptr<SpeechOutput> speech;
     std::unique_ptr<MainForm> form;
     QStringList boxes;
+    QString dialogAnswer;
 
     bool start()
     {
@@ -51,6 +57,11 @@ struct Window
         services.engine = &engine;
         services.readconv = &readconv;
         services.messageBox = [this](VoiceMenuHost::MessageIcon, const QString& text) { boxes << text; };
+        services.dialogRunner = [this](QDialog& dialog) {
+            dialog.show();
+            dialog.findChild<QLineEdit*>(u"Text_Msg"_s)->setText(dialogAnswer);
+            dialog.findChild<QPushButton*>(u"Command_OK"_s)->click();
+        };
         form = std::make_unique<MainForm>(AppPaths(profile.dataRoot(), profile.path(u"config"_s)),
                                           profile.store(), s, services);
         return form->start();
@@ -93,6 +104,9 @@ private slots:
     void reversedLeftAndRight();
     void typedNumbers();
     void ctrlShiftQEnds();
+    void colourSchemes();
+    void closingGoesToTheExitMenu();
+    void proxyThroughTheDialog();
 };
 
 void TestMainForm::onlineIndicator()
@@ -238,6 +252,55 @@ void TestMainForm::ctrlShiftQEnds()
     QVERIFY(!w.form->isEnding());
     w.press('Q', true, true);
     QVERIFY(w.form->isEnding());
+}
+
+void TestMainForm::colourSchemes()
+{
+    const QColor selectionBefore = QApplication::palette().color(QPalette::Highlight);
+    {
+        Window w;
+        QVERIFY(w.start());
+        auto* text = w.form->findChild<QPlainTextEdit*>(u"Text_Msg"_s);
+        w.profile.settings().Set_(CSettings::LowVisionColors, u"1"_s);
+        w.form->Switch_Color();
+        QCOMPARE(w.list()->palette().color(QPalette::Base), QColor(0, 0, 128));
+        QCOMPARE(text->palette().color(QPalette::Text), QColor(255, 255, 255));
+        QCOMPARE(QApplication::palette().color(QPalette::Highlight), QColor(0, 0, 255));
+        QCOMPARE(QApplication::palette().color(QPalette::HighlightedText), QColor(255, 255, 0));
+        w.profile.settings().Set_(CSettings::LowVisionColors, u"0"_s);
+        w.form->Switch_Color();
+        QCOMPARE(w.list()->palette().color(QPalette::Base), QColor(255, 255, 255));
+        QCOMPARE(text->palette().color(QPalette::Text), QColor(0, 0, 0));
+        QCOMPARE(QApplication::palette().color(QPalette::Highlight), QColor(192, 240, 255));
+    }
+    // The program's own colours are given back when the window goes.
+    QCOMPARE(QApplication::palette().color(QPalette::Highlight), selectionBefore);
+}
+
+void TestMainForm::closingGoesToTheExitMenu()
+{
+    Window w;
+    w.profile.settings().Set_(CSettings::ExitMethod, u"2"_s);
+    QVERIFY(w.start());
+    QVERIFY(!w.form->close());  // Alt+F4 and the close box ask first
+    QVERIFY(w.form->isVisible());
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::ExitChoiceMenu));
+    QCOMPARE(w.engine.texts().constLast(), u"終了方法選択メニューです"_s);
+    QVERIFY(!w.form->isEnding());
+}
+
+void TestMainForm::proxyThroughTheDialog()
+{
+    Window w;
+    QVERIFY(w.start());
+    w.dialogAnswer = u" proxy.example:3128 "_s;
+    w.menu().JumpConfig();
+    w.menu().Select_(8, true);
+    w.quickly({kEnter});
+    QCOMPARE(w.profile.settings().Get_(CSettings::ProxyServer), u"proxy.example:3128"_s);
+    QCOMPARE(w.engine.texts().constLast(), u"プロキシを登録しました"_s);
+    QVERIFY(w.engine.texts().contains(
+        u"プロキシ設定ダイアログ、プロキシアドレスとポートを半角コロンで区切って記入してください"_s));
 }
 
 QTEST_MAIN(TestMainForm)
