@@ -200,6 +200,8 @@ bool MainForm::start()
     fillTree();
     Update_List();
     Show_Counter(VMenu->Get_Index(), VMenu->Get_ItemNum());
+    // Without a working dictionary the search matches the typed text literally.
+    m_migemo = m_migemoDictionary.open(Migemo::dictionaryFor(m_paths.dataRoot()));
     Timer_SRV_Block.start();
     Timer_Read.start();
     if (isActiveWindow() || QGuiApplication::platformName() == u"offscreen"_s) {
@@ -953,6 +955,7 @@ void MainForm::endProgram()
         qApp->removeEventFilter(this);
         m_filterInstalled = false;
     }
+    m_migemoDictionary.close();
     const bool shutdown = VMenu && VMenu->IsShutdown();
     if (VMenu) {
         VMenu->ExitInstance();

@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include "app/AppPaths.h"
+#include "voicemenu/Migemo.h"
 #include "voicemenu/VoiceMenuHost.h"
 
 class CFormState;
@@ -71,6 +72,11 @@ public:
     void setOnline(bool online);
 
     VoiceMenu* voiceMenu() const { return VMenu.get(); }
+
+    // The romaji search dictionary, opened at start-up.
+    const Migemo& migemo() const { return m_migemoDictionary; }
+
+    bool migemoWorks() const { return m_migemo; }
 
     bool isEnding() const { return m_end; }
 
@@ -156,6 +162,8 @@ private:
 
     bool m_end = false;
     bool m_reading_layout = false;
+    bool m_migemo = false;
+    Migemo m_migemoDictionary;
     QPalette m_savedPalette;  // the application's colours before the scheme changed them
     bool m_busy = false;
     bool m_dialog_open = false;

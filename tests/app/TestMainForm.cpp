@@ -16,6 +16,7 @@
 #include "support/BoardServerProcess.h"
 #include "support/SpySpeechEngine.h"
 #include "support/TempProfile.h"
+#include "support/TestData.h"
 #include "voicemenu/VoiceMenu.h"
 
 using namespace Qt::StringLiterals;
@@ -107,6 +108,7 @@ private slots:
     void colourSchemes();
     void closingGoesToTheExitMenu();
     void proxyThroughTheDialog();
+    void romajiDictionary();
 };
 
 void TestMainForm::onlineIndicator()
@@ -301,6 +303,21 @@ void TestMainForm::proxyThroughTheDialog()
     QCOMPARE(w.engine.texts().constLast(), u"プロキシを登録しました"_s);
     QVERIFY(w.engine.texts().contains(
         u"プロキシ設定ダイアログ、プロキシアドレスとポートを半角コロンで区切って記入してください"_s));
+}
+
+void TestMainForm::romajiDictionary()
+{
+    Window w;
+    QVERIFY(w.start());
+    QVERIFY(w.form->migemoWorks());
+    const QString pattern = w.form->migemo().query(u"kigou"_s);
+    QVERIFY(pattern.contains(u"記号"_s));
+    // A dictionary that is not one leaves the search without romaji.
+    Migemo broken;
+    QVERIFY(TestData::writeFile(w.profile.path(u"bad-dict"_s), "\xff\xfe not a dictionary\n"));
+    QVERIFY(!broken.open(w.profile.path(u"bad-dict"_s)));
+    QVERIFY(!broken.open(w.profile.path(u"missing"_s)));
+    QVERIFY(broken.query(u"kigou"_s).isEmpty());
 }
 
 QTEST_MAIN(TestMainForm)
