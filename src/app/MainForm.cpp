@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -846,10 +847,27 @@ void MainForm::followForeground()
                         || QGuiApplication::platformName() == u"offscreen"_s;
     const qint16 state = active ? (m_dialog_open ? 2 : 1) : 0;
     m_services.speech->setInBackground(state == 0);
+    if (state == 1) {
+        m_wasActive = true;
+    }
     if (state == 0 && m_fg_state != 0 && !m_dialog_open) {
         m_fast_move = false;
         VMenu->Stop_Read();
+        // Out of the way while the user works elsewhere; not before the window
+        // was ever in front, or it would vanish while the desktop is still
+        // handing it the focus at start-up.
+        if (m_wasActive) {
+            showMinimized();
+        }
     } else if (state == 1 && m_fg_state == 0) {
+        if (m_settings.Get_(CSettings::WindowMaximized) == u"1"_s) {
+            showMaximized();
+        } else {
+            showNormal();
+        }
+        // The mouse rests beside the tree, where the wheel and buttons act.
+        const QPoint anchor(TreeView_Board->geometry().right() + 2, height() / 2);
+        QCursor::setPos(mapToGlobal(anchor));
         m_services.speech->SpeakText(u"Yomimaru,"_s + MenuNames::name(VMenu->Get_MenuNo()) + u"メニュー"_s);
     }
     m_fg_state = state;

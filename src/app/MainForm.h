@@ -163,6 +163,7 @@ private:
     bool m_end = false;
     bool m_reading_layout = false;
     bool m_migemo = false;
+    bool m_wasActive = false;
     Migemo m_migemoDictionary;
     QPalette m_savedPalette;  // the application's colours before the scheme changed them
     bool m_busy = false;

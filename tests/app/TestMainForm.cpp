@@ -8,8 +8,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "app/MainForm.h"
+#include "bbs/CHttp.h"
 #include "dialogs/LineEditDlg.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
@@ -42,9 +44,10 @@ struct Window
     QStringList boxes;
     QString dialogAnswer;
 
-    bool start()
+    bool start(const QStringList& serverOptions = {})
     {
-        if (!server.start(QStringLiteral(BOARDSERVER_PATH), QStringLiteral(SAMPLE_BOARDS_DIR))) {
+        if (!server.start(QStringLiteral(BOARDSERVER_PATH), QStringLiteral(SAMPLE_BOARDS_DIR),
+                          serverOptions)) {
             return false;
         }
         CSettings& s = profile.settings();
@@ -105,6 +108,7 @@ private slots:
     void reversedLeftAndRight();
     void typedNumbers();
     void ctrlShiftQEnds();
+    void keysDuringADownload();
     void colourSchemes();
     void closingGoesToTheExitMenu();
     void proxyThroughTheDialog();
@@ -254,6 +258,32 @@ void TestMainForm::ctrlShiftQEnds()
     QVERIFY(!w.form->isEnding());
     w.press('Q', true, true);
     QVERIFY(w.form->isEnding());
+}
+
+void TestMainForm::keysDuringADownload()
+{
+    Window w;
+    QVERIFY(w.start({u"--fault=stall:20@subject.txt"_s}));
+    w.menu().JumpCategory();
+    w.menu().Select_(3, true);
+    w.quickly({kEnter});
+    w.press(kDown);  // the board 1
+    bool wasFixed = false;
+    int indexDuring = -1;
+    // Keys pressed while the thread list is downloading: navigation is
+    // refused, but Ctrl+Shift+Q still ends the program.
+    QTimer::singleShot(300, [&] {
+        wasFixed = w.menu().IsMenuFixed();
+        w.press(kDown);
+        indexDuring = w.menu().Get_Index();
+        w.press('Q', true, true);
+        w.menu().http().Cancel();
+    });
+    w.quickly({kEnter});
+    QVERIFY(wasFixed);
+    QCOMPARE(indexDuring, 1);
+    QVERIFY(w.form->isEnding());
+    QVERIFY(!w.menu().IsMenuFixed());
 }
 
 void TestMainForm::colourSchemes()
