@@ -2,6 +2,7 @@
 // online, and remembers its place.
 
 #include <QApplication>
+#include <QLCDNumber>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -9,6 +10,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QWindow>
 
 #include "app/MainForm.h"
 #include "bbs/CHttp.h"
@@ -109,6 +112,7 @@ private slots:
     void typedNumbers();
     void ctrlShiftQEnds();
     void keysDuringADownload();
+    void keysThroughTheWindow();
     void colourSchemes();
     void closingGoesToTheExitMenu();
     void proxyThroughTheDialog();
@@ -258,6 +262,39 @@ void TestMainForm::ctrlShiftQEnds()
     QVERIFY(!w.form->isEnding());
     w.press('Q', true, true);
     QVERIFY(w.form->isEnding());
+}
+
+void TestMainForm::keysThroughTheWindow()
+{
+    // Keys delivered to the window, as the user's keyboard delivers them,
+    // reach the key handler before any widget.
+    Window w;
+    QVERIFY(w.start());
+    QWindow* window = w.form->windowHandle();
+    QVERIFY(window);
+    QTest::keyClick(window, Qt::Key_C);
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::CategoryMenu));
+    QTest::keyClick(window, Qt::Key_Down);
+    QTest::keyClick(window, Qt::Key_Down);
+    QTest::keyClick(window, Qt::Key_Down);
+    QCOMPARE(w.list()->currentRow(), 2);
+    QCOMPARE(w.engine.texts().constLast(), u"3,雑談"_s);
+    // The tree shows the category in yellow, the others plain and closed.
+    auto* tree = w.form->findChild<QTreeWidget*>(u"TreeView_Board"_s);
+    QVERIFY(tree);
+    QCOMPARE(tree->topLevelItem(2)->background(0).color(), QColor(255, 255, 0));
+    QVERIFY(tree->topLevelItem(2)->isSelected());
+    QCOMPARE(tree->topLevelItem(0)->background(0).style(), Qt::NoBrush);
+    // The counters: item 3 of 4 categories.
+    QCOMPARE(w.form->findChild<QLCDNumber*>(u"DigitalD_Read"_s)->intValue(), 3);
+    QCOMPARE(w.form->findChild<QLCDNumber*>(u"DigitalD_Total"_s)->intValue(), 4);
+    QCOMPARE(w.form->findChild<QLabel*>(u"Label_Sel"_s)->text(), u"選択"_s);
+    // Enter waits for the queue; then the board list.
+    QTest::keyClick(window, Qt::Key_Return);
+    QTRY_COMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::BoardMenu));
+    QTest::keyClick(window, Qt::Key_Down);
+    QTRY_VERIFY(tree->topLevelItem(2)->isExpanded());
+    QCOMPARE(tree->topLevelItem(2)->child(0)->background(0).color(), QColor(255, 255, 0));
 }
 
 void TestMainForm::keysDuringADownload()
