@@ -20,7 +20,9 @@ run() {
     "$program" --offline --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$1"
 }
 
-run "$work/first.txt" >/dev/null 2>&1 &
+# The program itself in the background (not a subshell), so that it can be stopped.
+"$program" --offline --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$work/first.txt" \
+    >/dev/null 2>&1 &
 first=$!
 for _ in $(seq 1 200); do [ -s "$work/first.txt" ] && break; sleep 0.05; done
 grep -q 'オフラインで起動しました' "$work/first.txt" || { echo "the first copy did not start" >&2; exit 1; }
