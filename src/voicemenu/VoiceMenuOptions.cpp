@@ -8,75 +8,71 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Each option menu: its items, the setting that holds the choice, and what is
+// added to the stored value to give the item (0 for values that count from 1,
+// 1 for "0"/"1" settings). The font sizes are matched by text instead.
+struct OptionMenu
+{
+    qint16 menu;
+    const char16_t* items;
+    qint16 setting;
+    int offset;
+};
+
+constexpr OptionMenu kOptionMenus[] = {
+    {10, u",常にシャットダウンしない,シャットダウンするかどうかを終了時に選択する,常にシャットダウンする",
+     CSettings::ExitMethod, 0},
+    {11, u",左右キーを反転しない(右矢印キーで決定),左右キーを反転する(左矢印キーで決定)",
+     CSettings::ReverseLRKey, 1},
+    {12, u",スクリーンリーダと併用しない,スクリーンリーダと併用する", CSettings::ScreenReaderUse, 1},
+    {14, u",プロキシを使用しない,プロキシを使用する", CSettings::ProxyUse, 1},
+    {VoiceMenu::VolumeMenu,
+     u",ボリューム1,ボリューム2,ボリューム3,ボリューム4,ボリューム5,ボリューム6,ボリューム7,ボリューム8,"
+     u"ボリューム9,ボリューム10",
+     CSettings::SpeechVolume, 0},
+    {VoiceMenu::SpeedMenu,
+     u",スピード1,スピード2,スピード3,スピード4,スピード5,スピード6,スピード7,スピード8,スピード9,スピード10",
+     CSettings::SpeechSpeed, 0},
+    {VoiceMenu::PitchMenu,
+     u",ピッチ1,ピッチ2,ピッチ3,ピッチ4,ピッチ5,ピッチ6,ピッチ7,ピッチ8,ピッチ9,ピッチ10",
+     CSettings::SpeechPitch, 0},
+    {23, u",名前を読み上げる,名前を読み上げない", CSettings::ReadName, 1},
+    {24, u",メール欄を読み上げる,メール欄を読み上げない", CSettings::ReadMail, 1},
+    {25, u",日時を読み上げる,日時を読み上げない", CSettings::ReadDate, 1},
+    {26, u",アスキーアートを含むメッセージを読み上げる,アスキーアートを含むメッセージを読み上げない",
+     CSettings::ReadAsciiArt, 1},
+    {27, u",IDを読み上げる,IDを読み上げない", CSettings::ReadId, 1},
+    {28, u",リモートホストを読み上げる,リモートホストを読み上げない", CSettings::ReadRemoteHost, 1},
+    {29, u",メッセージ番号を読み上げる,メッセージ番号を読み上げない", CSettings::ReadMessageNumber, 1},
+    {VoiceMenu::FontSizeMenu, u",8,9,10,11,12,14,16,18,20,22,24,26,28,36,48,72", 0, 0},
+    {31, u",Windows標準の配色,弱視向けの配色", CSettings::LowVisionColors, 1},
+    {32, u",標準サイズ,最大化表示", CSettings::WindowMaximized, 1},
+};
+
+const OptionMenu* optionMenu(qint16 menu)
+{
+    for (const OptionMenu& option : kOptionMenus) {
+        if (option.menu == menu) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 QString VoiceMenu::optionListOf(qint16 menu)
 {
-    switch (menu) {
-    case 10:
-        return u",常にシャットダウンしない,シャットダウンするかどうかを終了時に選択する,常にシャットダウンする"_s;
-    case 11:
-        return u",左右キーを反転しない(右矢印キーで決定),左右キーを反転する(左矢印キーで決定)"_s;
-    case 12:
-        return u",スクリーンリーダと併用しない,スクリーンリーダと併用する"_s;
-    case 14:
-        return u",プロキシを使用しない,プロキシを使用する"_s;
-    case VolumeMenu:
-        return u",ボリューム1,ボリューム2,ボリューム3,ボリューム4,ボリューム5,ボリューム6,ボリューム7,ボリューム8,ボリューム9,ボリューム10"_s;
-    case SpeedMenu:
-        return u",スピード1,スピード2,スピード3,スピード4,スピード5,スピード6,スピード7,スピード8,スピード9,スピード10"_s;
-    case PitchMenu:
-        return u",ピッチ1,ピッチ2,ピッチ3,ピッチ4,ピッチ5,ピッチ6,ピッチ7,ピッチ8,ピッチ9,ピッチ10"_s;
-    case 23:
-        return u",名前を読み上げる,名前を読み上げない"_s;
-    case 24:
-        return u",メール欄を読み上げる,メール欄を読み上げない"_s;
-    case 25:
-        return u",日時を読み上げる,日時を読み上げない"_s;
-    case 26:
-        return u",アスキーアートを含むメッセージを読み上げる,アスキーアートを含むメッセージを読み上げない"_s;
-    case 27:
-        return u",IDを読み上げる,IDを読み上げない"_s;
-    case 28:
-        return u",リモートホストを読み上げる,リモートホストを読み上げない"_s;
-    case 29:
-        return u",メッセージ番号を読み上げる,メッセージ番号を読み上げない"_s;
-    case FontSizeMenu:
-        return u",8,9,10,11,12,14,16,18,20,22,24,26,28,36,48,72"_s;
-    case 31:
-        return u",Windows標準の配色,弱視向けの配色"_s;
-    case 32:
-        return u",標準サイズ,最大化表示"_s;
-    default:
-        return {};
-    }
+    const OptionMenu* option = optionMenu(menu);
+    return option ? QString::fromUtf16(option->items) : QString();
 }
 
 std::pair<qint16, int> VoiceMenu::optionSettingOf(qint16 menu)
 {
-    switch (menu) {
-    case 10:
-        return {CSettings::ExitMethod, 0};
-    case 11:
-        return {CSettings::ReverseLRKey, 1};
-    case 12:
-        return {CSettings::ScreenReaderUse, 1};
-    case 14:
-        return {CSettings::ProxyUse, 1};
-    case VolumeMenu:
-        return {CSettings::SpeechVolume, 0};
-    case SpeedMenu:
-        return {CSettings::SpeechSpeed, 0};
-    case PitchMenu:
-        return {CSettings::SpeechPitch, 0};
-    case 31:
-        return {CSettings::LowVisionColors, 1};
-    case 32:
-        return {CSettings::WindowMaximized, 1};
-    default:
-        if (menu >= 23 && menu <= 29) {
-            return {qint16(CSettings::ReadName + (menu - 23)), 1};
-        }
-        return {0, 0};
-    }
+    const OptionMenu* option = optionMenu(menu);
+    return option ? std::pair<qint16, int>{option->setting, option->offset} : std::pair<qint16, int>{0, 0};
 }
 
 QString VoiceMenu::optionItem(qint16 menu, qint16 settingIndex, int offset) const
