@@ -54,9 +54,7 @@ struct Window
             return false;
         }
         CSettings& s = profile.settings();
-        s.Set_Named(u"BoardListUrl"_s, u"http://menu.2ch.example/bbsmenu.html"_s);
-        s.Set_(CSettings::ProxyUse, u"1"_s);
-        s.Set_(CSettings::ProxyServer, server.address());
+        server.pointSettingsAt(s);
         s.Set_(CSettings::VoiceEngine, u"1"_s);
         speech = std::make_unique<SpeechOutput>(engine, s, readconv);
         MainForm::Services services;

@@ -61,7 +61,7 @@ struct Session
         http.InitInstance(kUserAgent, server.address(), timeoutMs, timeoutMs, timeoutMs);
         http.setHtmlTxtPath(profile.dataRoot() + u"/html.txt"_s);
         QDir().mkpath(profile.dataRoot());
-        profile.settings().Set_Named(u"BoardListUrl"_s, u"http://menu.2ch.example/bbsmenu.html"_s);
+        profile.settings().Set_Named(u"BoardListUrl"_s, QString::fromUtf16(BoardServerProcess::kMenuUrl));
         return true;
     }
 

@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 
+#include "app/CSettings.h"
+
 using namespace Qt::StringLiterals;
 
 BoardServerProcess::~BoardServerProcess()
@@ -59,4 +61,11 @@ QString BoardServerProcess::address() const
 QString BoardServerProcess::errorOutput()
 {
     return QString::fromLocal8Bit(m_process.readAllStandardError());
+}
+
+void BoardServerProcess::pointSettingsAt(CSettings& settings) const
+{
+    settings.Set_Named(QString::fromUtf16(CSettings::kBoardListUrl), QString::fromUtf16(kMenuUrl));
+    settings.Set_(CSettings::ProxyUse, u"1"_s);
+    settings.Set_(CSettings::ProxyServer, address());
 }

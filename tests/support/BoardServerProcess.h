@@ -7,9 +7,14 @@
 #include <QProcess>
 #include <QStringList>
 
+class CSettings;
+
 class BoardServerProcess
 {
 public:
+    // The sample service's board menu, under its real-looking host name.
+    static constexpr const char16_t* kMenuUrl = u"http://menu.2ch.example/bbsmenu.html";
+
     BoardServerProcess() = default;
     ~BoardServerProcess();
     BoardServerProcess(const BoardServerProcess&) = delete;
@@ -25,6 +30,10 @@ public:
     // "127.0.0.1:PORT", usable as the program's proxy setting.
     QString address() const;
     QString errorOutput();
+
+    // Points the program's settings at this server: the sample board menu,
+    // reached through the server as the proxy.
+    void pointSettingsAt(CSettings& settings) const;
 
 private:
     QProcess m_process;

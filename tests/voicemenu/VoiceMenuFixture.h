@@ -123,9 +123,11 @@ struct Fixture
             return false;
         }
         CSettings& s = profile.settings();
-        s.Set_Named(u"BoardListUrl"_s, u"http://menu.2ch.example/bbsmenu.html"_s);
-        s.Set_(CSettings::ProxyUse, u"1"_s);
-        s.Set_(CSettings::ProxyServer, withServer ? server.address() : u"127.0.0.1:9"_s);
+        server.pointSettingsAt(s);
+        if (!withServer) {
+            // Nothing listens there: every download fails at once.
+            s.Set_(CSettings::ProxyServer, u"127.0.0.1:9"_s);
+        }
         if (s.Get_(CSettings::VoiceEngine).isEmpty()) {
             s.Set_(CSettings::VoiceEngine, u"1"_s);
         }
