@@ -16,6 +16,8 @@ packages=(
     xvfb xauth xdotool pulseaudio pulseaudio-utils sox
     # a private session bus for the screen-reader detection test
     dbus-daemon
+    # the emoji name table (tools/emoji/make_emoji_table.py reads CLDR)
+    unicode-cldr-core
     # benchmarks
     libbenchmark-dev
     # regenerating (and checking) the 1000-message sample thread

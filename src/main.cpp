@@ -22,6 +22,7 @@
 #include "platform/SpeechEngineFactory.h"
 #include "platform/TranscriptEngine.h"
 #include "speech/CSrCntl.h"
+#include "speech/EmojiNames.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
 
@@ -87,7 +88,10 @@ int main(int argc, char* argv[])
     }
     ReadConv readconv(paths.findResource(u"readconv.txt"_s));
     readconv.InitInstance();
+    EmojiNames emojiNames;
+    emojiNames.load(paths.findResource(EmojiNames::kFileName.toString()));
     SpeechOutput speechOutput(*choice.engine, settings, readconv);
+    speechOutput.setEmojiNames(&emojiNames);
     OrcaScreenReader orca;
     CSrCntl screenReaders({&orca});
     screenReaders.InitInstance();

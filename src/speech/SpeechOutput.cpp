@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 
 #include "app/CSettings.h"
+#include "speech/EmojiNames.h"
 #include "speech/ReadConv.h"
 
 using namespace Qt::StringLiterals;
@@ -99,8 +100,12 @@ int SpeechOutput::pitchLevel() const
     return m_pitchLevel != 0 ? m_pitchLevel : qBound(1, m_settings.getInt(CSettings::SpeechPitch, 5), 10);
 }
 
-void SpeechOutput::SpeakText(const QString& text, bool uninterruptible, qint16 mode)
+void SpeechOutput::SpeakText(const QString& written, bool uninterruptible, qint16 mode)
 {
+    // Names first, so the reading conversion and the engine see words. Pitch
+    // markup gets them too: the detail readers pass on what they cannot name,
+    // and no name holds a marker.
+    const QString text = m_emojiNames ? m_emojiNames->convert(written) : written;
     if (!uninterruptible && m_in_background) {
         return;
     }

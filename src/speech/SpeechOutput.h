@@ -13,6 +13,7 @@
 #include "platform/SpeechEngine.h"
 
 class CSettings;
+class EmojiNames;
 class ReadConv;
 
 class SpeechOutput : public QObject
@@ -68,6 +69,10 @@ public:
     // Set by the reading timer while another program has the foreground.
     void setInBackground(bool inBackground) { m_in_background = inBackground; }
 
+    // Emoji are spoken by these names (in every mode) before anything else
+    // happens to the text; without a table they pass through.
+    void setEmojiNames(const EmojiNames* names) { m_emojiNames = names; }
+
     bool segmentModeActive() const { return m_segmentMode; }
 
     int segmentsLeft() const { return m_segmentsLeft; }
@@ -98,6 +103,7 @@ private:
     SpeechEngine& m_engine;
     CSettings& m_settings;
     ReadConv& m_readconv;
+    const EmojiNames* m_emojiNames = nullptr;
 
     bool m_SpeechDone = true;
     bool m_block_speak = false;
