@@ -63,8 +63,9 @@ bool EmojiNames::load(const QString& filePath)
     clear();
     QFile file(filePath);
     if (filePath.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize) {
-        qCWarning(lcEmoji).noquote() << u"emoji names not loaded (%1 missing or unreadable); emoji are passed on as they are"_s.arg(
-            filePath.isEmpty() ? kFileName.toString() : filePath);
+        qCWarning(lcEmoji).noquote()
+            << u"emoji names not loaded (%1 missing or unreadable); emoji are passed on as they are"_s.arg(
+                   filePath.isEmpty() ? kFileName.toString() : filePath);
         return false;
     }
     return loadText(QString::fromUtf8(file.read(kMaxFileSize))) > 0;

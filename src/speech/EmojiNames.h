@@ -22,13 +22,13 @@
 // Loaded once at start-up and then only read. Without the table nothing is
 // replaced.
 
+#include <bitset>
+
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
-
-#include <bitset>
 
 class EmojiNames
 {

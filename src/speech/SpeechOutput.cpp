@@ -79,6 +79,26 @@ qsizetype widenKanaAt(const QString& text, qsizetype i, QString& out)
     return 1;
 }
 
+// Emoji are named first, so the reading conversion and the engine see words.
+// Pitch markup gets names too (the detail readers pass on what they cannot
+// name), segment by segment, so a segment's pitch digit stays in front.
+QString withEmojiNames(const EmojiNames* names, const QString& text, qint16 mode)
+{
+    if (names == nullptr) {
+        return text;
+    }
+    if (mode != SpeechOutput::kModePitchMarkup) {
+        return names->convert(text);
+    }
+    const QString marker = QString::fromUtf16(SpeechOutput::kPitchMarker);
+    QStringList pieces = text.split(marker);
+    for (qsizetype k = 1; k < pieces.size(); ++k) {
+        pieces[k] = pieces.at(k).left(1) + names->convert(pieces.at(k).mid(1));
+    }
+    pieces[0] = names->convert(pieces.at(0));
+    return pieces.join(marker);
+}
+
 }  // namespace
 
 SpeechOutput::SpeechOutput(SpeechEngine& engine, CSettings& settings, ReadConv& readconv, QObject* parent)
@@ -102,10 +122,7 @@ int SpeechOutput::pitchLevel() const
 
 void SpeechOutput::SpeakText(const QString& written, bool uninterruptible, qint16 mode)
 {
-    // Names first, so the reading conversion and the engine see words. Pitch
-    // markup gets them too: the detail readers pass on what they cannot name,
-    // and no name holds a marker.
-    const QString text = m_emojiNames ? m_emojiNames->convert(written) : written;
+    const QString text = withEmojiNames(m_emojiNames, written, mode);
     if (!uninterruptible && m_in_background) {
         return;
     }

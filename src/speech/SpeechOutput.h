@@ -69,8 +69,9 @@ public:
     // Set by the reading timer while another program has the foreground.
     void setInBackground(bool inBackground) { m_in_background = inBackground; }
 
-    // Emoji are spoken by these names (in every mode) before anything else
-    // happens to the text; without a table they pass through.
+    // Emoji are spoken by these names (in every mode, pitch segments one by
+    // one) before anything else happens to the text; without a table they
+    // pass through.
     void setEmojiNames(const EmojiNames* names) { m_emojiNames = names; }
 
     bool segmentModeActive() const { return m_segmentMode; }
