@@ -125,7 +125,7 @@ void EmojiNames::addEntry(const QString& sequence, const QString& name)
 bool EmojiNames::isCandidate(const QChar* s, qsizetype n, qsizetype i) const
 {
     const char16_t u = s[i].unicode();
-    if (!m_starts.test(u)) {
+    if (!m_starts[u]) {
         return false;
     }
     // A digit, "#" or "*" is an emoji only as a keycap.
@@ -137,8 +137,9 @@ bool EmojiNames::isCandidate(const QChar* s, qsizetype n, qsizetype i) const
 
 qsizetype EmojiNames::nextCandidate(const QChar* s, qsizetype n, qsizetype from) const
 {
+    // The quick scan: one bit per unit, nothing else for text without emoji.
     for (qsizetype i = from; i < n; ++i) {
-        if (isCandidate(s, n, i)) {
+        if (m_starts[s[i].unicode()] && isCandidate(s, n, i)) {
             return i;
         }
     }
