@@ -68,7 +68,12 @@ bool EmojiNames::load(const QString& filePath)
                    filePath.isEmpty() ? kFileName.toString() : filePath);
         return false;
     }
-    return loadText(QString::fromUtf8(file.read(kMaxFileSize))) > 0;
+    if (loadText(QString::fromUtf8(file.read(kMaxFileSize))) == 0) {
+        qCWarning(lcEmoji).noquote() << u"%1 holds no emoji names; emoji are passed on as they are"_s.arg(
+            filePath);
+        return false;
+    }
+    return true;
 }
 
 int EmojiNames::loadText(QStringView text)
