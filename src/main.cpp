@@ -22,6 +22,7 @@
 #include "platform/SpeechEngineFactory.h"
 #include "platform/TranscriptEngine.h"
 #include "speech/CSrCntl.h"
+#include "speech/JapaneseFrontEnd.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
 
@@ -87,7 +88,12 @@ int main(int argc, char* argv[])
     }
     ReadConv readconv(paths.findResource(u"readconv.txt"_s));
     readconv.InitInstance();
+    JapaneseFrontEnd frontEnd;  // kanji readings for espeak-ng
+    if (QString warning; !frontEnd.open(&warning)) {
+        std::fprintf(stderr, "yomimaru: %s\n", qPrintable(warning));
+    }
     SpeechOutput speechOutput(*choice.engine, settings, readconv);
+    speechOutput.setReadingFrontEnd(&frontEnd);
     OrcaScreenReader orca;
     CSrCntl screenReaders({&orca});
     screenReaders.InitInstance();

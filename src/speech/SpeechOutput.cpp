@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 
 #include "app/CSettings.h"
+#include "speech/JapaneseFrontEnd.h"
 #include "speech/ReadConv.h"
 
 using namespace Qt::StringLiterals;
@@ -118,7 +119,7 @@ void SpeechOutput::SpeakText(const QString& text, bool uninterruptible, qint16 m
     } else {
         const int shift = mode == kModeNormal ? 0 : (mode == 1 || mode == 2 ? 2 : 1);
         ApplyPitch(pitchLevel(), shift);
-        const QString spoken = WidenHalfwidthKana(m_readconv.Convert(text));
+        const QString spoken = forVoice(WidenHalfwidthKana(m_readconv.Convert(text)));
         queued = !spoken.isEmpty() && speakNow(spoken);
     }
     // Only an utterance that is really on its way may block the others:
@@ -161,6 +162,13 @@ bool SpeechOutput::speakNow(const QString& text)
     return true;
 }
 
+QString SpeechOutput::forVoice(const QString& text)
+{
+    m_frontEndActive = m_frontEnd && m_frontEnd->isOpen()
+                       && JapaneseFrontEnd::needsFrontEnd(m_engine.productName(m_engine.currentMode()));
+    return m_frontEndActive ? m_frontEnd->convert(text) : text;
+}
+
 int SpeechOutput::levelValue(SpeechEngine::Range range, int level)
 {
     const double value = double(range.min) + double(range.max - range.min) * double(level) / 10.0;
@@ -201,7 +209,7 @@ void SpeechOutput::SpeakPitchMarkup(const QString& text)
     if (n == 0) {
         resetEngine();
         ApplyPitch(pitchLevel(), 0);
-        speakNow(toFullWidth(text));
+        speakNow(forVoice(toFullWidth(text)));
         m_segmentMode = false;
         return;
     }
@@ -220,7 +228,7 @@ void SpeechOutput::SpeakNextSegment()
     while (m_segmentMode && m_segmentsLeft > 0) {
         const QString segment = m_segments.at(m_segmentsLeft);
         --m_segmentsLeft;
-        const QString rest = toFullWidth(segment.mid(1));
+        const QString rest = forVoice(toFullWidth(segment.mid(1)));
         if (rest.isEmpty()) {
             continue;
         }
