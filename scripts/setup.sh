@@ -10,6 +10,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev libpcre2-dev
     # speech
     libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
+    # Japanese reading for espeak-ng: MeCab with the UTF-8 IPAdic dictionary, and kakasi
+    mecab mecab-ipadic-utf8 libmecab-dev kakasi libkakasi2-dev
     # romaji search (C/Migemo and its UTF-8 dictionary)
     libmigemo-dev cmigemo-common
     # end-to-end tests and the audio capture test

@@ -23,6 +23,7 @@
 #include "platform/TranscriptEngine.h"
 #include "speech/CSrCntl.h"
 #include "speech/EmojiNames.h"
+#include "speech/JapaneseFrontEnd.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
 
@@ -90,8 +91,13 @@ int main(int argc, char* argv[])
     readconv.InitInstance();
     EmojiNames emojiNames;
     emojiNames.load(paths.findResource(EmojiNames::kFileName.toString()));
+    JapaneseFrontEnd frontEnd;  // kanji readings for espeak-ng
+    if (QString warning; !frontEnd.open(&warning)) {
+        std::fprintf(stderr, "yomimaru: %s\n", qPrintable(warning));
+    }
     SpeechOutput speechOutput(*choice.engine, settings, readconv);
     speechOutput.setEmojiNames(&emojiNames);
+    speechOutput.setReadingFrontEnd(&frontEnd);
     OrcaScreenReader orca;
     CSrCntl screenReaders({&orca});
     screenReaders.InitInstance();

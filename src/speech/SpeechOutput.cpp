@@ -6,6 +6,7 @@
 
 #include "app/CSettings.h"
 #include "speech/EmojiNames.h"
+#include "speech/JapaneseFrontEnd.h"
 #include "speech/ReadConv.h"
 
 using namespace Qt::StringLiterals;
@@ -140,7 +141,7 @@ void SpeechOutput::SpeakText(const QString& written, bool uninterruptible, qint1
     } else {
         const int shift = mode == kModeNormal ? 0 : (mode == 1 || mode == 2 ? 2 : 1);
         ApplyPitch(pitchLevel(), shift);
-        const QString spoken = WidenHalfwidthKana(m_readconv.Convert(text));
+        const QString spoken = forVoice(WidenHalfwidthKana(m_readconv.Convert(text)));
         queued = !spoken.isEmpty() && speakNow(spoken);
     }
     // Only an utterance that is really on its way may block the others:
@@ -183,6 +184,13 @@ bool SpeechOutput::speakNow(const QString& text)
     return true;
 }
 
+QString SpeechOutput::forVoice(const QString& text)
+{
+    m_frontEndActive = m_frontEnd && m_frontEnd->isOpen()
+                       && JapaneseFrontEnd::needsFrontEnd(m_engine.productName(m_engine.currentMode()));
+    return m_frontEndActive ? m_frontEnd->convert(text) : text;
+}
+
 int SpeechOutput::levelValue(SpeechEngine::Range range, int level)
 {
     const double value = double(range.min) + double(range.max - range.min) * double(level) / 10.0;
@@ -223,7 +231,7 @@ void SpeechOutput::SpeakPitchMarkup(const QString& text)
     if (n == 0) {
         resetEngine();
         ApplyPitch(pitchLevel(), 0);
-        speakNow(toFullWidth(text));
+        speakNow(forVoice(toFullWidth(text)));
         m_segmentMode = false;
         return;
     }
@@ -242,7 +250,7 @@ void SpeechOutput::SpeakNextSegment()
     while (m_segmentMode && m_segmentsLeft > 0) {
         const QString segment = m_segments.at(m_segmentsLeft);
         --m_segmentsLeft;
-        const QString rest = toFullWidth(segment.mid(1));
+        const QString rest = forVoice(toFullWidth(segment.mid(1)));
         if (rest.isEmpty()) {
             continue;
         }

@@ -14,6 +14,7 @@
 
 class CSettings;
 class EmojiNames;
+class JapaneseFrontEnd;
 class ReadConv;
 
 class SpeechOutput : public QObject
@@ -51,6 +52,13 @@ public:
 
     void SpeakPitchMarkup(const QString& text);
     void SpeakNextSegment();
+
+    // The reading front end that voices without kanji readings (espeak,
+    // espeak-ng) need; null for none. Not owned.
+    void setReadingFrontEnd(const JapaneseFrontEnd* frontEnd) { m_frontEnd = frontEnd; }
+
+    // True when the last text handed to the engine went through the front end.
+    bool frontEndActive() const { return m_frontEndActive; }
 
     static QString WidenHalfwidthKana(const QString& text);
     // Every narrow character that has a wide form: ASCII, space, the yen and
@@ -99,12 +107,17 @@ private:
     void onStarted(SpeechEngine::UtteranceId id);
     void onFinished(SpeechEngine::UtteranceId id);
     bool speakNow(const QString& text);
+    // The text as the current voice should get it: through the reading front
+    // end when the voice needs it.
+    QString forVoice(const QString& text);
     void resetEngine();
 
     SpeechEngine& m_engine;
     CSettings& m_settings;
     ReadConv& m_readconv;
     const EmojiNames* m_emojiNames = nullptr;
+    const JapaneseFrontEnd* m_frontEnd = nullptr;
+    bool m_frontEndActive = false;
 
     bool m_SpeechDone = true;
     bool m_block_speak = false;

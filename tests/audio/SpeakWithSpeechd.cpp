@@ -2,12 +2,15 @@
 // output, reading conversion, levels, the real engine) and reports what the
 // engine said about it. Used by the audio capture test.
 //
-//   speak-with-speechd [--ssml] [--watchdog MS_PER_CHAR MARGIN_MS] TEXT
+//   speak-with-speechd [--front-end] [--ssml] [--watchdog MS_PER_CHAR MARGIN_MS] TEXT
 //   speak-with-speechd --sound RESOURCE_DIR NAME
 //
 // Prints "mode <name>", "started", "finished" and "audio-output-failed" as they
 // happen; exits 0 once the utterance has finished, 1 when speech-dispatcher
 // cannot be used. With --ssml it prints the markup sent for TEXT and exits.
+// With --front-end the Japanese reading front end is opened and given to the
+// speech output as the program does (for --ssml: applied to TEXT first), and
+// "front-end on" is printed when it was applied to the utterance.
 // With --sound it plays a sound cue to its end and prints "played", or
 // "skipped" (exit 1) when it was not played.
 
@@ -21,6 +24,7 @@
 #include "app/SettingsStore.h"
 #include "platform/QtSoundPlayer.h"
 #include "platform/SpeechdEngine.h"
+#include "speech/JapaneseFrontEnd.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
 
@@ -40,8 +44,17 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    JapaneseFrontEnd frontEnd;
+    const bool withFrontEnd = !args.isEmpty() && args.at(0) == u"--front-end"_s;
+    if (withFrontEnd) {
+        args.removeFirst();
+        if (QString warning; !frontEnd.open(&warning)) {
+            std::fprintf(stderr, "%s\n", warning.toLocal8Bit().constData());
+            return 1;
+        }
+    }
     if (args.size() == 2 && args.at(0) == u"--ssml"_s) {
-        say(SpeechdEngine::toSsml(args.at(1)));
+        say(SpeechdEngine::toSsml(withFrontEnd ? frontEnd.convert(args.at(1)) : args.at(1)));
         return 0;
     }
     if (args.size() == 3 && args.at(0) == u"--sound"_s) {
@@ -56,7 +69,9 @@ int main(int argc, char** argv)
         args = args.mid(3);
     }
     if (args.size() != 1) {
-        std::fprintf(stderr, "usage: speak-with-speechd [--ssml] [--watchdog MS_PER_CHAR MARGIN_MS] TEXT\n");
+        std::fprintf(
+            stderr,
+            "usage: speak-with-speechd [--front-end] [--ssml] [--watchdog MS_PER_CHAR MARGIN_MS] TEXT\n");
         return 2;
     }
     if (!engine.open(20000)) {
@@ -76,6 +91,9 @@ int main(int argc, char** argv)
     settings.InitInstance();
     ReadConv readconv;
     SpeechOutput output(engine, settings, readconv);
+    if (withFrontEnd) {
+        output.setReadingFrontEnd(&frontEnd);
+    }
     // The middle of the speed and pitch scales and full volume.
     output.ApplyVolume(10);
     output.ApplySpeed(5);
@@ -89,5 +107,8 @@ int main(int argc, char** argv)
         QTimer::singleShot(0, &app, &QCoreApplication::quit);
     });
     output.SpeakText(args.at(0), true);
+    if (output.frontEndActive()) {
+        say(u"front-end on"_s);
+    }
     return app.exec();
 }

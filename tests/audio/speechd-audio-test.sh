@@ -115,6 +115,40 @@ fi
 echo "control without pauses: $(tr '\n' ' ' <"$W/control.out")"
 echo "PASS (${SECONDS} s): speech captured as rendered, with the pause at 「。」"
 
+# --- 1b. kanji through espeak-ng and the Japanese reading front end -----------
+# Without the front end espeak-ng says "Chinese letter" for each kanji (over
+# 6 s for the first sentence alone); with it the two sentences take under 3 s
+# and keep the pause at 「。」 between them.
+KANJI='今日は良い天気ですね。雨です。'
+parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \
+    --file-format=wav "$W/kanji.wav" &
+REC=$!
+PIDS+=($REC)
+sleep 0.3
+timeout 60 "$PROG" --front-end "$KANJI" >"$W/kanji.out" 2>&1 || fail "speaking kanji failed: $(cat "$W/kanji.out")"
+sleep 0.3
+kill $REC
+wait $REC 2>/dev/null
+grep -q '^mode .*espeak' "$W/kanji.out" || fail "the voice is not espeak-ng: $(cat "$W/kanji.out")"
+grep -q '^front-end on$' "$W/kanji.out" || fail "the front end was not applied: $(cat "$W/kanji.out")"
+grep -q '^finished$' "$W/kanji.out" || fail "no end reported for the kanji sentence: $(cat "$W/kanji.out")"
+KANJI_SSML=$("$PROG" --front-end --ssml "$KANJI")
+printf '%s' "$KANJI_SSML" | LC_ALL=C.UTF-8 grep -qP '[\x{4E00}-\x{9FFF}]' && fail "kanji left for espeak-ng: $KANJI_SSML"
+espeak-ng -v ja -s 170 -p 50 -a 200 -m -w "$W/kanji-ref.wav" "$(printf '%s' "$KANJI_SSML" | sed 's/。//g; s/、//g')" \
+    || fail "espeak-ng failed"
+espeak-ng -v ja -s 170 -p 50 -a 200 -w "$W/kanji-raw.wav" "$KANJI" || fail "espeak-ng failed"
+trim "$W/kanji.wav" "$W/kanji.raw"
+trim "$W/kanji-ref.wav" "$W/kanji-ref.raw"
+trim "$W/kanji-raw.wav" "$W/kanji-raw.raw"
+KANJI_MS=$(($(stat -c%s "$W/kanji.raw") * 1000 / 2 / 22050))
+RAW_MS=$(($(stat -c%s "$W/kanji-raw.raw") * 1000 / 2 / 22050))
+[ "$KANJI_MS" -gt 500 ] || fail "the kanji sentence was hardly heard: ${KANJI_MS} ms"
+[ "$KANJI_MS" -lt 3000 ] || fail "the kanji sentence took ${KANJI_MS} ms: kanji spelled out?"
+# A control: the same text without the front end must not pass that bound.
+[ "$RAW_MS" -ge 3000 ] || fail "the length bound cannot tell: without the front end ${RAW_MS} ms"
+"$COMPARE" "$W/kanji.raw" "$W/kanji-ref.raw" 300 || fail "the kanji capture is not the converted speech with its pause"
+echo "PASS (${SECONDS} s): kanji read through the front end in ${KANJI_MS} ms (without it ${RAW_MS} ms), pause at 「。」 kept"
+
 # --- 2. the sound cue, played synchronously into the same sink ---------------
 parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \
     --file-format=wav "$W/cue.wav" &

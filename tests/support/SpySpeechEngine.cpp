@@ -37,7 +37,10 @@ QString SpySpeechEngine::modeName(int mode) const
 
 QString SpySpeechEngine::productName(int mode) const
 {
-    return mode >= 1 && mode <= m_modes.size() ? u"Spy"_s : QString();
+    if (mode < 1 || mode > m_modes.size()) {
+        return {};
+    }
+    return mode <= m_products.size() ? m_products.at(mode - 1) : u"Spy"_s;
 }
 
 bool SpySpeechEngine::isJapanese(int mode) const

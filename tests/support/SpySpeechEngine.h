@@ -51,6 +51,10 @@ public:
 
     void setModes(const QList<QPair<QString, bool>>& modes) { m_modes = modes; }
 
+    // The product (speech-dispatcher module) of each mode, from mode 1; modes
+    // not listed are "Spy".
+    void setProductNames(const QStringList& products) { m_products = products; }
+
     int modeCount() const override { return int(m_modes.size()); }
 
     QString modeName(int mode) const override;
@@ -95,6 +99,7 @@ private:
     QList<Utterance> m_spoken;
     QList<Pending> m_pending;  // queued or playing, oldest first
     QList<QPair<QString, bool>> m_modes;
+    QStringList m_products;
     Range m_pitchRange{-100, 100};
     Range m_speedRange{-100, 100};
     Range m_volumeRange{-100, 100};

@@ -1,0 +1,81 @@
+// How long the Japanese reading front end takes per message before espeak-ng
+// gets it: 100-character pieces of the sample service's message bodies
+// (kanji, kana, ASCII and symbols as posted), and opening MeCab once.
+
+#include <benchmark/benchmark.h>
+
+#include <QDirIterator>
+#include <QFile>
+#include <QStringList>
+
+#include "bbs/TextCodec.h"
+#include "bbs/ThreadData.h"
+#include "speech/JapaneseFrontEnd.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Bodies of the sample threads joined and cut into 100-character messages.
+QStringList hundredCharacterMessages()
+{
+    QString all;
+    QDirIterator it(QStringLiteral(YOMIMARU_SAMPLES_DIR "/board"), {u"*.dat"_s}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (!file.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        const auto messages = ThreadData::parseDat(TextCodec::fromCp932(file.readAll()));
+        for (const ThreadData::Message& m : messages.value_or(QList<ThreadData::Message>())) {
+            all += QString(m.body).replace(u"<br>"_s, u" "_s);
+        }
+    }
+    QStringList pieces;
+    for (qsizetype i = 0; i + 100 <= all.size(); i += 100) {
+        QString piece = all.mid(i, 100);
+        if (JapaneseFrontEnd::containsKanji(piece)) {
+            pieces.append(piece);
+        }
+    }
+    return pieces;
+}
+
+void BM_ConvertMessage(benchmark::State& state)
+{
+    JapaneseFrontEnd frontEnd;
+    QString warning;
+    if (!frontEnd.open(&warning)) {
+        state.SkipWithError(qPrintable(warning));
+        return;
+    }
+    const QStringList messages = hundredCharacterMessages();
+    if (messages.isEmpty()) {
+        state.SkipWithError("no sample messages");
+        return;
+    }
+    qsizetype i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(frontEnd.convert(messages.at(i)));
+        i = (i + 1) % messages.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["messages"] = double(messages.size());
+}
+
+BENCHMARK(BM_ConvertMessage)->Unit(benchmark::kMicrosecond);
+
+void BM_Open(benchmark::State& state)
+{
+    for (auto _ : state) {
+        JapaneseFrontEnd frontEnd;
+        benchmark::DoNotOptimize(frontEnd.open());
+    }
+}
+
+BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
