@@ -116,8 +116,16 @@ bool ThreadList::InitInstance(CHttp& http,
         if (m_subjectUrl.isEmpty()) {
             return false;
         }
-        m_threads = parseSubject(http.Get2(m_subjectUrl));
-        if (m_threads.size() < 2) {
+        const QString text = http.Get2(m_subjectUrl);
+        // Only a whole answer replaces the stored list. A list of one thread
+        // is a list; an empty answer is a board without threads, but text
+        // that names no thread at all (an error page) is no list.
+        const int status = http.lastStatus();
+        if (!http.lastComplete() || status < 200 || status >= 300) {
+            return false;
+        }
+        m_threads = parseSubject(text);
+        if (m_threads.isEmpty() && !text.trimmed().isEmpty()) {
             return false;
         }
         QStringList lines;

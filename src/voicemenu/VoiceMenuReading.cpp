@@ -202,11 +202,14 @@ void VoiceMenu::Reload(bool Silent)
         if (!Silent) {
             m_speech.SpeakText(u"リロードします"_s);
         }
-        m_thread->Download(true);
+        const bool downloaded = m_thread->Download(true);
         Set_Menu(ReadingMenu);
         m_item = m_thread->Get_MessageMaxNum();
         m_host.Update_List();
-        if (!Silent) {
+        if (!downloaded) {
+            m_title = threadDownloadFailure();
+            m_speech.SpeakText(m_title);
+        } else if (!Silent) {
             m_readable = true;
         }
     } else if (m_menu == ThreadMenu) {

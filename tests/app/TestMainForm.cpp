@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -110,6 +111,7 @@ private slots:
     void typedNumbers();
     void ctrlShiftQEnds();
     void keysDuringADownload();
+    void quitKeyStopsADownload();
     void keysThroughTheWindow();
     void colourSchemes();
     void closingGoesToTheExitMenu();
@@ -319,6 +321,58 @@ void TestMainForm::keysDuringADownload()
     QCOMPARE(indexDuring, 1);
     QVERIFY(w.form->isEnding());
     QVERIFY(!w.menu().IsMenuFixed());
+}
+
+void TestMainForm::quitKeyStopsADownload()
+{
+    // Key events posted to the window while the thread list hangs half-way:
+    // the arrows the held menu cannot take are dropped, and Ctrl+Shift+Q
+    // stops the download; once the opening has unwound, the program ends.
+    Window w;
+    QVERIFY(w.start({u"--fault=stall:60@subject.txt"_s}));
+    QWindow* window = w.form->windowHandle();
+    QVERIFY(window);
+    QSignalSpy ended(w.form.get(), &MainForm::ended);
+    w.menu().JumpCategory();
+    w.menu().Select_(3, true);
+    w.quickly({kEnter});
+    w.press(kDown);  // the board 1
+    const auto post = [window](QEvent::Type type, int key, Qt::KeyboardModifiers modifiers) {
+        QCoreApplication::postEvent(window, new QKeyEvent(type, key, modifiers));
+    };
+    bool fixedAtKeys = false;
+    int indexAfterArrows = -1;
+    bool stillDownloading = false;
+    QTimer::singleShot(300, [&] {
+        fixedAtKeys = w.menu().IsMenuFixed();
+        post(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        post(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+        post(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        post(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+    });
+    QTimer::singleShot(600, [&] {
+        indexAfterArrows = w.menu().Get_Index();
+        post(QEvent::KeyPress, Qt::Key_Q, Qt::ControlModifier | Qt::ShiftModifier);
+        post(QEvent::KeyRelease, Qt::Key_Q, Qt::ControlModifier | Qt::ShiftModifier);
+    });
+    // Should the key not reach the download, it is ended here instead of
+    // after a minute, and the test fails below.
+    QTimer::singleShot(3000, [&] {
+        if (!w.form->isEnding() || (w.form->voiceMenu()->IsMenuFixed() && ended.isEmpty())) {
+            stillDownloading = true;
+            w.menu().http().Cancel();
+        }
+    });
+    w.quickly({kEnter});
+    QVERIFY(fixedAtKeys);
+    QCOMPARE(indexAfterArrows, 1);
+    QVERIFY(w.form->isEnding());
+    QVERIFY(!stillDownloading);
+    // Nothing was kept back to act later: the board menu stays where it was.
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::BoardMenu));
+    QCOMPARE(w.menu().Get_Index(), 1);
+    QTRY_COMPARE(ended.size(), 1);
+    QCOMPARE(w.menu().Get_Index(), 1);
 }
 
 void TestMainForm::colourSchemes()
