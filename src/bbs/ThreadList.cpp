@@ -77,8 +77,17 @@ bool ThreadList::InitInstance(CHttp& http,
                               const BookmarkList* bookmarks,
                               bool& offline)
 {
-    m_threads.clear();
+    // A reload of the same board that fails keeps the threads it had.
+    const QString previousFolder = m_folder;
+    QList<Thread> previous;
+    previous.swap(m_threads);
     m_folder = SafeName::boardFolder(m_dataRoot, category, board);
+    const auto keepPrevious = [&] {
+        if (m_folder == previousFolder) {
+            m_threads.swap(previous);
+        }
+        return false;
+    };
     m_htmlBoard = category.contains(u"まちＢＢＳ"_s) || board.contains(u"まちＢＢＳ"_s);
     QString host;
     QString directory;
@@ -122,12 +131,13 @@ bool ThreadList::InitInstance(CHttp& http,
         // that names no thread at all (an error page) is no list.
         const int status = http.lastStatus();
         if (!http.lastComplete() || status < 200 || status >= 300) {
-            return false;
+            return keepPrevious();
         }
-        m_threads = parseSubject(text);
-        if (m_threads.isEmpty() && !text.trimmed().isEmpty()) {
-            return false;
+        QList<Thread> parsed = parseSubject(text);
+        if (parsed.isEmpty() && !text.trimmed().isEmpty()) {
+            return keepPrevious();
         }
+        m_threads = std::move(parsed);
         QStringList lines;
         lines.reserve(m_threads.size());
         for (const Thread& t : std::as_const(m_threads)) {

@@ -222,6 +222,9 @@ void VoiceMenu::Reload(bool Silent)
         if (!loaded) {
             m_title = u"スレッドリストのダウンロードに失敗しました。"_s;
             m_speech.SpeakText(m_title);
+        } else if (m_threads->Get_ThreadNum() == 0) {
+            m_title = QString::fromUtf16(kBoardEmpty);
+            m_speech.SpeakText(m_title);
         }
         m_host.Update_List();
     }

@@ -96,6 +96,7 @@ private slots:
     void brokenDownloadKeepsTheLog();
     void endlessBodyIsCapped();
     void deadlineEndsATrickle();
+    void cutOffThreadListIsKept();
     void cutOffMenuKeepsTheBoardList_data();
     void cutOffMenuKeepsTheBoardList();
     void progressAndCancel();
@@ -358,6 +359,33 @@ void TestBbsNetwork::deadlineEndsATrickle()
     QVERIFY(s.http.lastComplete());
     QVERIFY(!s.http.lastDeadlineHit());
     QCOMPARE(s.http.lastStatus(), 200);
+}
+
+void TestBbsNetwork::cutOffThreadListIsKept()
+{
+    // A subject.txt cut off on the way replaces neither the stored
+    // thread.list nor, on a reload of the same board, the threads held.
+    const QString boardUrl = u"http://uni.2ch.example/zatsudan/"_s;
+    TempProfile profile;
+    ThreadList threads(profile.dataRoot());
+    bool offline = false;
+    {
+        Session s;
+        QVERIFY(s.start());
+        QVERIFY(threads.InitInstance(s.http, boardUrl, u"雑談"_s, u"なんでも雑談"_s, nullptr, offline));
+    }
+    const int count = threads.Get_ThreadNum();
+    QCOMPARE(count, 3);
+    QFile list(threads.folderPath() + u"/thread.list"_s);
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    const QByteArray stored = list.readAll();
+    list.close();
+    Session s;
+    QVERIFY(s.start({u"--fault=short:60@subject.txt"_s}));
+    QVERIFY(!threads.InitInstance(s.http, boardUrl, u"雑談"_s, u"なんでも雑談"_s, nullptr, offline));
+    QCOMPARE(threads.Get_ThreadNum(), count);
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    QCOMPARE(list.readAll(), stored);
 }
 
 void TestBbsNetwork::cutOffMenuKeepsTheBoardList_data()
