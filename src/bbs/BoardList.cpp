@@ -94,9 +94,9 @@ qint16 BoardList::InitInstance(CHttp& http, QString& errorMessage, bool& offline
     QString html;
     while (true) {
         html = http.Get2(m_settings.Get_Named(urlKey));
-        if (html.isEmpty() || !http.lastComplete()) {
-            // Nothing, or a menu cut off on the way: the stored list stays
-            // as it is, and the failure is said either way.
+        if (html.isEmpty() || !http.lastComplete() || http.lastStatus() >= 400) {
+            // Nothing, a menu cut off on the way, or an error answer: the
+            // stored list stays as it is, and the failure is said either way.
             offline = true;
             errorMessage = kDownloadFailed;
             return loadFile() ? 0 : -1;

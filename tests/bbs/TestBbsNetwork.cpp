@@ -394,6 +394,7 @@ void TestBbsNetwork::cutOffMenuKeepsTheBoardList_data()
     QTest::newRow("cut off after 600 bytes") << u"--fault=short:600@bbsmenu"_s;
     QTest::newRow("connection dropped") << u"--fault=drop@bbsmenu"_s;
     QTest::newRow("trickling past the deadline") << u"--fault=trickle:50@bbsmenu"_s;
+    QTest::newRow("server error") << u"--fault=status:503@bbsmenu"_s;
 }
 
 void TestBbsNetwork::cutOffMenuKeepsTheBoardList()
