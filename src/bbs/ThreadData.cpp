@@ -287,9 +287,9 @@ bool ThreadData::judgeAnswer(const QString& text)
     return m_lastDownload == DownloadResult::Done;
 }
 
-// Takes a freshly parsed thread unless it would lose what is loaded: a page
-// that holds no message (an error page), a download that broke off, or fewer
-// messages than the log already has (threads only grow) keep the old ones.
+// Takes a freshly parsed thread (of an answer that arrived whole) unless it
+// would lose what is loaded: a page that holds no message (an error page) or
+// fewer messages than the log already has (threads only grow) keep the old ones.
 bool ThreadData::adopt(std::optional<QList<Message>> parsed)
 {
     if (!parsed || parsed->isEmpty()) {
