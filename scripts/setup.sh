@@ -7,7 +7,7 @@ packages=(
     # toolchain
     build-essential cmake ninja-build clang-format pkg-config git
     # Qt 6 (Core, Gui, Widgets, Network, Test, Multimedia) and regular expressions
-    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev libpcre2-dev
+    qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-multimedia-dev libqt6opengl6-dev libpcre2-dev
     # speech
     libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
     # Japanese reading for espeak-ng: MeCab with the UTF-8 IPAdic dictionary, and kakasi

@@ -25,6 +25,7 @@
 #include "app/KeyCodes.h"
 #include "app/WidgetFormWindow.h"
 #include "bbs/BoardList.h"
+#include "bbs/CHttp.h"
 #include "bbs/ThreadData.h"
 #include "dialogs/LineEditDlg.h"
 #include "platform/SpeechEngine.h"
@@ -595,8 +596,10 @@ void MainForm::handleKey(quint32 code, bool keyDown, bool ctrl, bool shift, bool
         return;
     }
     if (fixed) {
+        // Only the quit key acts while a download holds the menu; every
+        // other key is dropped, not kept for later.
         if (code == 'Q' && ctrl && shift) {
-            m_end = true;
+            quitNow();
         }
         return;
     }
@@ -704,7 +707,7 @@ void MainForm::handleKey(quint32 code, bool keyDown, bool ctrl, bool shift, bool
         break;
     case 'Q':
         if (ctrl && shift) {
-            m_end = true;
+            quitNow();
         } else if (!VMenu->JumpExit()) {
             m_end = true;
         }
@@ -742,6 +745,19 @@ void MainForm::handleKey(quint32 code, bool keyDown, bool ctrl, bool shift, bool
         break;
     default:
         break;
+    }
+}
+
+void MainForm::quitNow()
+{
+    // Ends without waiting for speech: a download in progress is told to
+    // stop (and no other may start), its caller unwinds, and the next tick
+    // of the reading timer that finds no action running ends the program.
+    m_end = true;
+    m_quit_now = true;
+    VMenu->http().Shutdown();
+    if (m_services.speech) {
+        m_services.speech->StopSpeech();
     }
 }
 
@@ -803,6 +819,10 @@ void MainForm::Timer_Read_Tick()
 {
     Timer_Read.stop();
     SpeechOutput* speech = m_services.speech;
+    if (m_quit_now && !m_busy) {
+        endProgram();
+        return;
+    }
     if (speech && speech->speechDone() && !m_busy) {
         m_busy = true;
         if (m_end) {
@@ -992,8 +1012,12 @@ void MainForm::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    // Closing the window goes to the exit menu, as the exit key does.
+    // Closing the window goes to the exit menu, as the exit key does; not
+    // while a download holds the menu.
     event->ignore();
+    if (VMenu->IsMenuFixed()) {
+        return;
+    }
     if (!VMenu->JumpExit()) {
         m_end = true;
     }

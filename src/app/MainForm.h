@@ -125,6 +125,7 @@ private:
     void buildUi();
     void queueAction(qint16 action);
     void afterNavigation();
+    void quitNow();
     void moveBy(int delta);
     void endProgram();
     void fillTree();
@@ -161,6 +162,7 @@ private:
     QTimer Timer_SRV_Block;
 
     bool m_end = false;
+    bool m_quit_now = false;  // the quit key: end at the next idle tick, speech or not
     bool m_reading_layout = false;
     bool m_migemo = false;
     bool m_wasActive = false;

@@ -94,13 +94,12 @@ qint16 BoardList::InitInstance(CHttp& http, QString& errorMessage, bool& offline
     QString html;
     while (true) {
         html = http.Get2(m_settings.Get_Named(urlKey));
-        if (html.isEmpty()) {
+        if (html.isEmpty() || !http.lastComplete() || http.lastStatus() >= 400) {
+            // Nothing, a menu cut off on the way, or an error answer: the
+            // stored list stays as it is, and the failure is said either way.
             offline = true;
-            if (loadFile()) {
-                return 0;
-            }
             errorMessage = kDownloadFailed;
-            return -1;
+            return loadFile() ? 0 : -1;
         }
         if (isBoardMenuPage(html)) {
             break;
@@ -110,8 +109,11 @@ qint16 BoardList::InitInstance(CHttp& http, QString& errorMessage, bool& offline
             return -1;
         }
         triedFallback = true;
+        // The published address comes from the network: only a web address
+        // is taken, never a local file or another scheme.
+        static const VbRegExp webAddress(u"^https?://[^/\\s]+(/|$)"_s, false, true);
         const QString current = http.Get2(m_fallbackUrl).trimmed();
-        if (current.isEmpty() || current.contains(u'\n')) {
+        if (current.isEmpty() || current.contains(u'\n') || !webAddress.Test(current)) {
             errorMessage = kInvalidUrl;
             return -1;
         }

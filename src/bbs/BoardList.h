@@ -27,7 +27,8 @@ public:
 
     // 1: downloaded and parsed ("board.list" rewritten); 0: loaded from
     // "board.list"; -1: failed, with errorMessage set. offline becomes true
-    // when the download gave nothing.
+    // when the download gave nothing or broke off; errorMessage then says so
+    // even when the stored list was loaded.
     qint16 InitInstance(CHttp& http, QString& errorMessage, bool& offline);
 
     // Where the current board-menu address is published, fetched once when the

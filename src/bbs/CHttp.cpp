@@ -133,8 +133,13 @@ QByteArray CHttp::Get_Binary2(const QString& url, const QString& referer, QStrin
         finalUrl->clear();
     }
     m_lastComplete = false;
+    m_lastStatus = 0;
+    m_deadlineHit = false;
     if (m_downloading) {
         qCWarning(lcHttp) << "request refused: another is in progress";
+        return {};
+    }
+    if (m_shutDown) {
         return {};
     }
     UrlParts parts;
@@ -144,6 +149,7 @@ QByteArray CHttp::Get_Binary2(const QString& url, const QString& referer, QStrin
     if (parts.scheme == u"file") {
         const QByteArray bytes = readLocalFile(parts, url);
         m_lastComplete = !bytes.isEmpty();
+        m_lastStatus = m_lastComplete ? 200 : 0;
         if (finalUrl) {
             *finalUrl = url;
         }
@@ -228,9 +234,22 @@ QByteArray CHttp::runRequest(QNetworkReply* reply)
     });
     connect(reply, &QNetworkReply::readyRead, &loop, readChunks);
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    // The idle time-out restarts with every byte; this one does not, so a
+    // server trickling bytes cannot hold the program.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, &loop, [&] {
+        m_deadlineHit = true;
+        qCWarning(lcHttp) << "request abandoned after" << m_deadlineMs << "ms:" << reply->url();
+        reply->abort();
+    });
     if (!reply->isFinished()) {
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        deadline.start(m_deadlineMs);
+        // User input is delivered meanwhile: the key handler drops what the
+        // fixed menu cannot take, and the quit key cancels this request.
+        loop.exec();
     }
+    deadline.stop();
     if (!tooLarge) {
         readChunks();
     }
@@ -238,7 +257,8 @@ QByteArray CHttp::runRequest(QNetworkReply* reply)
     const QNetworkReply::NetworkError error = reply->error();
     const bool httpAnswered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
     m_lastReplyUrl = reply->url();
-    m_lastComplete = !tooLarge && !m_cancelled
+    m_lastStatus = httpAnswered ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
+    m_lastComplete = !tooLarge && !m_cancelled && !m_deadlineHit
                      && (error == QNetworkReply::NoError || (httpAnswered && isHttpStatusError(error)))
                      && (m_totalLength == 0 || m_received >= m_totalLength);
     if (error != QNetworkReply::NoError) {
@@ -273,7 +293,9 @@ QString CHttp::Get2(const QString& url, const QString& referer, QString* finalUr
 QString CHttp::Post(const QString& host, const QString& path, const QString& referer, const QString& body)
 {
     m_lastComplete = false;
-    if (m_downloading) {
+    m_lastStatus = 0;
+    m_deadlineHit = false;
+    if (m_downloading || m_shutDown) {
         return {};
     }
     QUrl target;
@@ -306,6 +328,12 @@ float CHttp::Get_Progress() const
         return 0.0f;
     }
     return float(double(m_received) / double(m_totalLength));
+}
+
+void CHttp::Shutdown()
+{
+    m_shutDown = true;
+    Cancel();
 }
 
 void CHttp::Cancel()

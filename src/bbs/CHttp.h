@@ -76,8 +76,30 @@ public:
     QByteArray lastBody() const { return m_lastBody; }
 
     // True when the last request's body arrived whole (no broken connection,
-    // no time-out, not cut at the size limit, not cancelled).
+    // no time-out, no deadline hit, not cut at the size limit, not
+    // cancelled, and as long as its Content-Length said).
     bool lastComplete() const { return m_lastComplete; }
+
+    // The HTTP status of the last answer (after redirections); 0 when no
+    // answer came (or for a local file).
+    int lastStatus() const { return m_lastStatus; }
+
+    // True when the last request ended because its overall deadline passed.
+    bool lastDeadlineHit() const { return m_deadlineHit; }
+
+    // Besides the idle time-out, every request ends at this deadline however
+    // steadily the bytes trickle in; 0 or less sets the default.
+    static constexpr int kDefaultDeadlineMs = 60000;
+
+    void setDeadline(int ms) { m_deadlineMs = ms > 0 ? ms : kDefaultDeadlineMs; }
+
+    int deadline() const { return m_deadlineMs; }
+
+    // Ends the request in progress and refuses every later one: the program
+    // is about to end.
+    void Shutdown();
+
+    bool isShutDown() const { return m_shutDown; }
 
     // Lowers the body limit (tests use a small one).
     void setMaxBodySize(qint64 bytes) { m_maxBodySize = bytes; }
@@ -117,6 +139,10 @@ private:
     bool m_downloading = false;
     bool m_lastComplete = false;
     bool m_cancelled = false;
+    bool m_deadlineHit = false;
+    bool m_shutDown = false;
+    int m_lastStatus = 0;
+    int m_deadlineMs = kDefaultDeadlineMs;
     QByteArray m_lastBody;
     QString m_htmlTxtPath;
     QUrl m_lastReplyUrl;

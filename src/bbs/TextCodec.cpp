@@ -252,8 +252,15 @@ QString decodeNumericReferences(const QString& text)
         if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
             out += QChar(0xFFFD);
         } else {
+            // Built from code units: a decoder would take U+FEFF for a
+            // byte-order mark and drop it.
             const char32_t cp = char32_t(value);
-            out += QString::fromUcs4(&cp, 1);
+            if (QChar::requiresSurrogates(cp)) {
+                out += QChar(QChar::highSurrogate(cp));
+                out += QChar(QChar::lowSurrogate(cp));
+            } else {
+                out += QChar(char16_t(cp));
+            }
         }
         pos = text.indexOf(u"&#", copied);
     }

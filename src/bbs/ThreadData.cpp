@@ -1,6 +1,7 @@
 #include "ThreadData.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSet>
@@ -131,8 +132,17 @@ bool ThreadData::InitInstance(const BoardList* boards,
             m_maximum = int(m_messages.size());
             return true;
         }
-        if (!m_offline) {
-            Download(true);
+        if (!m_offline && !Download(true)) {
+            // Nothing new is known: what the log holds is all there is to read.
+            m_maximum = int(m_messages.size());
+            if (m_messages.isEmpty()) {
+                // No log to fall back on; the empty one made above goes again.
+                if (m_logCreated) {
+                    QFile::remove(m_logPath);
+                }
+                return false;
+            }
+            return true;
         }
         if (hop >= kMaxHeadlineHops || !CheckHeadlineBoard()) {
             return true;
@@ -160,6 +170,8 @@ bool ThreadData::loadThread()
     }
     m_messages.clear();
     m_position = 0;
+    m_logCreated = false;
+    m_lastDownload = DownloadResult::None;
     if (!SafeName::isSafeKey(m_key)) {
         // The key would name the log file; one that could reach elsewhere is refused.
         qCWarning(lcThread) << "unsafe thread key refused:" << m_key;
@@ -178,7 +190,8 @@ bool ThreadData::LoadLog()
 {
     QDir().mkpath(m_folder);
     if (!QFileInfo::exists(m_logPath)) {
-        return TextFile::writeLines(m_logPath, {});
+        m_logCreated = TextFile::writeLines(m_logPath, {});
+        return m_logCreated;
     }
     const std::optional<QStringList> lines = TextFile::readLines(m_logPath);
     if (!lines) {
@@ -252,19 +265,36 @@ bool ThreadData::Download(bool force)
         } else {
             ParseDat();
         }
+        return m_lastDownload == DownloadResult::Done;
     }
     return true;
 }
 
-// Takes a freshly parsed thread unless it would lose what is loaded: a page
-// that holds no message (an error page), a download that broke off, or fewer
-// messages than the log already has (threads only grow) keep the old ones.
+bool ThreadData::judgeAnswer(const QString& text)
+{
+    const int status = m_http->lastStatus();
+    if (status == 404 || status == 410) {
+        m_lastDownload = DownloadResult::Gone;
+    } else if (!m_http->lastComplete() || status < 200 || status >= 300 || text.isEmpty()) {
+        m_lastDownload = DownloadResult::Failed;
+    } else {
+        m_lastDownload = DownloadResult::Done;
+    }
+    if (m_lastDownload != DownloadResult::Done) {
+        qCWarning(lcThread) << "thread download failed:" << m_threadUrl << "status" << status
+                            << (m_http->lastDeadlineHit() ? "deadline passed" : "");
+    }
+    return m_lastDownload == DownloadResult::Done;
+}
+
+// Takes a freshly parsed thread (of an answer that arrived whole) unless it
+// would lose what is loaded: a page that holds no message (an error page) or
+// fewer messages than the log already has (threads only grow) keep the old ones.
 bool ThreadData::adopt(std::optional<QList<Message>> parsed)
 {
     if (!parsed || parsed->isEmpty()) {
-        return false;
-    }
-    if (m_http && !m_http->lastComplete() && parsed->size() <= m_messages.size()) {
+        // An answer without a single message (an error page) is no thread.
+        m_lastDownload = DownloadResult::Failed;
         return false;
     }
     if (parsed->size() < m_messages.size()) {
@@ -277,6 +307,7 @@ bool ThreadData::adopt(std::optional<QList<Message>> parsed)
 
 bool ThreadData::ParseDat()
 {
+    m_lastDownload = DownloadResult::Failed;
     if (!m_http) {
         return false;
     }
@@ -286,7 +317,7 @@ bool ThreadData::ParseDat()
     }
     const QString url = u"http://"_s + parts.at(2) + u'/' + parts.at(5) + u"/dat/"_s + m_key + u".dat"_s;
     const QString text = m_http->Get2(url);
-    if (text.isEmpty() || !adopt(parseDat(text))) {
+    if (!judgeAnswer(text) || !adopt(parseDat(text))) {
         return false;
     }
     m_maximum = qMax(m_maximum, int(m_messages.size()));
@@ -343,11 +374,12 @@ std::optional<QList<ThreadData::Message>> ThreadData::parseDat(const QString& te
 
 bool ThreadData::ParseHtml()
 {
+    m_lastDownload = DownloadResult::Failed;
     if (!m_http) {
         return false;
     }
     const QString page = m_http->Get2(m_threadUrl);
-    if (page.isEmpty() || !adopt(parseHtml(page))) {
+    if (!judgeAnswer(page) || !adopt(parseHtml(page))) {
         return false;
     }
     m_maximum = int(m_messages.size());

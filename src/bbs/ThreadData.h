@@ -49,9 +49,21 @@ public:
                       int knownMaximum,
                       bool offline);
 
+    // How the last download of the thread ended.
+    enum class DownloadResult
+    {
+        None,    // nothing was fetched
+        Done,    // the whole file arrived
+        Failed,  // broken off, timed out, refused, or no thread data in it
+        Gone,    // the server says the thread is not there (404, 410)
+    };
+
     // Downloads and re-parses the whole thread when forced or when fewer
-    // messages are loaded than known to exist.
+    // messages are loaded than known to exist. False when a download was
+    // made and failed (lastDownload says how); the loaded messages stay.
     bool Download(bool force);
+
+    DownloadResult lastDownload() const { return m_lastDownload; }
 
     QString Get_ThreadURL() const { return m_threadUrl; }
 
@@ -106,6 +118,8 @@ private:
     bool CheckHeadlineBoard() const;
     bool FollowHeadlineLink();
     bool adopt(std::optional<QList<Message>> parsed);
+    // Judges the answer of the request just made; true when it may be parsed.
+    bool judgeAnswer(const QString& text);
     int resolve(int n) const;
     QString indexPath() const;
 
@@ -124,6 +138,8 @@ private:
     int m_maximum = 0;
     int m_position = 0;
     bool m_offline = false;
+    bool m_logCreated = false;
+    DownloadResult m_lastDownload = DownloadResult::None;
     QList<Message> m_messages;
     ReadPositions m_positions;
 };

@@ -77,8 +77,17 @@ bool ThreadList::InitInstance(CHttp& http,
                               const BookmarkList* bookmarks,
                               bool& offline)
 {
-    m_threads.clear();
+    // A reload of the same board that fails keeps the threads it had.
+    const QString previousFolder = m_folder;
+    QList<Thread> previous;
+    previous.swap(m_threads);
     m_folder = SafeName::boardFolder(m_dataRoot, category, board);
+    const auto keepPrevious = [&] {
+        if (m_folder == previousFolder) {
+            m_threads.swap(previous);
+        }
+        return false;
+    };
     m_htmlBoard = category.contains(u"まちＢＢＳ"_s) || board.contains(u"まちＢＢＳ"_s);
     QString host;
     QString directory;
@@ -116,10 +125,19 @@ bool ThreadList::InitInstance(CHttp& http,
         if (m_subjectUrl.isEmpty()) {
             return false;
         }
-        m_threads = parseSubject(http.Get2(m_subjectUrl));
-        if (m_threads.size() < 2) {
-            return false;
+        const QString text = http.Get2(m_subjectUrl);
+        // Only a whole answer replaces the stored list. A list of one thread
+        // is a list; an empty answer is a board without threads, but text
+        // that names no thread at all (an error page) is no list.
+        const int status = http.lastStatus();
+        if (!http.lastComplete() || status < 200 || status >= 300) {
+            return keepPrevious();
         }
+        QList<Thread> parsed = parseSubject(text);
+        if (parsed.isEmpty() && !text.trimmed().isEmpty()) {
+            return keepPrevious();
+        }
+        m_threads = std::move(parsed);
         QStringList lines;
         lines.reserve(m_threads.size());
         for (const Thread& t : std::as_const(m_threads)) {

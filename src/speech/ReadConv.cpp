@@ -1,5 +1,6 @@
 #include "ReadConv.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include "bbs/TextFile.h"
@@ -54,6 +55,7 @@ bool ReadConv::parseRule(const QString& line, QString& pattern, QString& replace
 void ReadConv::loadLines(const QStringList& lines)
 {
     m_rules.clear();
+    m_warned.clear();
     for (const QString& line : lines) {
         if (m_rules.size() >= kMaxRules) {
             break;
@@ -69,13 +71,45 @@ void ReadConv::loadLines(const QStringList& lines)
     }
 }
 
+qsizetype ReadConv::growthLimit(qsizetype inputSize)
+{
+    return qMax<qsizetype>(inputSize * kMaxGrowthFactor, inputSize + kMaxGrowthSlack);
+}
+
 QString ReadConv::Convert(const QString& text) const
 {
+    // A table whose rules keep lengthening the text (or a rule that takes
+    // very long) must not hold speech up: a rule whose result would pass the
+    // length bound is skipped, and once the time is spent the remaining rules
+    // are too. Each offending rule is reported once.
+    const qsizetype limit = growthLimit(text.size());
+    QElapsedTimer clock;
+    clock.start();
     QString result = text;
-    for (const Rule& rule : m_rules) {
-        result = rule.regExp.Replace(result, rule.replacement);
+    for (qsizetype i = 0; i < m_rules.size(); ++i) {
+        const Rule& rule = m_rules.at(i);
+        if (clock.elapsed() > kMaxConvertMs) {
+            warnOnce(int(i) + 1, "the conversion took too long; this and the following rules were skipped");
+            break;
+        }
+        QString next = rule.regExp.Replace(result, rule.replacement);
+        if (next.size() > limit) {
+            warnOnce(int(i) + 1, "the rule makes the text grow beyond bounds and was skipped");
+            continue;
+        }
+        result = std::move(next);
     }
     return result;
+}
+
+void ReadConv::warnOnce(int rule, const char* what) const
+{
+    if (m_warned.contains(rule)) {
+        return;
+    }
+    m_warned.insert(rule);
+    qWarning("readconv.txt rule %d (/%s/%s/): %s", rule, qPrintable(pattern(rule)),
+             qPrintable(replacement(rule)), what);
 }
 
 QString ReadConv::pattern(int index) const

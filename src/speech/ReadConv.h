@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +37,14 @@ public:
     // Loads rules from the lines of a rule file (used by InitInstance).
     void loadLines(const QStringList& lines);
 
+    // One conversion may lengthen the text at most this much (factor, or a
+    // slack of characters for short texts, whichever allows more), and takes
+    // at most about this long; rules beyond either bound are skipped.
+    static constexpr qsizetype kMaxGrowthFactor = 8;
+    static constexpr qsizetype kMaxGrowthSlack = 4096;
+    static constexpr qint64 kMaxConvertMs = 2000;
+    static qsizetype growthLimit(qsizetype inputSize);
+
     // Applies every rule in file order, each to the previous one's result.
     QString Convert(const QString& text) const;
 
@@ -54,6 +63,9 @@ private:
         QString replacement;
     };
 
+    void warnOnce(int rule, const char* what) const;
+
     QString m_filePath;
     QList<Rule> m_rules;
+    mutable QSet<int> m_warned;  // rules already reported, 1-based
 };

@@ -86,6 +86,11 @@ bool VoiceMenu::Initialize()
         m_settings.Get_(CSettings::ProxyUse) == u"1"_s ? m_settings.Get_(CSettings::ProxyServer) : QString();
     m_http->InitInstance(QString::fromUtf16(kUserAgent), proxy, kTimeoutMs, kTimeoutMs, kTimeoutMs);
     m_http->setHtmlTxtPath(m_paths.dataFile(u"html.txt"_s));
+    bool deadlineOk = false;
+    const int deadlineSeconds =
+        m_settings.Get_Named(QString::fromUtf16(kDownloadDeadlineKey)).toInt(&deadlineOk);
+    m_http->setDeadline(deadlineOk && deadlineSeconds > 0 && deadlineSeconds <= 3600 ? deadlineSeconds * 1000
+                                                                                     : 0);
 
     m_menuStack = {0};
     m_itemStack = {0};
@@ -133,7 +138,8 @@ bool VoiceMenu::Initialize()
         m_speech.SpeakText(m_title);
         return false;
     }
-    m_title += result == 1 ? kStartedOnline : kStartedOffline;
+    // A failed download that fell back on the stored list is said first.
+    m_title += error + (result == 1 ? kStartedOnline : kStartedOffline);
     m_speech.SpeakText(m_title);
     m_enabled = true;
     Set_Menu(MainMenu);

@@ -72,6 +72,14 @@ public:
 
     static constexpr const char16_t* kUserAgent = u"Monazilla/1.00 (Yomimaru/1.11) ";
     static constexpr int kTimeoutMs = 30000;
+    // The named setting that bounds one download as a whole, in seconds
+    // (default 60), besides the idle time-out above.
+    static constexpr const char16_t* kDownloadDeadlineKey = u"DownloadDeadline";
+    // Said when a thread's download failed, and when the server no longer has it.
+    static constexpr const char16_t* kThreadDownloadFailed = u"スレッドデータのダウンロードに失敗しました。";
+    static constexpr const char16_t* kThreadGone = u"このスレッドはサーバーにありません。";
+    // Said when a board's thread list holds no thread.
+    static constexpr const char16_t* kBoardEmpty = u"この板にはスレッドがありません。";
     // The program's home page; empty while there is none, and the options
     // item then says so.
     static constexpr const char16_t* kHomePageUrl = u"";
@@ -232,6 +240,13 @@ private:
     void openBookmarkedBoard();
     bool loadThreadList();
     bool loadThread();
+    // After loadThread: the reading menu, opened with what was loaded; a
+    // failed download is said first, and reading then goes on only through
+    // what the log holds unread. False when nothing could be opened.
+    bool enterLoadedThread(bool loaded);
+    // What the last thread download's failure is to be called; empty after
+    // a good one (and offline, where nothing is downloaded).
+    QString threadDownloadFailure() const;
     void runProxyDialog();
     void reinitHttp(bool useProxy);
     void storeOption();

@@ -229,24 +229,58 @@ bool VoiceMenu::loadThread()
 void VoiceMenu::openBoard()
 {
     m_boardIndex = m_item;
-    if (loadThreadList()) {
+    const bool loaded = loadThreadList();
+    if (loaded && m_threads->Get_ThreadNum() > 0) {
         Set_Menu(ThreadMenu);
         return;
     }
     m_title = m_offline ? u"この板にはダウンロード済のスレッドはありません。"_s
+              : loaded  ? QString::fromUtf16(kBoardEmpty)
                         : u"スレッドリストのダウンロードに失敗しました。"_s;
+}
+
+QString VoiceMenu::threadDownloadFailure() const
+{
+    if (m_offline) {
+        return {};
+    }
+    switch (m_thread->lastDownload()) {
+    case ThreadData::DownloadResult::Gone:
+        return QString::fromUtf16(kThreadGone);
+    case ThreadData::DownloadResult::Failed:
+        return QString::fromUtf16(kThreadDownloadFailed);
+    default:
+        return {};
+    }
+}
+
+bool VoiceMenu::enterLoadedThread(bool loaded)
+{
+    if (!loaded) {
+        return false;
+    }
+    const QString failure = threadDownloadFailure();
+    Set_Menu(ReadingMenu);
+    if (failure.isEmpty()) {
+        m_readable = true;
+    } else {
+        // Never "no new messages" after a failure: nothing new is known.
+        m_title = failure + m_title;
+        m_readable = m_thread->Have_Message();
+    }
+    return true;
 }
 
 void VoiceMenu::openThread()
 {
     m_threadIndex = m_item;
-    if (loadThread()) {
-        Set_Menu(ReadingMenu);
-        m_readable = true;
+    if (enterLoadedThread(loadThread())) {
         return;
     }
+    const QString failure = threadDownloadFailure();
     m_title = m_offline ? u"このスレッドにはダウンロード済のデータはありません。"_s
-                        : u"スレッドデータのダウンロードに失敗しました。"_s;
+              : failure.isEmpty() ? QString::fromUtf16(kThreadDownloadFailed)
+                                  : failure;
 }
 
 namespace {
@@ -284,9 +318,10 @@ void VoiceMenu::openBookmarkedThread()
                 m_bookmarks->Get_ThreadName(k));
             if (thread > 0) {
                 m_threadIndex = thread;
-                if (loadThread()) {
-                    Set_Menu(ReadingMenu);
-                    m_readable = true;
+                if (!enterLoadedThread(loadThread()) && !m_offline
+                    && m_thread->lastDownload() == ThreadData::DownloadResult::Gone) {
+                    m_title = QString::fromUtf16(kThreadGone);
+                    return;
                 }
             }
         }
@@ -312,7 +347,12 @@ void VoiceMenu::openBookmarkedBoard()
         m_categoryIndex = category;
         m_boardIndex = board;
         if (loadThreadList()) {
-            Set_Menu(ThreadMenu);
+            if (m_threads->Get_ThreadNum() > 0) {
+                Set_Menu(ThreadMenu);
+            } else if (!m_offline) {
+                m_title = QString::fromUtf16(kBoardEmpty);
+                return;
+            }
         }
     }
     if (m_menu != ThreadMenu) {

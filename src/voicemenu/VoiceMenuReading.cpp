@@ -202,11 +202,14 @@ void VoiceMenu::Reload(bool Silent)
         if (!Silent) {
             m_speech.SpeakText(u"リロードします"_s);
         }
-        m_thread->Download(true);
+        const bool downloaded = m_thread->Download(true);
         Set_Menu(ReadingMenu);
         m_item = m_thread->Get_MessageMaxNum();
         m_host.Update_List();
-        if (!Silent) {
+        if (!downloaded) {
+            m_title = threadDownloadFailure();
+            m_speech.SpeakText(m_title);
+        } else if (!Silent) {
             m_readable = true;
         }
     } else if (m_menu == ThreadMenu) {
@@ -218,6 +221,9 @@ void VoiceMenu::Reload(bool Silent)
         m_item = 0;
         if (!loaded) {
             m_title = u"スレッドリストのダウンロードに失敗しました。"_s;
+            m_speech.SpeakText(m_title);
+        } else if (m_threads->Get_ThreadNum() == 0) {
+            m_title = QString::fromUtf16(kBoardEmpty);
             m_speech.SpeakText(m_title);
         }
         m_host.Update_List();

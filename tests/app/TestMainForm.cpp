@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
 
 #include "app/MainForm.h"
 #include "bbs/CHttp.h"
@@ -110,6 +111,7 @@ private slots:
     void typedNumbers();
     void ctrlShiftQEnds();
     void keysDuringADownload();
+    void quitKeyStopsADownload();
     void keysThroughTheWindow();
     void colourSchemes();
     void closingGoesToTheExitMenu();
@@ -319,6 +321,62 @@ void TestMainForm::keysDuringADownload()
     QCOMPARE(indexDuring, 1);
     QVERIFY(w.form->isEnding());
     QVERIFY(!w.menu().IsMenuFixed());
+}
+
+void TestMainForm::quitKeyStopsADownload()
+{
+    // Key events arriving from the window system while the thread list
+    // hangs half-way: the arrows the held menu cannot take are dropped (not
+    // kept for later), and Ctrl+Shift+Q stops the download; once the opening
+    // has unwound, the program ends.
+    Window w;
+    QVERIFY(w.start({u"--fault=stall:60@subject.txt"_s}));
+    QWindow* window = w.form->windowHandle();
+    QVERIFY(window);
+    w.menu().JumpCategory();
+    w.menu().Select_(3, true);
+    w.quickly({kEnter});
+    w.press(kDown);  // the board 1
+    const auto post = [window](QEvent::Type type, int key, Qt::KeyboardModifiers modifiers) {
+        QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(window, type,
+                                                                                             key, modifiers);
+    };
+    bool fixedAtKeys = false;
+    int indexAfterArrows = -1;
+    bool stillDownloading = false;
+    QTimer::singleShot(300, w.form.get(), [&] {
+        fixedAtKeys = w.menu().IsMenuFixed();
+        post(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        post(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+        post(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        post(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+    });
+    QTimer::singleShot(600, w.form.get(), [&] {
+        indexAfterArrows = w.menu().Get_Index();
+        post(QEvent::KeyPress, Qt::Key_Q, Qt::ControlModifier | Qt::ShiftModifier);
+        post(QEvent::KeyRelease, Qt::Key_Q, Qt::ControlModifier | Qt::ShiftModifier);
+    });
+    // Should the key not reach the download, it is ended here instead of
+    // after a minute, and the test fails below.
+    QTimer::singleShot(3000, w.form.get(), [&] {
+        if (w.menu().http().IsDownloading()) {
+            stillDownloading = true;
+            w.menu().http().Cancel();
+        }
+    });
+    w.quickly({kEnter});
+    QVERIFY(fixedAtKeys);
+    QCOMPARE(indexAfterArrows, 1);
+    QVERIFY(w.form->isEnding());
+    QVERIFY(!stillDownloading);
+    // Nothing was kept back to act later: whatever the window system still
+    // holds is delivered now, and the board menu stays where it was. (The
+    // program itself ends at the next reading tick; the end-to-end session
+    // sees that, as ending here would end every later test's event loops.)
+    QWindowSystemInterface::flushWindowSystemEvents();
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::BoardMenu));
+    QCOMPARE(w.menu().Get_Index(), 1);
+    QVERIFY(w.menu().http().isShutDown());
 }
 
 void TestMainForm::colourSchemes()

@@ -95,6 +95,10 @@ private slots:
     void brokenDownloadKeepsTheLog_data();
     void brokenDownloadKeepsTheLog();
     void endlessBodyIsCapped();
+    void deadlineEndsATrickle();
+    void cutOffThreadListIsKept();
+    void cutOffMenuKeepsTheBoardList_data();
+    void cutOffMenuKeepsTheBoardList();
     void progressAndCancel();
     void postingWithCookie();
     void requestHeaders();
@@ -269,6 +273,8 @@ void TestBbsNetwork::brokenDownloadKeepsTheLog_data()
     QTest::newRow("dropped connection") << u"--fault=drop@.dat"_s;
     QTest::newRow("error page instead of the dat") << u"--fault=error-page@.dat"_s;
     QTest::newRow("not found") << u"--fault=status:404@.dat"_s;
+    QTest::newRow("server error") << u"--fault=status:503@.dat"_s;
+    QTest::newRow("redirect loop") << u"--fault=redirect:/zatsudan/dat/loop.dat@.dat"_s;
 }
 
 void TestBbsNetwork::brokenDownloadKeepsTheLog()
@@ -303,6 +309,10 @@ void TestBbsNetwork::brokenDownloadKeepsTheLog()
     ThreadData thread(profile.dataRoot(), profile.settings());
     QVERIFY(thread.InitInstance(nullptr, &http, u"題"_s, url + key, u"雑談"_s, u"なんでも雑談"_s, 0, false));
     QCOMPARE(thread.Get_MessageLoadedNum(), loaded);
+    QCOMPARE(thread.Get_MessageMaxNum(), loaded);
+    QCOMPARE(thread.lastDownload(), fault.contains(u"404"_s) ? ThreadData::DownloadResult::Gone
+                                                             : ThreadData::DownloadResult::Failed);
+    QVERIFY(!thread.Download(true));
     QFile log(thread.logPath());
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(log.readAll(), logBefore);
@@ -326,6 +336,102 @@ void TestBbsNetwork::endlessBodyIsCapped()
     QVERIFY(!s.http.IsDownloading());
     // The client left long before the server would have stopped by itself.
     QVERIFY(timer.elapsed() < 15000);
+}
+
+void TestBbsNetwork::deadlineEndsATrickle()
+{
+    // Bytes keep coming, so the idle time-out never strikes; the overall
+    // deadline does, and what arrived is not taken as the whole.
+    Session s;
+    QVERIFY(s.start({u"--fault=trickle:100@subject.txt"_s}));
+    s.http.setDeadline(800);
+    const QByteArray body = s.http.Get_Binary2(u"http://uni.2ch.example/zatsudan/subject.txt"_s);
+    QVERIFY(s.http.lastDeadlineHit());
+    QVERIFY(!s.http.lastComplete());
+    QVERIFY(!s.http.IsDownloading());
+    QFile file(kSamples + u"/zatsudan/subject.txt"_s);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(body.size() < file.size());
+    // The next request has the whole deadline again.
+    s.http.setDeadline(0);
+    QCOMPARE(s.http.deadline(), CHttp::kDefaultDeadlineMs);
+    QVERIFY(!s.http.Get_Binary2(u"http://uni.2ch.example/zatsudan/SETTING.TXT"_s).isEmpty());
+    QVERIFY(s.http.lastComplete());
+    QVERIFY(!s.http.lastDeadlineHit());
+    QCOMPARE(s.http.lastStatus(), 200);
+}
+
+void TestBbsNetwork::cutOffThreadListIsKept()
+{
+    // A subject.txt cut off on the way replaces neither the stored
+    // thread.list nor, on a reload of the same board, the threads held.
+    const QString boardUrl = u"http://uni.2ch.example/zatsudan/"_s;
+    TempProfile profile;
+    ThreadList threads(profile.dataRoot());
+    bool offline = false;
+    {
+        Session s;
+        QVERIFY(s.start());
+        QVERIFY(threads.InitInstance(s.http, boardUrl, u"雑談"_s, u"なんでも雑談"_s, nullptr, offline));
+    }
+    const int count = threads.Get_ThreadNum();
+    QCOMPARE(count, 3);
+    QFile list(threads.folderPath() + u"/thread.list"_s);
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    const QByteArray stored = list.readAll();
+    list.close();
+    Session s;
+    QVERIFY(s.start({u"--fault=short:60@subject.txt"_s}));
+    QVERIFY(!threads.InitInstance(s.http, boardUrl, u"雑談"_s, u"なんでも雑談"_s, nullptr, offline));
+    QCOMPARE(threads.Get_ThreadNum(), count);
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    QCOMPARE(list.readAll(), stored);
+}
+
+void TestBbsNetwork::cutOffMenuKeepsTheBoardList_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("cut off after 600 bytes") << u"--fault=short:600@bbsmenu"_s;
+    QTest::newRow("connection dropped") << u"--fault=drop@bbsmenu"_s;
+    QTest::newRow("trickling past the deadline") << u"--fault=trickle:50@bbsmenu"_s;
+    QTest::newRow("server error") << u"--fault=status:503@bbsmenu"_s;
+}
+
+void TestBbsNetwork::cutOffMenuKeepsTheBoardList()
+{
+    // Only a whole board menu replaces the stored list; otherwise the stored
+    // one is used and the failure is reported.
+    QFETCH(QString, fault);
+    TempProfile profile;
+    const QString listPath = profile.dataRoot() + u"/board.list"_s;
+    QByteArray stored;
+    int boardCount = 0;
+    {
+        Session s;
+        QVERIFY(s.start());
+        BoardList boards(s.profile.settings(), profile.dataRoot());
+        QString error;
+        bool offline = false;
+        QCOMPARE(boards.InitInstance(s.http, error, offline), qint16(1));
+        QFile file(listPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        stored = file.readAll();
+        boardCount = boards.Get_AllBoardNum();
+        QVERIFY(boardCount > 2);
+    }
+    Session s;
+    QVERIFY(s.start({fault}));
+    s.http.setDeadline(1500);
+    BoardList boards(s.profile.settings(), profile.dataRoot());
+    QString error;
+    bool offline = false;
+    QCOMPARE(boards.InitInstance(s.http, error, offline), qint16(0));
+    QCOMPARE(error, u"板リストのダウンロードに失敗しました。"_s);
+    QVERIFY(offline);
+    QFile file(listPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), stored);
+    QCOMPARE(boards.Get_AllBoardNum(), boardCount);
 }
 
 void TestBbsNetwork::progressAndCancel()

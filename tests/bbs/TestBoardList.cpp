@@ -191,6 +191,9 @@ void TestBoardList::failures_data()
     QTest::newRow("not a menu, fallback names another non-menu")
         << fileUrl(u"bbs/menu/notmenu.html"_s) << false << u"points to a non-menu"_s
         << u"板リストのURLが不正のため終了します、ソフト作者にご連絡ください。"_s << false;
+    QTest::newRow("not a menu, fallback names a local file")
+        << fileUrl(u"bbs/menu/notmenu.html"_s) << false << u"names a real menu as a file"_s
+        << u"板リストのURLが不正のため終了します、ソフト作者にご連絡ください。"_s << false;
     QTest::newRow("a menu without categories")
         << fileUrl(u"bbs/menu/empty-menu.html"_s) << false << QString()
         << u"板リストの読み込みに失敗しました、プログラムのバージョンアップが必要です。"_s << false;
@@ -208,9 +211,12 @@ void TestBoardList::failures()
     CHttp http;
     BoardList list(profile.settings(), profile.dataRoot());
     if (!fallback.isEmpty()) {
-        // The published address is fetched once; it names another page that is no menu either.
+        // The published address is fetched once; it names another page that is no
+        // menu either, or a menu, but as a local file, which is not taken from the network.
         const QString published = profile.path(u"current-menu-address.txt"_s);
-        QVERIFY(TestData::writeFile(published, fileUrl(u"bbs/menu/notmenu.html"_s).toUtf8() + "\n"));
+        const QString named = fallback.contains(u"real menu"_s) ? fileUrl(u"bbs/menu/bbsmenu.html"_s)
+                                                                : fileUrl(u"bbs/menu/notmenu.html"_s);
+        QVERIFY(TestData::writeFile(published, named.toUtf8() + "\n"));
         list.setFallbackUrl(QUrl::fromLocalFile(published).toString());
     }
     QString error;

@@ -86,6 +86,7 @@ void TestTextCodec::cp932RoundTrip_data()
     QTest::newRow("a literal reference stays literal") << u"&#128517; &#x41; &#38;"_s;
     QTest::newRow("backslash and tilde") << u"C:\\path ~user"_s;
     QTest::newRow("user area") << QString(QChar(0xE000));
+    QTest::newRow("zero-width no-break space") << u"a"_s + QChar(0xFEFF) + u"b"_s + QChar(0xFEFF);
 }
 
 void TestTextCodec::cp932RoundTrip()
@@ -156,6 +157,8 @@ void TestTextCodec::numericReferences_data()
     QTest::newRow("named entities are not touched") << u"&amp;&gt;"_s << u"&amp;&gt;"_s;
     QTest::newRow("full-width digits are not digits") << u"&#１２;"_s << u"&#１２;"_s;
     QTest::newRow("at the end") << u"x&#"_s << u"x&#"_s;
+    QTest::newRow("zero-width no-break space")
+        << u"&#65279;x&#xFEFF;"_s << QString(QChar(0xFEFF)) + u"x"_s + QChar(0xFEFF);
 }
 
 void TestTextCodec::numericReferences()

@@ -626,6 +626,7 @@ private slots:
         QTest::newRow("status") << u"status:503"_s << dat << u"status"_s;
         QTest::newRow("redirect") << u"redirect:/cooking/subject.txt@/old"_s << "/old/place"_ba
                                   << u"redirect"_s;
+        QTest::newRow("trickle") << u"trickle:1@subject.txt"_s << "/cooking/subject.txt"_ba << u"trickle"_s;
         QTest::newRow("other paths unaffected")
             << u"drop@/dat/"_s << "/cooking/subject.txt"_ba << u"normal"_s;
     }
@@ -667,6 +668,12 @@ private slots:
             QCOMPARE(reply.header("content-length").toLongLong(), full.size());
             QCOMPARE(reply.bodySize, full.size() / 2);
             QVERIFY(reply.elapsedMs >= 1000);
+        } else if (expect == u"trickle"_s) {
+            // Byte by byte, but whole in the end, with its length announced.
+            QCOMPARE(reply.status(), 200);
+            QCOMPARE(reply.header("content-length").toLongLong(),
+                     sampleBytes(u"cooking/subject.txt"_s).size());
+            QCOMPARE(reply.body, sampleBytes(u"cooking/subject.txt"_s));
         } else if (expect == u"error-page"_s) {
             QCOMPARE(reply.status(), 200);
             QVERIFY(isError(decode(reply.body)));

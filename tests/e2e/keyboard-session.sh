@@ -3,7 +3,10 @@
 # against the local board server, with speech going to a transcript: start,
 # category, board, thread, continuous reading to its end, back, a bookmark
 # made with a double Enter and read by the all-bookmarks run, an option
-# changed, quit, and the option still set after a restart. The transcript's
+# changed, quit, and the option still set after a restart. Then against a
+# server with faults: a cut-off board menu (the stored list kept, the failure
+# said), Ctrl+Shift+Q during a hanging download (the program ends within a
+# second), and a thread gone from the server (said so). The transcript's
 # texts must contain the expected lines in order.
 # Usage: keyboard-session.sh PROGRAM BOARDSERVER SAMPLES EXPECTED
 set -euo pipefail
@@ -102,6 +105,77 @@ transcript="$work/transcript2.txt"
 start_program
 wait_for "読み丸を起動しました。板の一覧を最新にしました。" 2
 key v; wait_for "ボリューム設定メニューです、現在の設定は「ボリューム5」です"
+key ctrl+shift+q
+for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
+
+# A server that misbehaves: the board menu is cut off once, one thread is
+# gone, and thread lists hang half-way. The program is pointed at it.
+"$server" --root "$samples" --port 0 --fault 'short:600@bbsmenu#1' --fault 'status:404@1714850000.dat' \
+    --fault 'stall:60@subject.txt#1' >"$work/server2.out" 2>"$work/server2.err" &
+pids+=($!)
+port=""
+for _ in $(seq 1 100); do
+    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server2.out")
+    [ -n "$port" ] && break
+    sleep 0.05
+done
+[ -n "$port" ] || { echo "second board server did not start" >&2; exit 1; }
+sed -i -E "s/^Setting16=[^\r]*/Setting16=127.0.0.1:$port/" "$work/config/yomimaru.ini"
+grep -q "^Setting16=127.0.0.1:$port" "$work/config/yomimaru.ini" || { echo "proxy not set" >&2; exit 1; }
+
+# A cut-off board menu on this start: the stored board list is kept and the
+# failure is said.
+cp "$work/data/board.list" "$work/board.list.before"
+transcript="$work/transcript3.txt"
+start_program
+wait_for "板リストのダウンロードに失敗しました。読み丸をオフラインで起動しました。保存してある板の一覧を使います。"
+cmp -s "$work/board.list.before" "$work/data/board.list" || { echo "board.list was replaced" >&2; exit 1; }
+key ctrl+shift+q
+for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
+
+# A thread gone from the server is said to be gone, never as one without news.
+transcript="$work/transcript4.txt"
+start_program
+wait_for "読み丸を起動しました。板の一覧を最新にしました。" 3
+key Down; wait_for "1,カテゴリー選択(C)" 2
+key Return; wait_for "カテゴリー選択メニューです" 2
+key 3; wait_for "3,雑談" 2
+key Return; wait_for "板選択メニューです" 2
+key Down; wait_for "1,なんでも雑談" 2
+# The first thread list of this server hangs: Ctrl+Shift+Q ends the program
+# during the download, within a second of the key.
+key Return; wait_for "読み込み中です" 3
+sleep 0.5
+xdotool key --delay 40 Down Down
+before=$(date +%s%N)
+xdotool key ctrl+shift+q
+while kill -0 "$app" 2>/dev/null; do
+    sleep 0.02
+    if [ $(( ($(date +%s%N) - before) / 1000000 )) -gt 5000 ]; then break; fi
+done
+elapsed=$(( ($(date +%s%N) - before) / 1000000 ))
+if kill -0 "$app" 2>/dev/null || [ "$elapsed" -ge 1000 ]; then
+    echo "Ctrl+Shift+Q during a download: the program took ${elapsed} ms to end" >&2
+    exit 1
+fi
+echo "Ctrl+Shift+Q during a download: the program ended ${elapsed} ms after the key"
+
+transcript="$work/transcript5.txt"
+start_program
+wait_for "読み丸を起動しました。板の一覧を最新にしました。" 4
+key Down; wait_for "1,カテゴリー選択(C)" 3
+key Return; wait_for "カテゴリー選択メニューです" 3
+key 3; wait_for "3,雑談" 3
+key Return; wait_for "板選択メニューです" 3
+key Down; wait_for "1,なんでも雑談" 3
+key Return; wait_for "スレッド選択メニューです" 3
+key Down Down Down; wait_for "3, 今日あったちょっといいこと(未読10)"
+key Return; wait_for "このスレッドはサーバーにありません。"
+sleep 1
+if cut -f6- "$transcript" | sed 's/^text=//' | grep -qxF "新着メッセージはありません"; then
+    echo "a gone thread was said to have no new messages" >&2
+    exit 1
+fi
 key ctrl+shift+q
 for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
 

@@ -2,6 +2,7 @@
 // the rules apply in order.
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +21,7 @@ private slots:
     void convert();
     void fileInShiftJisWithComments();
     void badRulesAreSkipped();
+    void growingRulesAreBounded();
     void missingFile();
     void shippedTableLoads();
 };
@@ -91,6 +93,27 @@ void TestReadConv::badRulesAreSkipped()
     QCOMPARE(conv.Convert(u"a("_s), u"c("_s);
     const QString longLine = QString(3000, u'a') + u'!';
     QCOMPARE(conv.Convert(longLine), QString(3000, u'c') + u'!');
+}
+
+void TestReadConv::growingRulesAreBounded()
+{
+    // Twenty rules that each double the text: the first twelve bring one "a"
+    // to 4096, the next would pass the bound and are skipped, each reported
+    // once, and the rules after them still run.
+    QStringList lines(20, u"/a/aa/"_s);
+    lines.append(u"/^a/b/"_s);
+    ReadConv conv;
+    conv.loadLines(lines);
+    QCOMPARE(ReadConv::growthLimit(1), 4097);
+    for (int rule = 13; rule <= 20; ++rule) {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"^readconv\\.txt rule "_s
+                                                              + QString::number(rule) + u" .*grow"_s));
+    }
+    const QString expected = u"b"_s + QString(4095, u'a');
+    QCOMPARE(conv.Convert(u"a"_s), expected);
+    // Said once, not with every utterance.
+    QTest::failOnWarning(QRegularExpression(u"readconv"_s));
+    QCOMPARE(conv.Convert(u"a"_s), expected);
 }
 
 void TestReadConv::missingFile()

@@ -2,6 +2,7 @@
 // bookmarks online and offline, the ways out, storing option choices and the
 // proxy dialog, with what the user hears at each step.
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "VoiceMenuFixture.h"
@@ -11,6 +12,16 @@
 #include "bbs/ThreadList.h"
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// The thread "今日あったちょっといいこと" of なんでも雑談: ten messages, third in the list.
+const QString kThreadKey = u"1714850000"_s;
+const QStringList kToTheThread{u"jumpCategory"_s, u"select:3"_s, u"enter"_s,
+                               u"select:1"_s,     u"enter"_s,    u"select:3"_s};
+const QStringList kToTheBoard{u"jumpCategory"_s, u"select:3"_s, u"enter"_s, u"select:1"_s};
+
+}  // namespace
 
 class TestVoiceMenuEntry : public QObject
 {
@@ -30,6 +41,10 @@ private slots:
     void proxyDialog_data();
     void proxyDialog();
     void readingMenuStartsReading();
+    void failedThreadDownloads_data();
+    void failedThreadDownloads();
+    void boardListAnswers_data();
+    void boardListAnswers();
 };
 
 void TestVoiceMenuEntry::walkToAThread()
@@ -305,3 +320,152 @@ void TestVoiceMenuEntry::readingMenuStartsReading()
 
 QTEST_GUILESS_MAIN(TestVoiceMenuEntry)
 #include "TestVoiceMenuEntry.moc"
+
+void TestVoiceMenuEntry::failedThreadDownloads_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("log");  // "none", "unread", "read"
+    QTest::addColumn<QString>("heard");
+    QTest::addColumn<bool>("reading");
+    const QString failed = u"スレッドデータのダウンロードに失敗しました。"_s;
+    const QString gone = u"このスレッドはサーバーにありません。"_s;
+    const QString dat = kThreadKey + u".dat"_s;
+    QTest::newRow("gone, never read") << u"status:404@"_s + dat << u"none"_s << gone << false;
+    QTest::newRow("redirect loop, never read")
+        << u"redirect:/zatsudan/dat/"_s + dat + u'@' + dat << u"none"_s << failed << false;
+    QTest::newRow("endless body, never read") << u"endless:30@"_s + dat << u"none"_s << failed << false;
+    QTest::newRow("error page, never read") << u"error-page@"_s + dat << u"none"_s << failed << false;
+    QTest::newRow("gone, log unread")
+        << u"status:404@"_s + dat << u"unread"_s << gone + u"メッセージ数は10です。"_s << true;
+    QTest::newRow("cut off, log read to the end")
+        << u"short:300@"_s + dat << u"read"_s << failed + u"メッセージ数は10です。"_s << true;
+    QTest::newRow("trickle past the deadline, log read to the end")
+        << u"trickle:400@"_s + dat << u"read"_s << failed + u"メッセージ数は10です。"_s << true;
+}
+
+void TestVoiceMenuEntry::failedThreadDownloads()
+{
+    // A download that fails is said as a failure, never as a thread without
+    // news; a log already on disk is still read.
+    QFETCH(QString, fault);
+    QFETCH(QString, log);
+    QFETCH(QString, heard);
+    QFETCH(bool, reading);
+    QTemporaryDir before;
+    if (log != u"none"_s) {
+        Fixture prep;
+        QVERIFY(prep.start());
+        QVERIFY(prep.menu->Initialize());
+        prep.run(kToTheThread);
+        prep.run({u"enter"_s});
+        QCOMPARE(int(prep.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+        if (log == u"read"_s) {
+            prep.menu->threadData().Set_Index(10);
+            prep.menu->threadData().Save_Index();
+        }
+        QVERIFY(Fixture::copyTree(prep.profile.dataRoot(), before.path()));
+    }
+    Fixture f;
+    f.serverOptions = {u"--fault="_s + fault};
+    QVERIFY(f.start());
+    f.profile.settings().Set_Named(QString::fromUtf16(VoiceMenu::kDownloadDeadlineKey), u"2"_s);
+    if (log != u"none"_s) {
+        QVERIFY(Fixture::copyTree(before.path(), f.profile.dataRoot()));
+    }
+    QVERIFY(f.menu->Initialize());
+    f.run(kToTheThread);
+    f.engine.clear();
+    f.run({u"enter"_s});
+    QCOMPARE(f.engine.texts(), QStringList({u"読み込み中です"_s, heard}));
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(reading ? VoiceMenu::ReadingMenu : VoiceMenu::ThreadMenu));
+    QCOMPARE(f.menu->IsReadable(), log == u"unread"_s);
+    QVERIFY(!f.menu->IsMenuFixed());
+    // Whatever reading follows, it does not claim there is nothing new.
+    for (int i = 0; i < 40 && f.menu->Read_Message(false); ++i) {
+    }
+    QVERIFY(!f.engine.texts().contains(u"新着メッセージはありません"_s));
+    // A thread never read leaves no empty log behind.
+    if (log == u"none"_s) {
+        QVERIFY(QDir(f.profile.dataRoot() + u"/雑談/なんでも雑談"_s).exists(u"thread.list"_s));
+        QVERIFY(!QDir(f.profile.dataRoot() + u"/雑談/なんでも雑談"_s).exists(kThreadKey + u".log"_s));
+    }
+}
+
+void TestVoiceMenuEntry::boardListAnswers_data()
+{
+    QTest::addColumn<QByteArray>("subject");  // written over the board's subject.txt; empty: as it is
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("heard");
+    QTest::addColumn<int>("threads");  // in the menu afterwards; -1: still the board menu
+    QTest::newRow("one thread is a list")
+        << QByteArray("1714950000.dat<>\x81\x79\x8e\xbf\x96\xe2\x81\x7a (6)\n") << QString()
+        << u"スレッド選択メニューです"_s << 1;
+    QTest::newRow("an empty list is a board without threads")
+        << QByteArray("") << u"none"_s << u"この板にはスレッドがありません。"_s << -1;
+    QTest::newRow("a cut-off list keeps the stored one")
+        << QByteArray() << u"short:60@subject.txt"_s << u"スレッドリストのダウンロードに失敗しました。"_s
+        << -1;
+    QTest::newRow("a list that trickles past the deadline")
+        << QByteArray() << u"trickle:300@subject.txt"_s << u"スレッドリストのダウンロードに失敗しました。"_s
+        << -1;
+}
+
+void TestVoiceMenuEntry::boardListAnswers()
+{
+    QFETCH(QByteArray, subject);
+    QFETCH(QString, fault);
+    QFETCH(QString, heard);
+    QFETCH(int, threads);
+    QTemporaryDir root;
+    QVERIFY(Fixture::copyTree(QStringLiteral(SAMPLE_BOARDS_DIR), root.path()));
+    if (fault == u"none"_s) {
+        fault.clear();
+        QFile file(root.filePath(u"zatsudan/subject.txt"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    } else if (!subject.isEmpty()) {
+        QFile file(root.filePath(u"zatsudan/subject.txt"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(subject), subject.size());
+    }
+    // The board was opened once before, so a list is stored.
+    QTemporaryDir before;
+    {
+        Fixture prep;
+        QVERIFY(prep.start());
+        QVERIFY(prep.menu->Initialize());
+        prep.run(kToTheBoard);
+        prep.run({u"enter"_s});
+        QCOMPARE(int(prep.menu->Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+        QVERIFY(Fixture::copyTree(prep.profile.dataRoot(), before.path()));
+    }
+    const QString listPath = u"/雑談/なんでも雑談/thread.list"_s;
+    QFile stored(before.path() + listPath);
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    const QByteArray storedList = stored.readAll();
+    QVERIFY(storedList.count('\n') == 3);
+
+    Fixture f;
+    f.serverRoot = root.path();
+    if (!fault.isEmpty()) {
+        f.serverOptions = {u"--fault="_s + fault};
+    }
+    QVERIFY(f.start());
+    f.profile.settings().Set_Named(QString::fromUtf16(VoiceMenu::kDownloadDeadlineKey), u"2"_s);
+    QVERIFY(Fixture::copyTree(before.path(), f.profile.dataRoot()));
+    QVERIFY(f.menu->Initialize());
+    f.run(kToTheBoard);
+    f.engine.clear();
+    f.run({u"enter"_s});
+    QCOMPARE(f.engine.texts(), QStringList({u"読み込み中です"_s, heard}));
+    if (threads < 0) {
+        QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::BoardMenu));
+    } else {
+        QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+        QCOMPARE(f.menu->Get_ItemNum(), threads);
+    }
+    QFile after(f.profile.dataRoot() + listPath);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    if (!fault.isEmpty()) {
+        QCOMPARE(after.readAll(), storedList);
+    }
+}

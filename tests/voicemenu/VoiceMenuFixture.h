@@ -5,6 +5,9 @@
 // host that records what the menu asks of the window. Steps are written as
 // short words so that scenario tables read like what a user does.
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTest>
 
@@ -115,11 +118,30 @@ struct Fixture
     std::unique_ptr<SpeechOutput> speech;
     std::unique_ptr<VoiceMenu> menu;
     bool lastEntry = true;
+    QStringList serverOptions;  // faults for the server, set before start
+    QString serverRoot = QStringLiteral(SAMPLE_BOARDS_DIR);
+
+    // Copies a folder tree (the sample boards to change, a data root to reuse).
+    static bool copyTree(const QString& from, const QString& to)
+    {
+        if (!QDir().mkpath(to)) {
+            return false;
+        }
+        for (const QFileInfo& entry :
+             QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            const QString target = to + u'/' + entry.fileName();
+            QFile::remove(target);
+            if (entry.isDir() ? !copyTree(entry.filePath(), target)
+                              : !QFile::copy(entry.filePath(), target)) {
+                return false;
+            }
+        }
+        return true;
+    }
 
     bool start(bool offline = false, bool withServer = true)
     {
-        if (withServer
-            && !server.start(QStringLiteral(BOARDSERVER_PATH), QStringLiteral(SAMPLE_BOARDS_DIR))) {
+        if (withServer && !server.start(QStringLiteral(BOARDSERVER_PATH), serverRoot, serverOptions)) {
             return false;
         }
         CSettings& s = profile.settings();

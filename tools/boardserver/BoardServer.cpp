@@ -168,6 +168,33 @@ private:
             });
             return;
         }
+        case FaultRule::Kind::Trickle: {
+            const qint64 interval =
+                qBound<qint64>(qint64(1), fault->value < 0 ? qint64(1000) : fault->value, qint64(3600000));
+            m_socket->write(responseHead(response, request.version, response.body.size()));
+            if (headOnly || response.body.isEmpty()) {
+                m_socket->disconnectFromHost();
+                return;
+            }
+            m_trickleBody = response.body;
+            // However long the trickle would take, the connection closes in
+            // the end (the guard's linger comes after the last byte).
+            m_guard.start(
+                static_cast<int>(qMin<qint64>(interval * (m_trickleBody.size() + 1) + kLingerMs, INT_MAX)));
+            m_trickle.setInterval(static_cast<int>(interval));
+            connect(&m_trickle, &QTimer::timeout, this, [this] {
+                if (m_trickleSent >= m_trickleBody.size()
+                    || m_socket->state() != QAbstractSocket::ConnectedState) {
+                    m_trickle.stop();
+                    m_socket->disconnectFromHost();
+                    return;
+                }
+                m_socket->write(m_trickleBody.mid(m_trickleSent, 1));
+                ++m_trickleSent;
+            });
+            m_trickle.start();
+            return;
+        }
         case FaultRule::Kind::ErrorPage:
             sendWhole(BoardSite::boardErrorPage(), request.version, headOnly);
             return;
@@ -231,6 +258,9 @@ private:
     qint64 m_endlessLimitMs = 0;
     qint64 m_endlessSent = 0;
     bool m_endlessDone = false;
+    QTimer m_trickle;
+    QByteArray m_trickleBody;
+    qint64 m_trickleSent = 0;
 };
 
 }  // namespace

@@ -15,7 +15,7 @@ struct KindName
     bool takesNumber;
 };
 
-constexpr std::array<KindName, 9> kKinds{{
+constexpr std::array<KindName, 10> kKinds{{
     {FaultRule::Kind::Delay, "delay"_L1, true},
     {FaultRule::Kind::NoLength, "no-length"_L1, false},
     {FaultRule::Kind::Short, "short"_L1, true},
@@ -25,21 +25,22 @@ constexpr std::array<KindName, 9> kKinds{{
     {FaultRule::Kind::ErrorPage, "error-page"_L1, false},
     {FaultRule::Kind::Status, "status"_L1, true},
     {FaultRule::Kind::Redirect, "redirect"_L1, false},
+    {FaultRule::Kind::Trickle, "trickle"_L1, true},
 }};
 
 }  // namespace
 
-std::optional<FaultRule> FaultRule::parse(const QString& spec, QString* error)
+std::optional<FaultRule> FaultRule::parse(const QString& text, QString* error)
 {
     FaultRule rule;
-    QString rest = spec;
+    QString rest = text;
 
     const qsizetype hash = rest.lastIndexOf(u'#');
     if (hash >= 0) {
         bool ok = false;
         const int count = rest.mid(hash + 1).toInt(&ok);
         if (!ok || count < 1) {
-            *error = u"the count after # must be a positive number: "_s + spec;
+            *error = u"the count after # must be a positive number: "_s + text;
             return std::nullopt;
         }
         rule.remaining = count;
@@ -49,7 +50,7 @@ std::optional<FaultRule> FaultRule::parse(const QString& spec, QString* error)
     if (at >= 0) {
         rule.pathFilter = rest.mid(at + 1).toLatin1();
         if (rule.pathFilter.isEmpty()) {
-            *error = u"the path filter after @ is empty: "_s + spec;
+            *error = u"the path filter after @ is empty: "_s + text;
             return std::nullopt;
         }
         rest.truncate(at);
@@ -65,7 +66,7 @@ std::optional<FaultRule> FaultRule::parse(const QString& spec, QString* error)
         }
     }
     if (found == nullptr) {
-        *error = u"unknown fault kind: "_s + spec;
+        *error = u"unknown fault kind: "_s + text;
         return std::nullopt;
     }
     rule.kind = found->kind;
@@ -79,11 +80,11 @@ std::optional<FaultRule> FaultRule::parse(const QString& spec, QString* error)
         bool ok = false;
         rule.value = value.toLongLong(&ok);
         if (!found->takesNumber || !ok || rule.value < 0) {
-            *error = u"this fault takes no such value: "_s + spec;
+            *error = u"this fault takes no such value: "_s + text;
             return std::nullopt;
         }
         if (rule.kind == Kind::Status && (rule.value < 100 || rule.value > 599)) {
-            *error = u"a status must lie between 100 and 599: "_s + spec;
+            *error = u"a status must lie between 100 and 599: "_s + text;
             return std::nullopt;
         }
     }
@@ -97,7 +98,8 @@ bool FaultRule::matches(QByteArrayView pathAndQuery) const
 
 bool FaultRule::deliversRealAnswer() const
 {
-    return kind == Kind::Delay || kind == Kind::NoLength || kind == Kind::Short || kind == Kind::Stall;
+    return kind == Kind::Delay || kind == Kind::NoLength || kind == Kind::Short || kind == Kind::Stall
+           || kind == Kind::Trickle;
 }
 
 QByteArray FaultRule::name() const

@@ -24,6 +24,7 @@ struct FaultRule
         ErrorPage,  // answer 200 with a board error page instead of the real answer
         Status,     // answer with status VALUE (default 500) and a small HTML page
         Redirect,   // answer 302 with Location: TEXT
+        Trickle,    // send the head with the whole length, then one body byte every VALUE ms (default 1000)
     };
 
     Kind kind = Kind::Delay;
@@ -33,12 +34,12 @@ struct FaultRule
     int remaining = -1;     // requests left to affect; -1: no end
 
     // Parses one command-line description; on failure says why.
-    static std::optional<FaultRule> parse(const QString& spec, QString* error);
+    static std::optional<FaultRule> parse(const QString& rule, QString* error);
 
     bool matches(QByteArrayView pathAndQuery) const;
 
     // Faults that change how the real answer travels (delay, no length, short,
-    // stall); the others replace the answer, so the request is not carried out.
+    // stall, trickle); the others replace the answer, so the request is not carried out.
     bool deliversRealAnswer() const;
 
     QByteArray name() const;

@@ -32,7 +32,7 @@ int main(int argc, char* argv[])
                                         u"port"_s, u"0"_s);
     const QCommandLineOption faultOption(
         u"fault"_s, u"Injects a fault: KIND[:VALUE][@PATH-SUBSTRING][#COUNT]. Repeatable; see the README."_s,
-        u"spec"_s);
+        u"rule"_s);
     const QCommandLineOption oldConfirmationOption(
         u"old-confirmation"_s, u"Answer first posts with the older confirmation form (on to subbbs.cgi)."_s);
     const QCommandLineOption directLinksOption(
@@ -53,9 +53,9 @@ int main(int argc, char* argv[])
     }
     BoardServer::Options options;
     options.verbose = parser.isSet(verboseOption);
-    for (const QString& spec : parser.values(faultOption)) {
+    for (const QString& text : parser.values(faultOption)) {
         QString error;
-        const std::optional<FaultRule> rule = FaultRule::parse(spec, &error);
+        const std::optional<FaultRule> rule = FaultRule::parse(text, &error);
         if (!rule) {
             std::fprintf(stderr, "yomimaru-boardserver: %s\n", qPrintable(error));
             return 2;
