@@ -2,6 +2,8 @@
 
 #include "VoiceMenu.h"
 
+#include <QDir>
+
 #include "app/CSettings.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkItaList.h"
@@ -61,6 +63,7 @@ VoiceMenu::~VoiceMenu()
 bool VoiceMenu::Initialize()
 {
     const QString root = m_paths.dataRoot();
+    QDir().mkpath(root);
     m_http = std::make_unique<CHttp>();
     m_boards = std::make_unique<BoardList>(m_settings, root);
     m_boards->setFallbackUrl(m_boardListFallback);

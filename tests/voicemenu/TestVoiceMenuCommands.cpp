@@ -49,6 +49,7 @@ private slots:
     void deleteLogsAndBoardData();
     void unwritableBookmarks();
     void unwritableSettings();
+    void unwritableDataRoot();
     void clipboard();
     void openLinks_data();
     void openLinks();
@@ -212,6 +213,19 @@ void TestVoiceMenuCommands::unwritableSettings()
     QVERIFY(!f.engine.texts().join(u'\n').contains(u"に設定しました。"_s));
     // The value holds for this run.
     QCOMPARE(f.profile.settings().Get_(CSettings::SpeechVolume), u"5"_s);
+}
+
+// The data root is a plain file: the bookmark lists cannot even be made, and
+// the start says so before anything else.
+void TestVoiceMenuCommands::unwritableDataRoot()
+{
+    Fixture f;
+    QVERIFY(TestData::writeFile(f.profile.dataRoot(), "not a folder"));
+    QVERIFY(f.start());
+    f.menu->Initialize();
+    QVERIFY2(f.engine.texts().constFirst().startsWith(
+                 u"ブックマークを保存できませんでした。板ブックマークを保存できませんでした。"_s),
+             qPrintable(f.engine.texts().constFirst()));
 }
 
 void TestVoiceMenuCommands::deleteLogsAndBoardData()
