@@ -48,6 +48,7 @@ private slots:
     void readsToTheEnd();
     void spokenHeaderKeepsItsBlanks();
     void unwritablePositionIsTold();
+    void overLongBoardName();
     void nothingNew();
     void movingWhileReading();
     void paragraphJumps();
@@ -130,6 +131,25 @@ void TestVoiceMenuReading::unwritablePositionIsTold()
              qPrintable(spoken.constFirst()));
     QCOMPARE(spoken.constLast(), u"読み上げ完了"_s);
     QCOMPARE(f.menu->Get_Index(), 6);
+}
+
+// A board whose name is too long for a folder: the thread still downloads and
+// reads, and each kind of save that cannot be made is told once.
+void TestVoiceMenuReading::overLongBoardName()
+{
+    Fixture f;
+    QVERIFY(openThread(f, 2));
+    ThreadData thread(f.profile.dataRoot(), f.profile.settings());
+    QStringList told;
+    thread.setWriteFailureHandler([&told](const QString& sentence) { told << sentence; });
+    const QString board(100, u'板');  // 300 bytes as a file name
+    thread.InitInstance(nullptr, &f.menu->http(), u"題"_s, f.menu->threadData().Get_ThreadURL(), u"雑談"_s,
+                        board, 6, false);
+    QCOMPARE(thread.Get_MessageLoadedNum(), 6);
+    QVERIFY(thread.Move_Index(1));
+    QVERIFY(thread.Move_Index(1));
+    QCOMPARE(told, QStringList({u"スレッドデータを保存できませんでした。"_s,
+                                u"読み上げ位置を保存できませんでした。"_s}));
 }
 
 void TestVoiceMenuReading::nothingNew()
