@@ -29,6 +29,43 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The arguments without the options that the GUI application takes for
+// itself ("-platform offscreen" and the like): they are read before it exists.
+QStringList withoutGuiOptions(const QStringList& arguments)
+{
+    static const QStringList withValue = {u"-platform"_s,
+                                          u"-platformpluginpath"_s,
+                                          u"-platformtheme"_s,
+                                          u"-plugin"_s,
+                                          u"-qwindowgeometry"_s,
+                                          u"-qwindowtitle"_s,
+                                          u"-qwindowicon"_s,
+                                          u"-display"_s,
+                                          u"-geometry"_s,
+                                          u"-session"_s,
+                                          u"-style"_s,
+                                          u"-stylesheet"_s,
+                                          u"-name"_s,
+                                          u"-title"_s,
+                                          u"-visual"_s};
+    static const QStringList alone = {u"-reverse"_s, u"-widgetcount"_s, u"-nograb"_s, u"-dograb"_s,
+                                      u"-sync"_s};
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        if (i > 0 && withValue.contains(a)) {
+            ++i;
+        } else if (i == 0 || !alone.contains(a)) {
+            kept.append(a);
+        }
+    }
+    return kept;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
     // The command line is read before the GUI exists, so --help, --version and
@@ -59,7 +96,7 @@ int main(int argc, char* argv[])
     const QCommandLineOption smokeTest(u"smoke-test"_s,
                                        u"Start, show the window once and quit (for checks)."_s);
     parser.addOptions({dataDir, configDir, offline, speech, smokeTest});
-    parser.process(*commandLine);
+    parser.process(withoutGuiOptions(QCoreApplication::arguments()));
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "yomimaru: unexpected argument \"%s\" (see --help)\n",
                      qPrintable(parser.positionalArguments().constFirst()));
@@ -84,6 +121,8 @@ int main(int argc, char* argv[])
     TextFile::removeStaleTemporaries(paths.dataRoot());
 
     QApplication app(argc, argv);
+    QApplication::setApplicationName(u"yomimaru"_s);
+    QApplication::setApplicationVersion(QStringLiteral(YOMIMARU_VERSION));
     SettingsStore store(paths.configDir());
     CSettings settings(store);
     if (!settings.InitInstance()) {

@@ -32,6 +32,7 @@ expect() {
 
 expect 0 "--data-dir" --help
 expect 0 "yomimaru " --version
+expect 0 "yomimaru " -platform offscreen --version
 expect nonzero "Unknown option 'no-such-option'" --no-such-option
 expect nonzero 'unexpected argument "stray"' stray --data-dir "$work/stray-data"
 expect nonzero 'unknown speech engine "foo"' --speech=foo --data-dir "$work/data" --config-dir "$work/config"
