@@ -3,6 +3,7 @@
 // main window.
 
 #include <cstdio>
+#include <optional>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -16,6 +17,7 @@
 #include "app/CSettings.h"
 #include "app/MainForm.h"
 #include "app/SettingsStore.h"
+#include "bbs/TextFile.h"
 #include "platform/OrcaScreenReader.h"
 #include "platform/QtSoundPlayer.h"
 #include "platform/SpeechEngine.h"
@@ -29,11 +31,50 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The arguments without the options that the GUI application takes for
+// itself ("-platform offscreen" and the like): they are read before it exists.
+QStringList withoutGuiOptions(const QStringList& arguments)
+{
+    static const QStringList withValue = {u"-platform"_s,
+                                          u"-platformpluginpath"_s,
+                                          u"-platformtheme"_s,
+                                          u"-plugin"_s,
+                                          u"-qwindowgeometry"_s,
+                                          u"-qwindowtitle"_s,
+                                          u"-qwindowicon"_s,
+                                          u"-display"_s,
+                                          u"-geometry"_s,
+                                          u"-session"_s,
+                                          u"-style"_s,
+                                          u"-stylesheet"_s,
+                                          u"-name"_s,
+                                          u"-title"_s,
+                                          u"-visual"_s};
+    static const QStringList alone = {u"-reverse"_s, u"-widgetcount"_s, u"-nograb"_s, u"-dograb"_s,
+                                      u"-sync"_s};
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        if (i > 0 && withValue.contains(a)) {
+            ++i;
+        } else if (i == 0 || !alone.contains(a)) {
+            kept.append(a);
+        }
+    }
+    return kept;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(u"yomimaru"_s);
-    QApplication::setApplicationVersion(QStringLiteral(YOMIMARU_VERSION));
+    // The command line is read before the GUI exists, so --help, --version and
+    // a mistyped option work without a display.
+    std::optional<QCoreApplication> commandLine(std::in_place, argc, argv);
+    QCoreApplication::setApplicationName(u"yomimaru"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(YOMIMARU_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -57,21 +98,37 @@ int main(int argc, char* argv[])
     const QCommandLineOption smokeTest(u"smoke-test"_s,
                                        u"Start, show the window once and quit (for checks)."_s);
     parser.addOptions({dataDir, configDir, offline, speech, smokeTest});
-    parser.process(app);
+    parser.process(withoutGuiOptions(QCoreApplication::arguments()));
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "yomimaru: unexpected argument \"%s\" (see --help)\n",
+                     qPrintable(parser.positionalArguments().constFirst()));
+        return 2;
+    }
+    if (const QString error = speechOptionError(parser.value(speech)); !error.isEmpty()) {
+        std::fprintf(stderr, "yomimaru: %s\n", qPrintable(error));
+        return 2;
+    }
+    commandLine.reset();
 
     const AppPaths paths = AppPaths::resolve(parser.value(dataDir), parser.value(configDir));
     QDir().mkpath(paths.dataRoot());
-    SettingsStore store(paths.configDir());
-    CSettings settings(store);
-    if (!settings.InitInstance()) {
-        std::fprintf(stderr, "%s\n", qPrintable(settings.errorMessage()));
-    }
-
-    // One copy of the program per data folder; a second one ends silently.
+    // One copy of the program per data folder; a second one ends silently,
+    // before it has opened (and perhaps repaired) any file of the first.
     QLockFile instanceLock(QDir(paths.dataRoot()).filePath(u".yomimaru.lock"_s));
     instanceLock.setStaleLockTime(0);
     if (!instanceLock.tryLock(100)) {
         return 0;
+    }
+    // What an interrupted save left behind is of no use to anyone.
+    TextFile::removeStaleTemporaries(paths.dataRoot());
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"yomimaru"_s);
+    QApplication::setApplicationVersion(QStringLiteral(YOMIMARU_VERSION));
+    SettingsStore store(paths.configDir());
+    CSettings settings(store);
+    if (!settings.InitInstance()) {
+        std::fprintf(stderr, "%s\n", qPrintable(settings.errorMessage()));
     }
 
     SpeechEngineChoice choice = createSpeechEngine(parser.value(speech));
@@ -113,11 +170,13 @@ int main(int argc, char* argv[])
     services.powerOff = [] { QProcess::startDetached(u"systemctl"_s, {u"poweroff"_s}); };
 
     MainForm form(paths, store, settings, services);
-    form.start();
-    if (parser.isSet(smokeTest)) {
+    // A failed start says so and ends at the next idle tick; it must not end
+    // as a success.
+    const bool started = form.start();
+    if (parser.isSet(smokeTest) && started) {
         QTimer::singleShot(0, &app, &QCoreApplication::quit);
     }
     const int result = QApplication::exec();
     screenReaders.ExitInstance();
-    return result;
+    return started ? result : 1;
 }

@@ -47,13 +47,22 @@ QString CSettings::Get_(qint16 index) const
     return m_values.at(index);
 }
 
-void CSettings::Set_(qint16 index, const QString& value)
+bool CSettings::Set_(qint16 index, const QString& value)
 {
     if (index < 1 || index > kCount || index >= m_values.size()) {
-        return;
+        return true;
     }
     m_values[index] = value;
-    m_store.setValue(kSection, storeKey(index), value);
+    return written(m_store.setValue(kSection, storeKey(index), value));
+}
+
+bool CSettings::written(bool ok)
+{
+    if (!ok && !m_writeFailing && m_onWriteFailure) {
+        m_onWriteFailure(u"設定を保存できませんでした。"_s);
+    }
+    m_writeFailing = !ok;
+    return ok;
 }
 
 int CSettings::getInt(qint16 index, int fallback) const
@@ -73,7 +82,7 @@ bool CSettings::HasNamed(const QString& key) const
     return m_store.contains(kSection, key);
 }
 
-void CSettings::Set_Named(const QString& key, const QString& value)
+bool CSettings::Set_Named(const QString& key, const QString& value)
 {
-    m_store.setValue(kSection, key, value);
+    return written(m_store.setValue(kSection, key, value));
 }

@@ -5,6 +5,8 @@
 // "Config". The main window owns the one instance; everyone reads and writes
 // through it, and every write reaches the file at once.
 
+#include <functional>
+
 #include <QList>
 #include <QString>
 
@@ -71,7 +73,9 @@ public:
     // The value at index; "1" for an index outside 1..29.
     QString Get_(qint16 index) const;
     // Stores the value and writes it at once; an index outside 1..29 is ignored.
-    void Set_(qint16 index, const QString& value);
+    // False when the file could not be written (the value still holds for
+    // this run).
+    bool Set_(qint16 index, const QString& value);
 
     // The value as a number, or fallback when it is not one.
     int getInt(qint16 index, int fallback) const;
@@ -79,7 +83,14 @@ public:
     // Named values of section "Config".
     QString Get_Named(const QString& key, const QString& defaultValue = {}) const;
     bool HasNamed(const QString& key) const;
-    void Set_Named(const QString& key, const QString& value);
+    bool Set_Named(const QString& key, const QString& value);
+
+    // Told the sentence to speak when a setting cannot be written: once, until
+    // a write works again.
+    void setWriteFailureHandler(std::function<void(const QString&)> handler)
+    {
+        m_onWriteFailure = std::move(handler);
+    }
 
     SettingsStore& store() { return m_store; }
 
@@ -87,4 +98,8 @@ private:
     SettingsStore& m_store;
     QList<QString> m_values;  // element 0 is an empty sentinel; settings count from 1
     QString m_error;
+    std::function<void(const QString&)> m_onWriteFailure;
+    bool m_writeFailing = false;
+
+    bool written(bool ok);
 };

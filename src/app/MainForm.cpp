@@ -44,6 +44,8 @@ constexpr qint16 kActionEnter = 1;
 constexpr qint16 kActionBack = 2;
 constexpr qint16 kActionHelp = 4;
 constexpr int kMaxActions = 6;
+// How long (in reading ticks) a key press stands for the foreground.
+constexpr int kKeyForegroundTicks = 10;
 
 int digitCount(qint64 value)
 {
@@ -570,6 +572,10 @@ void MainForm::handleKey(quint32 code, bool keyDown, bool ctrl, bool shift, bool
     if (!VMenu) {
         return;
     }
+    if (m_end) {
+        // Ending: the farewell is said once, and nothing may start now.
+        return;
+    }
     const bool fixed = VMenu->IsMenuFixed();
     if (!keyDown) {
         if (fixed) {
@@ -594,6 +600,15 @@ void MainForm::handleKey(quint32 code, bool keyDown, bool ctrl, bool shift, bool
         }
         Show_Counter(VMenu->Get_Index(), VMenu->Get_ItemNum());
         return;
+    }
+    // A key that reaches the window proves that the window is in front, even
+    // before the desktop says so: its result must be heard. The return
+    // announcement is left out, since the key's own answer follows.
+    if (m_fg_state == 0 && !m_dialog_open) {
+        m_fg_state = 1;
+        m_keyForegroundTicks = kKeyForegroundTicks;
+        m_services.speech->setInBackground(false);
+        comeToFront();
     }
     if (fixed) {
         // Only the quit key acts while a download holds the menu; every
@@ -773,6 +788,12 @@ void MainForm::afterNavigation()
 void MainForm::Timer_Mouse_Tick()
 {
     Timer_Mouse.stop();
+    if (m_end) {
+        // The farewell has been said; an Enter pressed while it plays must
+        // not say it again.
+        m_actions.clear();
+        return;
+    }
     if (!m_busy && VMenu && !m_actions.isEmpty()) {
         m_busy = true;
         const qint16 action = m_actions.first();
@@ -832,6 +853,10 @@ void MainForm::Timer_Read_Tick()
         if (VMenu) {
             VMenu->Read_Message(false);
         }
+        // A save that failed while nothing was being said is told now.
+        if (speech->speechDone()) {
+            speech->SpeakNotices();
+        }
         m_busy = false;
     }
     if (VMenu && VMenu->IsReadable()) {
@@ -863,8 +888,15 @@ void MainForm::followForeground()
     if (!VMenu || !m_services.speech) {
         return;
     }
-    const bool active = QGuiApplication::applicationState() == Qt::ApplicationActive
-                        || QGuiApplication::platformName() == u"offscreen"_s;
+    bool active = m_services.isForeground ? m_services.isForeground()
+                                          : QGuiApplication::applicationState() == Qt::ApplicationActive
+                                                || QGuiApplication::platformName() == u"offscreen"_s;
+    if (active) {
+        m_keyForegroundTicks = 0;
+    } else if (m_keyForegroundTicks > 0) {
+        --m_keyForegroundTicks;
+        active = true;
+    }
     const qint16 state = active ? (m_dialog_open ? 2 : 1) : 0;
     m_services.speech->setInBackground(state == 0);
     if (state == 1) {
@@ -880,17 +912,22 @@ void MainForm::followForeground()
             showMinimized();
         }
     } else if (state == 1 && m_fg_state == 0) {
-        if (m_settings.Get_(CSettings::WindowMaximized) == u"1"_s) {
-            showMaximized();
-        } else {
-            showNormal();
-        }
-        // The mouse rests beside the tree, where the wheel and buttons act.
-        const QPoint anchor(TreeView_Board->geometry().right() + 2, height() / 2);
-        QCursor::setPos(mapToGlobal(anchor));
+        comeToFront();
         m_services.speech->SpeakText(u"Yomimaru,"_s + MenuNames::name(VMenu->Get_MenuNo()) + u"メニュー"_s);
     }
     m_fg_state = state;
+}
+
+void MainForm::comeToFront()
+{
+    if (m_settings.Get_(CSettings::WindowMaximized) == u"1"_s) {
+        showMaximized();
+    } else {
+        showNormal();
+    }
+    // The mouse rests beside the tree, where the wheel and buttons act.
+    const QPoint anchor(TreeView_Board->geometry().right() + 2, height() / 2);
+    QCursor::setPos(mapToGlobal(anchor));
 }
 
 void MainForm::checkReadConv()

@@ -54,6 +54,9 @@ public:
         std::function<void(QDialog&)> dialogRunner;
         // Message boxes; tests replace them so nothing blocks.
         std::function<void(VoiceMenuHost::MessageIcon, const QString&)> messageBox;
+        // Whether the desktop has the program in front; by default the
+        // application's state. Tests put the program in the background here.
+        std::function<bool()> isForeground;
     };
 
     MainForm(const AppPaths& paths, SettingsStore& store, CSettings& settings, QWidget* parent = nullptr);
@@ -130,6 +133,7 @@ private:
     void endProgram();
     void fillTree();
     void followForeground();
+    void comeToFront();
     void checkReadConv();
     void applyReadingLayout(bool reading);
     void fitTreeWidth();
@@ -172,6 +176,10 @@ private:
     bool m_dialog_open = false;
     bool m_filterInstalled = false;
     qint16 m_fg_state = 1;
+    // Reading ticks for which a key press stands for the foreground: the
+    // desktop tells the program that it is in front some time after the
+    // first key has arrived.
+    int m_keyForegroundTicks = 0;
     int m_tree_category = -1;
     int m_tree_board = -1;
     QList<qint16> m_actions;

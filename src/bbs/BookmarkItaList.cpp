@@ -8,17 +8,17 @@ BookmarkItaList::BookmarkItaList(const QString& dataRoot)
     : m_file(QDir(dataRoot).filePath(u"bookmark_ita.list"_s), 2)
 {}
 
-void BookmarkItaList::InitInstance()
+bool BookmarkItaList::InitInstance()
 {
-    m_file.load();
+    return m_file.load();
 }
 
-void BookmarkItaList::Add(const QString& category, const QString& board)
+bool BookmarkItaList::Add(const QString& category, const QString& board)
 {
     if (category.isEmpty() || board.isEmpty() || Exist(category, board)) {
-        return;
+        return false;
     }
-    m_file.append({category, board});
+    return m_file.append({category, board});
 }
 
 bool BookmarkItaList::Exist(const QString& category, const QString& board) const

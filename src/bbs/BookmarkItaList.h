@@ -13,12 +13,13 @@ class BookmarkItaList
 public:
     explicit BookmarkItaList(const QString& dataRoot);
 
-    void InitInstance();
-    void Add(const QString& category, const QString& board);
+    // As their twins of BookmarkList: false when the file was not written.
+    bool InitInstance();
+    bool Add(const QString& category, const QString& board);
 
-    void Remove(int index) { m_file.remove(index); }
+    bool Remove(int index) { return m_file.remove(index); }
 
-    void move(int from, int to) { m_file.move(from, to); }
+    bool move(int from, int to) { return m_file.move(from, to); }
 
     bool Exist(const QString& category, const QString& board) const;
 

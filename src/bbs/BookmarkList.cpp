@@ -10,23 +10,23 @@ BookmarkList::BookmarkList(const QString& dataRoot)
     : m_file(QDir(dataRoot).filePath(u"bookmark.list"_s), 4)
 {}
 
-void BookmarkList::InitInstance()
+bool BookmarkList::InitInstance()
 {
-    m_file.load();
+    return m_file.load();
 }
 
-void BookmarkList::Add(const QString& category,
+bool BookmarkList::Add(const QString& category,
                        const QString& board,
                        const QString& threadName,
                        const QString& threadNo)
 {
     if (category.isEmpty() || board.isEmpty() || threadName.isEmpty() || threadNo.isEmpty()
         || Exist(category, board, threadNo)) {
-        return;
+        return false;
     }
     // Titles normally have their commas replaced already; one that has not
     // is made to fit its field.
-    m_file.append({category, board, HtmlText::oneLine(threadName).replace(u',', u'、'), threadNo});
+    return m_file.append({category, board, HtmlText::oneLine(threadName).replace(u',', u'、'), threadNo});
 }
 
 bool BookmarkList::Exist(const QString& category, const QString& board, const QString& threadNo) const

@@ -14,16 +14,18 @@ class BookmarkList
 public:
     explicit BookmarkList(const QString& dataRoot);
 
-    // Loads the file, creating it empty when missing.
-    void InitInstance();
+    // Loads the file, creating it empty when missing; false when it could not
+    // be created.
+    bool InitInstance();
     // Appends the entry (and its line) unless a field is empty or the thread is
-    // already bookmarked.
-    void
+    // already bookmarked. True only when the line was written.
+    bool
     Add(const QString& category, const QString& board, const QString& threadName, const QString& threadNo);
 
-    void Remove(int index) { m_file.remove(index); }
+    // False, and the list unchanged, when the file could not be rewritten.
+    bool Remove(int index) { return m_file.remove(index); }
 
-    void move(int from, int to) { m_file.move(from, to); }
+    bool move(int from, int to) { return m_file.move(from, to); }
 
     bool Exist(const QString& category, const QString& board, const QString& threadNo) const;
 

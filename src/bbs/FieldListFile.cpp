@@ -9,16 +9,15 @@ FieldListFile::FieldListFile(const QString& path, int fieldCount)
     , m_fieldCount(fieldCount)
 {}
 
-void FieldListFile::load()
+bool FieldListFile::load()
 {
     m_entries.clear();
     if (!QFileInfo::exists(m_path)) {
-        TextFile::writeLines(m_path, {});
-        return;
+        return TextFile::writeLines(m_path, {});
     }
     const std::optional<QStringList> lines = TextFile::readLines(m_path);
     if (!lines) {
-        return;
+        return true;
     }
     for (const QString& line : *lines) {
         const QStringList fields = line.split(u',');
@@ -26,6 +25,7 @@ void FieldListFile::load()
             m_entries.append(fields);
         }
     }
+    return true;
 }
 
 bool FieldListFile::append(const QStringList& fields)
@@ -38,27 +38,39 @@ bool FieldListFile::append(const QStringList& fields)
             return false;
         }
     }
+    if (!TextFile::appendLines(m_path, {fields.join(u',')})) {
+        return false;
+    }
     m_entries.append(fields);
-    TextFile::appendLines(m_path, {fields.join(u',')});
     return true;
 }
 
-void FieldListFile::remove(int index)
+bool FieldListFile::remove(int index)
 {
     if (index < 1 || index > m_entries.size()) {
-        return;
+        return true;
     }
-    m_entries.removeAt(index - 1);
-    rewrite();
+    QList<QStringList> entries = m_entries;
+    entries.removeAt(index - 1);
+    if (!rewrite(entries)) {
+        return false;
+    }
+    m_entries = entries;
+    return true;
 }
 
-void FieldListFile::move(int from, int to)
+bool FieldListFile::move(int from, int to)
 {
     if (from < 1 || from > m_entries.size() || to < 1 || to > m_entries.size()) {
-        return;
+        return true;
     }
-    m_entries.move(from - 1, to - 1);
-    rewrite();
+    QList<QStringList> entries = m_entries;
+    entries.move(from - 1, to - 1);
+    if (!rewrite(entries)) {
+        return false;
+    }
+    m_entries = entries;
+    return true;
 }
 
 const QStringList* FieldListFile::entry(int index) const
@@ -83,12 +95,12 @@ int FieldListFile::find(const QList<int>& positions, const QStringList& values) 
     return 0;
 }
 
-void FieldListFile::rewrite() const
+bool FieldListFile::rewrite(const QList<QStringList>& entries) const
 {
     QStringList lines;
-    lines.reserve(m_entries.size());
-    for (const QStringList& fields : m_entries) {
+    lines.reserve(entries.size());
+    for (const QStringList& fields : entries) {
         lines.append(fields.join(u','));
     }
-    TextFile::writeLines(m_path, lines);
+    return TextFile::writeLines(m_path, lines);
 }

@@ -14,15 +14,19 @@ public:
     FieldListFile(const QString& path, int fieldCount);
 
     // Loads the file, creating it empty when missing; lines that do not have
-    // exactly the field count are skipped.
-    void load();
+    // exactly the field count are skipped. False when a missing file could
+    // not be created.
+    bool load();
     // Appends the entry and its line (the file is appended to, not rewritten).
     // Refused when the field count is wrong or a field holds a comma or a line
-    // break, which would shift the fields of the line.
+    // break, which would shift the fields of the line. False, and the list
+    // unchanged, when the line could not be written.
     bool append(const QStringList& fields);
-    void remove(int index);
+    // Both rewrite the file; when that fails the list stays as the file has
+    // it and the result is false.
+    bool remove(int index);
     // Moves entry `from` to position `to`, shifting the entries between.
-    void move(int from, int to);
+    bool move(int from, int to);
 
     int count() const { return int(m_entries.size()); }
 
@@ -35,7 +39,7 @@ public:
     QString path() const { return m_path; }
 
 private:
-    void rewrite() const;
+    bool rewrite(const QList<QStringList>& entries) const;
 
     QString m_path;
     int m_fieldCount;

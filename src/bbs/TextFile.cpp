@@ -1,9 +1,14 @@
 #include "TextFile.h"
 
+#include <QDirIterator>
 #include <QFile>
+#include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include "bbs/TextCodec.h"
+
+Q_LOGGING_CATEGORY(lcFiles, "yomimaru.files", QtWarningMsg)
 
 namespace {
 
@@ -37,16 +42,24 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
+        qCWarning(lcFiles) << "not written:" << path << file.errorString();
         return false;
     }
     if (file.write(bytes) != bytes.size()) {
+        qCWarning(lcFiles) << "not written:" << path << file.errorString();
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!file.commit()) {
+        qCWarning(lcFiles) << "not written:" << path << file.errorString();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
+
+using namespace Qt::StringLiterals;
 
 namespace TextFile {
 
@@ -96,15 +109,36 @@ bool appendLines(const QString& path, const QStringList& lines)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        qCWarning(lcFiles) << "not written:" << path << file.errorString();
         return false;
     }
     const qint64 oldSize = file.size();
     const QByteArray bytes = encodeLines(lines);
     if (file.write(bytes) != bytes.size() || !file.flush()) {
+        qCWarning(lcFiles) << "not written:" << path << file.errorString();
         file.resize(oldSize);
         return false;
     }
     return true;
+}
+
+int removeStaleTemporaries(const QString& folder)
+{
+    // A save writes "<name>.XXXXXX" beside the file and renames it over the
+    // file; a save cut short leaves the temporary behind. Only the names this
+    // program writes are matched: anything else in the folder is the user's.
+    static const QRegularExpression temporary(u"^(board\\.list|bookmark\\.list|bookmark_ita\\.list|html\\."
+                                              u"txt|thread\\.list|thread\\.idx|[^.]+\\.log)"
+                                              u"\\.[A-Za-z0-9]{6}$"_s);
+    int removed = 0;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (temporary.match(it.fileName()).hasMatch() && QFile::remove(path)) {
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 }  // namespace TextFile

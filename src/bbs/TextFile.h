@@ -33,6 +33,11 @@ bool writeText(const QString& path, const QString& text);
 // fails the file is cut back to its old length, so no half line remains.
 bool appendLines(const QString& path, const QStringList& lines);
 
+// Removes, in the folder and below it, the temporary files that saves cut
+// short (a crash, a kill, a full disk) left beside the files they were
+// replacing. Returns how many went.
+int removeStaleTemporaries(const QString& folder);
+
 // Splits text into lines at LF, dropping a CR before it; a final line end
 // does not start another line.
 QStringList splitLines(const QString& text);

@@ -239,7 +239,12 @@ bool ThreadData::SaveLog() const
         lines.append(logLine(m));
     }
     QDir().mkpath(m_folder);
-    return TextFile::writeLines(m_logPath, lines);
+    const bool written = TextFile::writeLines(m_logPath, lines);
+    if (!written && !m_logFailing && m_onWriteFailure) {
+        m_onWriteFailure(u"スレッドデータを保存できませんでした。"_s);
+    }
+    m_logFailing = !written;
+    return written;
 }
 
 void ThreadData::LoadReadPosition()
@@ -248,13 +253,18 @@ void ThreadData::LoadReadPosition()
     m_position = m_positions.position(m_key);
 }
 
-void ThreadData::Save_Index()
+bool ThreadData::Save_Index()
 {
     if (m_key.isEmpty()) {
-        return;
+        return true;
     }
     m_positions.setPosition(m_key, m_position);
-    m_positions.save(indexPath());
+    const bool written = m_positions.save(indexPath());
+    if (!written && !m_indexFailing && m_onWriteFailure) {
+        m_onWriteFailure(u"読み上げ位置を保存できませんでした。"_s);
+    }
+    m_indexFailing = !written;
+    return written;
 }
 
 bool ThreadData::Download(bool force)

@@ -8,6 +8,7 @@
 // replaces the previous thread. Messages count from 1; position 0 means
 // nothing has been read yet.
 
+#include <functional>
 #include <optional>
 
 #include <QList>
@@ -75,7 +76,15 @@ public:
 
     QString logPath() const { return m_logPath; }
 
-    void Save_Index();
+    // False when the read position could not be written.
+    bool Save_Index();
+
+    // Told the sentence to speak when the log or the read position cannot be
+    // written: once, until a save of that kind works again.
+    void setWriteFailureHandler(std::function<void(const QString&)> handler)
+    {
+        m_onWriteFailure = std::move(handler);
+    }
 
     // Reading side. A message number of -1 means the current position.
     int Get_MessageCurrentNum() const { return m_position; }
@@ -142,4 +151,7 @@ private:
     DownloadResult m_lastDownload = DownloadResult::None;
     QList<Message> m_messages;
     ReadPositions m_positions;
+    std::function<void(const QString&)> m_onWriteFailure;
+    mutable bool m_logFailing = false;
+    bool m_indexFailing = false;
 };

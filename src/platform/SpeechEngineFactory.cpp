@@ -20,6 +20,16 @@ std::unique_ptr<SpeechEngine> transcriptTo(const QString& file, QString& warning
 
 }  // namespace
 
+QString speechOptionError(const QString& option)
+{
+    const QString value = option.isEmpty() ? u"auto"_s : option;
+    if (value == u"auto"_s || value == u"speechd"_s || value == u"transcript"_s
+        || value.startsWith(u"transcript:"_s)) {
+        return {};
+    }
+    return u"unknown speech engine \"%1\" (use auto, speechd or transcript[:FILE])"_s.arg(value);
+}
+
 SpeechEngineChoice createSpeechEngine(const QString& option, int openTimeoutMs)
 {
     SpeechEngineChoice choice;
@@ -52,7 +62,7 @@ SpeechEngineChoice createSpeechEngine(const QString& option, int openTimeoutMs)
             choice.engine = transcriptTo(QString(), ignored);
         }
     } else {
-        choice.error = u"unknown speech engine \"%1\" (use auto, speechd or transcript[:FILE])"_s.arg(value);
+        choice.error = speechOptionError(value);
         return choice;
     }
     if (!choice.warning.isEmpty()) {

@@ -21,5 +21,9 @@ struct SpeechEngineChoice
     QString error;                         // why the option was refused
 };
 
+// Why the option names no engine, or empty when it names one. Checked before
+// anything is created, so a mistyped option changes nothing on disk.
+QString speechOptionError(const QString& option);
+
 // An empty option means "auto". openTimeoutMs bounds the wait for the daemon.
 SpeechEngineChoice createSpeechEngine(const QString& option, int openTimeoutMs = 8000);

@@ -113,6 +113,16 @@ constexpr int kSentencePauseMs = 400;
 constexpr int kClausePauseMs = 200;
 
 // The pause written after a punctuation mark, or 0.
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'　';
+}
+
+bool isAsciiLetter(QChar c)
+{
+    return c.unicode() < 0x80 && c.isLetter();
+}
+
 int pauseAfter(QChar c)
 {
     switch (c.unicode()) {
@@ -430,6 +440,24 @@ QString SpeechdEngine::toSsml(const QString& text)
             if (!runGoesOn) {
                 out += pauseAfter(c) == kSentencePauseMs ? u"<break time=\"400ms\"/>"_s
                                                          : u"<break time=\"200ms\"/>"_s;
+            }
+            break;
+        }
+        case u' ':
+        case u'　': {
+            out += c;
+            // A blank between the items of a header (number, name, date, ID)
+            // is a pause the listener needs; the synthesizer would read over
+            // it. Between two words of Latin letters it stays a plain blank.
+            const bool runGoesOn = i + 1 < text.size() && isBlank(text.at(i + 1));
+            if (!runGoesOn && i + 1 < text.size()) {
+                qsizetype before = i;
+                while (before > 0 && isBlank(text.at(before - 1))) {
+                    --before;
+                }
+                if (before > 0 && !(isAsciiLetter(text.at(before - 1)) && isAsciiLetter(text.at(i + 1)))) {
+                    out += u"<break time=\"200ms\"/>"_s;
+                }
             }
             break;
         }

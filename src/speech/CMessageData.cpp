@@ -161,6 +161,7 @@ void CMessageData::InitInstance(const QString& readAsciiArt,
     ExitInstance();
     m_readAsciiArt = readAsciiArt;
     m_readQuoteLevel = readQuoteLevel;
+    m_headerUnit = !rules().spokenBlanks.Replace(read_header, QString()).isEmpty();
     buildUnits(disarmMarkers(message), disarmMarkers(disp_header), disarmMarkers(read_header));
     fillUnitInfo();
 }
@@ -301,7 +302,12 @@ void CMessageData::fillUnitInfo()
         if (display.endsWith(u"\r\n\r\n") && u < m_count) {
             m_unitInfo[u + 1].paragraphStart = true;
         }
-        reading = r.spokenBlanks.Replace(trimSpaces(reading), QString());
+        if (u == 1 && m_headerUnit) {
+            // The listener needs the pause each blank of the header gives.
+            reading = trimSpaces(reading.remove(kCrLf));
+        } else {
+            reading = r.spokenBlanks.Replace(trimSpaces(reading), QString());
+        }
     }
 }
 

@@ -106,4 +106,7 @@ private:
     qint32 m_index = 0;
     QString m_readAsciiArt;
     QString m_readQuoteLevel;
+    // Unit 1 is the spoken header: its blanks part the number, name, date
+    // and ID, and stay.
+    bool m_headerUnit = false;
 };

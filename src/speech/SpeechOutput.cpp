@@ -121,14 +121,46 @@ int SpeechOutput::pitchLevel() const
     return m_pitchLevel != 0 ? m_pitchLevel : qBound(1, m_settings.getInt(CSettings::SpeechPitch, 5), 10);
 }
 
-void SpeechOutput::SpeakText(const QString& written, bool uninterruptible, qint16 mode)
+void SpeechOutput::addNotice(const QString& sentence)
 {
-    const QString text = withEmojiNames(m_emojiNames, written, mode);
+    if (!sentence.isEmpty() && !m_notices.contains(sentence)) {
+        m_notices.append(sentence);
+    }
+}
+
+bool SpeechOutput::SpeakNotices()
+{
+    if (m_notices.isEmpty() || m_in_background || m_block_speak) {
+        return false;
+    }
+    const QString notices = m_notices.join(QString());
+    m_notices.clear();
+    SpeakText(notices);
+    return true;
+}
+
+void SpeechOutput::SpeakText(const QString& given, bool uninterruptible, qint16 mode)
+{
     if (!uninterruptible && m_in_background) {
         return;
     }
-    if (text.isEmpty() || m_block_speak) {
+    if (given.isEmpty() || m_block_speak) {
         return;
+    }
+    QString text = withEmojiNames(m_emojiNames, given, mode);
+    // A pitch-marked text drops whatever stands before its first marker, so
+    // the notices wait for the next plain utterance.
+    if (!m_notices.isEmpty() && mode != kModePitchMarkup) {
+        // Said first, so that what follows cannot cut it short. A sentence
+        // that the text says itself is not said twice.
+        QString notices;
+        for (const QString& notice : std::as_const(m_notices)) {
+            if (!text.contains(notice)) {
+                notices += notice;
+            }
+        }
+        m_notices.clear();
+        text.prepend(notices);
     }
     m_segmentMode = false;
     resetEngine();

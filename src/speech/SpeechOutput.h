@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include "platform/SpeechEngine.h"
 
@@ -38,6 +39,16 @@ public:
     // program is in front and anything while an uninterruptible utterance
     // plays are dropped.
     void SpeakText(const QString& text, bool uninterruptible = false, qint16 mode = kModeNormal);
+    // A sentence the user must hear (a save that failed) without cutting what
+    // is being said: it goes in front of the next utterance, or is spoken on
+    // its own by SpeakNotices when nothing else comes. Each sentence is kept
+    // once.
+    void addNotice(const QString& sentence);
+    // Speaks the waiting notices now; false when there were none.
+    bool SpeakNotices();
+
+    bool hasNotices() const { return !m_notices.isEmpty(); }
+
     // Cuts the current utterance short; does nothing when speech is idle.
     void StopSpeech();
 
@@ -119,6 +130,7 @@ private:
     const JapaneseFrontEnd* m_frontEnd = nullptr;
     bool m_frontEndActive = false;
 
+    QStringList m_notices;
     bool m_SpeechDone = true;
     bool m_block_speak = false;
     bool m_in_background = false;

@@ -2,6 +2,8 @@
 
 #include "VoiceMenu.h"
 
+#include <QDir>
+
 #include "app/CSettings.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkItaList.h"
@@ -61,6 +63,7 @@ VoiceMenu::~VoiceMenu()
 bool VoiceMenu::Initialize()
 {
     const QString root = m_paths.dataRoot();
+    QDir().mkpath(root);
     m_http = std::make_unique<CHttp>();
     m_boards = std::make_unique<BoardList>(m_settings, root);
     m_boards->setFallbackUrl(m_boardListFallback);
@@ -72,6 +75,11 @@ bool VoiceMenu::Initialize()
     m_logs = std::make_unique<LogManager>(root);
     m_connection = std::make_unique<CWinInetConnection>(m_offlineRequested);
     m_help = std::make_unique<HelpMenu>(m_paths);
+    // Saves made along the way (read positions, logs, settings) that fail are
+    // told before the next thing said.
+    const auto tell = [this](const QString& sentence) { m_speech.addNotice(sentence); };
+    m_thread->setWriteFailureHandler(tell);
+    m_settings.setWriteFailureHandler(tell);
 
     m_item = 0;
     m_menu = -1;
@@ -127,8 +135,12 @@ bool VoiceMenu::Initialize()
 
     m_offline = !m_connection->decideStartOnline();
 
-    m_bookmarks->InitInstance();
-    m_itaBookmarks->InitInstance();
+    if (!m_bookmarks->InitInstance()) {
+        m_speech.addNotice(QString::fromUtf16(kBookmarkNotSaved));
+    }
+    if (!m_itaBookmarks->InitInstance()) {
+        m_speech.addNotice(QString::fromUtf16(kItaBookmarkNotSaved));
+    }
 
     QString error;
     const qint16 result = m_boards->InitInstance(*m_http, error, m_offline);
@@ -168,6 +180,7 @@ void VoiceMenu::applyStoredLevels()
 void VoiceMenu::ExitInstance()
 {
     m_enabled = false;
+    m_settings.setWriteFailureHandler({});
     m_help.reset();
     m_connection.reset();
     m_logs.reset();

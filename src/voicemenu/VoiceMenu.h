@@ -88,6 +88,12 @@ public:
     static constexpr const char16_t* kFarewellShutdown =
         u"読み丸を終了して、コンピューターの電源を切ります。ご利用ありがとうございました。";
 
+    // What the user hears when a change could not be written: nothing is
+    // ever said to be saved when it was not.
+    static constexpr const char16_t* kBookmarkNotSaved = u"ブックマークを保存できませんでした。";
+    static constexpr const char16_t* kItaBookmarkNotSaved = u"板ブックマークを保存できませんでした。";
+    static constexpr const char16_t* kSettingNotSaved = u"設定を保存できませんでした。";
+
     VoiceMenu(const AppPaths& paths,
               CSettings& settings,
               SpeechOutput& speech,

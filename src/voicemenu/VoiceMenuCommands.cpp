@@ -38,8 +38,8 @@ void VoiceMenu::bookmarkBoard(int category, int position)
         m_title = u"その板は既に板ブックマークに登録しています。"_s;
         return;
     }
-    m_itaBookmarks->Add(categoryName, boardName);
-    m_title = u"板ブックマークに登録しました。"_s;
+    m_title = m_itaBookmarks->Add(categoryName, boardName) ? u"板ブックマークに登録しました。"_s
+                                                           : QString::fromUtf16(kItaBookmarkNotSaved);
 }
 
 void VoiceMenu::bookmarkThread(int thread)
@@ -51,8 +51,9 @@ void VoiceMenu::bookmarkThread(int thread)
         m_title = u"そのスレッドは既にブックマーク登録しています。"_s;
         return;
     }
-    m_bookmarks->Add(categoryName, boardName, m_threads->Get_ThreadName(thread), key);
-    m_title = u"ブックマークに登録しました。"_s;
+    m_title = m_bookmarks->Add(categoryName, boardName, m_threads->Get_ThreadName(thread), key)
+                  ? u"ブックマークに登録しました。"_s
+                  : QString::fromUtf16(kBookmarkNotSaved);
 }
 
 void VoiceMenu::Special()
@@ -112,10 +113,22 @@ void VoiceMenu::deleteBookmark(bool boards)
     const qint32 k = m_item;
     Set_Menu(boards ? 18 : 17);
     m_item = k;
+    const int before = boards ? m_itaBookmarks->Get_Num() : m_bookmarks->Get_Num();
     bool keepRunning = true;
     entryAction(keepRunning);
+    // What the delete menu said ("…から削除しました。", or that the list could
+    // not be saved) comes first; the title follows in the same utterance, so
+    // neither cuts the other short.
+    const QString removed = m_title;
     Set_Menu(-1);
-    m_title = boards ? u"指定の板ブックマークを削除しました。"_s : u"指定のブックマークを削除しました。"_s;
+    const int after = boards ? m_itaBookmarks->Get_Num() : m_bookmarks->Get_Num();
+    if (after < before) {
+        m_title =
+            removed
+            + (boards ? u"指定の板ブックマークを削除しました。"_s : u"指定のブックマークを削除しました。"_s);
+    } else {
+        m_title = removed;
+    }
     m_item = k > Get_ItemNum() ? k - 1 : k;
     m_host.Update_List();
 }
@@ -182,15 +195,22 @@ bool VoiceMenu::Move_BM(qint32 move)
         target = 1;
         m_title = u"一番上に移動"_s;
     }
-    speakTitle();
+    bool moved = false;
     if (m_menu == BookmarkMenu) {
-        m_bookmarks->move(from, target);
+        moved = m_bookmarks->move(from, target);
         m_items = m_bookmarks->Get_ItemTexts();
+        if (!moved) {
+            m_title = QString::fromUtf16(kBookmarkNotSaved);
+        }
     } else {
-        m_itaBookmarks->move(from, target);
+        moved = m_itaBookmarks->move(from, target);
         m_items = m_itaBookmarks->Get_ItemTexts();
+        if (!moved) {
+            m_title = QString::fromUtf16(kItaBookmarkNotSaved);
+        }
     }
-    m_item = target;
+    speakTitle();
+    m_item = moved ? target : from;
     return true;
 }
 

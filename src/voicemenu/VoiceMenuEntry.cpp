@@ -123,16 +123,16 @@ bool VoiceMenu::entryAction(bool& keepRunning)
         break;
     case 17:
         if (m_bookmarks->Get_Num() > 0) {
-            m_title = u"ブックマークから削除しました。"_s;
-            m_bookmarks->Remove(m_item);
+            m_title = m_bookmarks->Remove(m_item) ? u"ブックマークから削除しました。"_s
+                                                  : QString::fromUtf16(kBookmarkNotSaved);
             m_items = m_bookmarks->Get_ItemTexts();
             m_item = 0;
         }
         break;
     case 18:
         if (m_itaBookmarks->Get_Num() > 0) {
-            m_title = u"板ブックマークから削除しました。"_s;
-            m_itaBookmarks->Remove(m_item);
+            m_title = m_itaBookmarks->Remove(m_item) ? u"板ブックマークから削除しました。"_s
+                                                     : QString::fromUtf16(kItaBookmarkNotSaved);
             m_items = m_itaBookmarks->Get_ItemTexts();
             m_item = 0;
         }
@@ -390,8 +390,8 @@ void VoiceMenu::runProxyDialog()
         m_title = u"アドレスとポートの記述が不正なので登録に失敗しました"_s;
         return;
     }
-    m_title = u"プロキシを登録しました"_s;
-    m_settings.Set_(CSettings::ProxyServer, answer);
+    m_title = m_settings.Set_(CSettings::ProxyServer, answer) ? u"プロキシを登録しました"_s
+                                                              : QString::fromUtf16(kSettingNotSaved);
     if (m_settings.Get_(CSettings::ProxyUse) == u"1"_s) {
         reinitHttp(true);
     }
@@ -404,13 +404,19 @@ void VoiceMenu::storeOption()
     const auto [setting, offset] = optionSettingOf(m_menu);
     switch (m_menu) {
     case EngineMenu:
-        m_settings.Set_(CSettings::VoiceEngine, QString::number(m_item));
+        if (!m_settings.Set_(CSettings::VoiceEngine, QString::number(m_item))) {
+            m_title = QString::fromUtf16(kSettingNotSaved);
+        }
         m_proTalker = m_engine.productName(m_item).compare(u"ProTALKER"_s, Qt::CaseInsensitive) == 0;
         return;
     case FontSizeMenu:
-        m_settings.Set_(CSettings::FontSize, item);
+        if (!m_settings.Set_(CSettings::FontSize, item)) {
+            m_title = QString::fromUtf16(kSettingNotSaved);
+        }
         if (item.toInt() > 27) {
-            m_settings.Set_(CSettings::WindowMaximized, u"1"_s);
+            if (!m_settings.Set_(CSettings::WindowMaximized, u"1"_s)) {
+                m_title = QString::fromUtf16(kSettingNotSaved);
+            }
             m_host.setFormState(2);
         }
         m_host.Switch_FontSize();
@@ -424,7 +430,9 @@ void VoiceMenu::storeOption()
     default:
         break;
     }
-    m_settings.Set_(setting, QString::number(m_item - offset));
+    if (!m_settings.Set_(setting, QString::number(m_item - offset))) {
+        m_title = QString::fromUtf16(kSettingNotSaved);
+    }
     switch (m_menu) {
     case 14:
         reinitHttp(m_settings.Get_(CSettings::ProxyUse) == u"1"_s);

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -47,6 +48,7 @@ struct Window
     std::unique_ptr<MainForm> form;
     QStringList boxes;
     QString dialogAnswer;
+    bool foreground = true;  // what the desktop says
 
     bool start(const QStringList& serverOptions = {})
     {
@@ -63,6 +65,7 @@ struct Window
         services.engine = &engine;
         services.readconv = &readconv;
         services.messageBox = [this](VoiceMenuHost::MessageIcon, const QString& text) { boxes << text; };
+        services.isForeground = [this] { return foreground; };
         services.dialogRunner = [this](QDialog& dialog) {
             dialog.show();
             dialog.findChild<QLineEdit*>(u"Text_Msg"_s)->setText(dialogAnswer);
@@ -117,6 +120,8 @@ private slots:
     void closingGoesToTheExitMenu();
     void proxyThroughTheDialog();
     void romajiDictionary();
+    void farewellOnce();
+    void firstKeyInFrontIsSpoken();
 };
 
 void TestMainForm::onlineIndicator()
@@ -441,6 +446,61 @@ void TestMainForm::romajiDictionary()
     QVERIFY(!broken.open(w.profile.path(u"bad-dict"_s)));
     QVERIFY(!broken.open(w.profile.path(u"missing"_s)));
     QVERIFY(broken.query(u"kigou"_s).isEmpty());
+}
+
+void TestMainForm::farewellOnce()
+{
+    // Out through the exit item of the main menu; Enter and the exit key
+    // pressed again while the farewell plays, then the window closes.
+    Window w;
+    QVERIFY(w.start());
+    w.engine.setAutomatic(true);
+    const QString farewell = u"読み丸を終了します。ご利用ありがとうございました。"_s;
+    w.menu().GoMain();
+    w.menu().Select_(6, true);
+    w.quickly({kEnter});
+    QVERIFY(w.form->isEnding());
+    QCOMPARE(w.engine.texts().constLast(), farewell);
+    w.quickly({kEnter});
+    w.press('Q');
+    QSignalSpy ended(w.form.get(), &MainForm::ended);
+    QTRY_COMPARE(ended.size(), 1);
+    w.form->close();
+    QCOMPARE(w.engine.texts().count(farewell), 1);
+    QCOMPARE(w.engine.texts().constLast(), farewell);
+}
+
+void TestMainForm::firstKeyInFrontIsSpoken()
+{
+    Window w;
+    QVERIFY(w.start());
+    QWindow* window = w.form->windowHandle();
+    QVERIFY(window);
+    // The user works elsewhere: the program steps aside and keeps quiet.
+    w.foreground = false;
+    w.form->Timer_Read_Tick();
+    QVERIFY(w.speech->inBackground());
+    // The user comes back; the first key arrives before the desktop says the
+    // program is in front. It is acted on and its answer heard.
+    QTest::keyClick(window, Qt::Key_Down);
+    QCOMPARE(w.menu().Get_Index(), 1);
+    QCOMPARE(w.engine.texts().constLast(), u"1,カテゴリー選択(C)"_s);
+    QVERIFY(!w.form->isMinimized());
+    w.form->Timer_Read_Tick();  // still not told by the desktop
+    QVERIFY(!w.speech->inBackground());
+    QTest::keyClick(window, Qt::Key_Down);
+    QCOMPARE(w.engine.texts().constLast(), u"2,ブックマーク選択(B)"_s);
+    // Once the desktop agrees, no return announcement talks over the keys.
+    w.foreground = true;
+    const qsizetype said = w.engine.texts().size();
+    w.form->Timer_Read_Tick();
+    QCOMPARE(w.engine.texts().size(), said);
+    // Leaving for real still sends the program to the background.
+    w.foreground = false;
+    for (int tick = 0; tick < 20; ++tick) {
+        w.form->Timer_Read_Tick();
+    }
+    QVERIFY(w.speech->inBackground());
 }
 
 QTEST_MAIN(TestMainForm)

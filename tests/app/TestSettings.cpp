@@ -1,6 +1,7 @@
 // The settings store: defaults on a first start, the index rules, write-through,
 // hand-damaged files, and the window positions.
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -71,6 +72,7 @@ private slots:
     void formPositions_data();
     void formPositions();
     void formStateInitialize();
+    void unwritableStore();
 
 private:
     std::optional<QTemporaryDir> m_dir;
@@ -137,6 +139,34 @@ void TestSettings::writeThrough()
     CSettings third(reopened);
     third.InitInstance();
     QCOMPARE(third.Get_(CSettings::SpeechSpeed), u"9"_s);
+}
+
+void TestSettings::unwritableStore()
+{
+    // The settings file's place is taken by a folder: no write can reach it,
+    // even for root.
+    const QString config = m_dir->filePath(u"config"_s);
+    QVERIFY(QDir().mkpath(config + u"/yomimaru.ini"_s));
+    SettingsStore store(config);
+    CSettings settings(store);
+    settings.InitInstance();
+    QStringList told;
+    settings.setWriteFailureHandler([&told](const QString& sentence) { told << sentence; });
+    QVERIFY(!settings.Set_(CSettings::SpeechSpeed, u"9"_s));
+    QVERIFY(!settings.Set_Named(QString::fromUtf16(CSettings::kCookie), u"c"_s));
+    QVERIFY(!settings.Set_(CSettings::SpeechPitch, u"3"_s));
+    // Told once for the run of failures, not at every write.
+    QCOMPARE(told, QStringList{u"設定を保存できませんでした。"_s});
+    // The value holds for this run all the same.
+    QCOMPARE(settings.Get_(CSettings::SpeechSpeed), u"9"_s);
+    QVERIFY(settings.Set_(0, u"x"_s));  // out of range: nothing to write
+
+    // A writable store reports its writes as done.
+    SettingsStore good(m_dir->filePath(u"good"_s));
+    CSettings fine(good);
+    fine.InitInstance();
+    QVERIFY(fine.Set_(CSettings::SpeechSpeed, u"9"_s));
+    QVERIFY(fine.Set_Named(QString::fromUtf16(CSettings::kCookie), u"c"_s));
 }
 
 void TestSettings::storedKeysAreTheNumberedNames()

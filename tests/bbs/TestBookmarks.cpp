@@ -46,7 +46,87 @@ private slots:
     void safeNames();
     void startDecision_data();
     void startDecision();
+    void unwritableLists_data();
+    void unwritableLists();
+    void staleTemporaries();
 };
+
+// A list file that cannot be written: root ignores permissions, so the
+// file's place is taken by a folder (appends and renames onto it fail), or
+// the data root is a path under a plain file (nothing can be created).
+void TestBookmarks::unwritableLists_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("the file is a folder") << u"folder"_s;
+    QTest::newRow("the data root is under a file") << u"under-file"_s;
+}
+
+void TestBookmarks::unwritableLists()
+{
+    QFETCH(QString, how);
+    TempProfile profile;
+    QDir().mkpath(profile.dataRoot());
+    QString root = profile.dataRoot();
+    if (how == u"under-file"_s) {
+        QVERIFY(TestData::writeFile(profile.path(u"plain"_s), "x"));
+        root = profile.path(u"plain/data"_s);
+    }
+    BookmarkList threads(root);
+    BookmarkItaList boards(root);
+    if (how == u"folder"_s) {
+        // Loaded while writable, then the files' places are taken.
+        QVERIFY(threads.InitInstance());
+        QVERIFY(boards.InitInstance());
+        QVERIFY(threads.Add(u"天気"_s, u"天気予報"_s, u"明日の空"_s, u"1231808850"_s));
+        QVERIFY(threads.Add(u"天気"_s, u"天気予報"_s, u"週末"_s, u"1231800000"_s));
+        QVERIFY(boards.Add(u"天気"_s, u"天気予報"_s));
+        QVERIFY(QFile::remove(threads.filePath()) && QDir().mkpath(threads.filePath()));
+        QVERIFY(QFile::remove(boards.filePath()) && QDir().mkpath(boards.filePath()));
+    } else {
+        QVERIFY(!threads.InitInstance());
+        QVERIFY(!boards.InitInstance());
+    }
+    const int threadCount = threads.Get_Num();
+    QVERIFY(!threads.Add(u"天気"_s, u"天気予報"_s, u"新しい"_s, u"1231899999"_s));
+    QVERIFY(!threads.Exist(u"天気"_s, u"天気予報"_s, u"1231899999"_s));
+    QCOMPARE(threads.Get_Num(), threadCount);
+    QVERIFY(!boards.Add(u"天気"_s, u"地震"_s));
+    QVERIFY(!boards.Exist(u"天気"_s, u"地震"_s));
+    if (threadCount == 2) {
+        // What the file still holds is what the list shows.
+        QVERIFY(!threads.move(1, 2));
+        QCOMPARE(titles(threads), QStringList({u"明日の空"_s, u"週末"_s}));
+        QVERIFY(!threads.Remove(1));
+        QCOMPARE(threads.Get_Num(), 2);
+        QVERIFY(!boards.Remove(1));
+        QCOMPARE(boards.Get_Num(), 1);
+    }
+}
+
+void TestBookmarks::staleTemporaries()
+{
+    TempProfile profile;
+    const QString root = profile.dataRoot();
+    const QString board = root + u"/天気/天気予報"_s;
+    QVERIFY(QDir().mkpath(board));
+    // What interrupted saves leave: "<name>.XXXXXX" beside the file.
+    const QStringList stale = {root + u"/bookmark.list.aB3xZ9"_s, root + u"/board.list.Qw12Er"_s,
+                               board + u"/1231808850.log.k2J8sd"_s, board + u"/thread.idx.000aaa"_s};
+    // The user's own files and the program's real files stay.
+    const QStringList kept = {root + u"/bookmark.list"_s, board + u"/1231808850.log"_s,
+                              root + u"/notes.txt.backup"_s, root + u"/readconv.txt.Ab12Cd"_s,
+                              board + u"/thread.idx.old"_s};
+    for (const QString& path : stale + kept) {
+        QVERIFY(TestData::writeFile(path, "x"));
+    }
+    QCOMPARE(TextFile::removeStaleTemporaries(root), int(stale.size()));
+    for (const QString& path : stale) {
+        QVERIFY2(!QFile::exists(path), qPrintable(path));
+    }
+    for (const QString& path : kept) {
+        QVERIFY2(QFile::exists(path), qPrintable(path));
+    }
+}
 
 void TestBookmarks::threadBookmarks()
 {

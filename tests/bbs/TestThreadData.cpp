@@ -59,6 +59,7 @@ private slots:
     void headers_data();
     void headers();
     void bodies();
+    void unwritablePosition();
 };
 
 void TestThreadData::parseDat_data()
@@ -274,6 +275,31 @@ void TestThreadData::bodies()
     QVERIFY(thread.Get_OrgBody(0).isEmpty());
     QVERIFY(thread.Get_OrgHeader(4).isEmpty());
     QVERIFY(thread.Get_FindMessage(4, false).isEmpty());
+}
+
+void TestThreadData::unwritablePosition()
+{
+    TempProfile profile;
+    ThreadData thread(profile.dataRoot(), profile.settings());
+    QStringList told;
+    thread.setWriteFailureHandler([&told](const QString& sentence) { told << sentence; });
+    loadLog(profile, thread, QList<Message>(10, Message{u"n"_s, {}, u"d"_s, u"b"_s, {}, {}}), 4);
+    const QString idx = profile.dataRoot() + u"/天気/天気予報/thread.idx"_s;
+    // A folder in the file's place: the save fails even for root.
+    QVERIFY(QFile::remove(idx) && QDir().mkpath(idx));
+    QVERIFY(!thread.Save_Index());
+    QCOMPARE(told, QStringList{u"読み上げ位置を保存できませんでした。"_s});
+    // Told once, not at every message read.
+    QVERIFY(thread.Move_Index(1));
+    QVERIFY(thread.Move_Index(1));
+    QCOMPARE(told.size(), 1);
+    // Once a save works again, a new failure is told again.
+    QVERIFY(QDir().rmdir(idx));
+    QVERIFY(thread.Save_Index());
+    QCOMPARE(TextFile::readLines(idx).value(), QStringList({u"1231808850,6"_s}));
+    QVERIFY(QFile::remove(idx) && QDir().mkpath(idx));
+    QVERIFY(!thread.Save_Index());
+    QCOMPARE(told.size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestThreadData)

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # A second copy of the program on the same data folder ends at once and
-# silently; the first keeps running.
+# silently; the first keeps running. The second copy touches none of the
+# first one's files, not even a settings file it would repair, and needs no
+# display to find that it is the second.
 # Usage: second-instance.sh PROGRAM
 set -euo pipefail
 program=$1
@@ -35,5 +37,18 @@ if [ -s "$work/second.txt" ]; then
     cat "$work/second.txt" >&2
     exit 1
 fi
+kill -0 "$first" || { echo "the first copy is gone" >&2; exit 1; }
+
+# A damaged settings file stays as it is when a second copy starts (without
+# a display) on the same folders.
+printf '[Config]\nSetting1=3\n\xff\xfe garbage [[[ = = =\n[broken\n' >"$work/config/yomimaru.ini"
+cp "$work/config/yomimaru.ini" "$work/damaged.ini"
+(
+    unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+    run "$work/third.txt" >"$work/third.out" 2>&1
+) || { echo "the second copy without a display failed:" >&2; cat "$work/third.out" >&2; exit 1; }
+cmp -s "$work/config/yomimaru.ini" "$work/damaged.ini" || { echo "the second copy changed the settings file" >&2; exit 1; }
+[ ! -e "$work/config/yomimaru.ini.bad" ] || { echo "the second copy set the settings file aside" >&2; exit 1; }
+[ ! -s "$work/third.txt" ] || { echo "the second copy spoke" >&2; exit 1; }
 kill -0 "$first" || { echo "the first copy is gone" >&2; exit 1; }
 echo "second copy ended silently after ${elapsed} ms; the first runs on"

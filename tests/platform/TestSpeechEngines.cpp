@@ -221,6 +221,12 @@ void TestSpeechEngines::ssml_data()
     QTest::newRow("controls and lone surrogates")
         << u"a\u0001b"_s + QChar(0xDC00) + u"c\u007f"_s << u"<speak>a b c </speak>"_s;
     QTest::newRow("surrogate pair kept") << u"𠮷野家"_s << u"<speak>𠮷野家</speak>"_s;
+    QTest::newRow("header blanks pause")
+        << u"12 名前：名無しさん 2024/05/06(月) 08:00:00 ID：0b2zAgYP0"_s
+        << u"<speak>12 <break time=\"200ms\"/>名前：名無しさん <break time=\"200ms\"/>2024/05/06(月) "
+           "<break time=\"200ms\"/>08:00:00 <break time=\"200ms\"/>ID：0b2zAgYP0</speak>"_s;
+    QTest::newRow("blanks between words")
+        << u"hello  world　です "_s << u"<speak>hello  world　<break time=\"200ms\"/>です </speak>"_s;
 }
 
 void TestSpeechEngines::ssml()

@@ -44,6 +44,7 @@ private Q_SLOTS:
     void toFullWidth_data();
     void toFullWidth();
     void hugeTextIsOneUtterance();
+    void noticesComeFirst();
 
 private:
     void settle() { QCoreApplication::processEvents(); }
@@ -449,6 +450,32 @@ void TestSpeechOutput::hugeTextIsOneUtterance()
     QCOMPARE(m_engine->spoken().size(), 1);
     QCOMPARE(m_engine->last().text.size(), text.size());
     QVERIFY(m_engine->last().text.startsWith(u"アア"_s));
+}
+
+void TestSpeechOutput::noticesComeFirst()
+{
+    // Kept while the program is in the background: nobody would hear it.
+    m_out->addNotice(u"設定を保存できませんでした。"_s);
+    m_out->addNotice(u"設定を保存できませんでした。"_s);
+    m_out->setInBackground(true);
+    QVERIFY(!m_out->SpeakNotices());
+    m_out->SpeakText(u"一"_s);
+    QVERIFY(m_engine->texts().isEmpty());
+    QVERIFY(m_out->hasNotices());
+    // In front of the next utterance, once, so that nothing cuts it short.
+    m_out->setInBackground(false);
+    m_out->SpeakText(u"ボリューム5"_s);
+    QCOMPARE(m_engine->texts(), QStringList{u"設定を保存できませんでした。ボリューム5"_s});
+    QVERIFY(!m_out->hasNotices());
+    // Not twice when the utterance says it itself.
+    m_out->addNotice(u"設定を保存できませんでした。"_s);
+    m_out->SpeakText(u"設定を保存できませんでした。"_s);
+    QCOMPARE(m_engine->texts().constLast(), u"設定を保存できませんでした。"_s);
+    // On its own when nothing else is said.
+    m_out->addNotice(u"読み上げ位置を保存できませんでした。"_s);
+    QVERIFY(m_out->SpeakNotices());
+    QCOMPARE(m_engine->texts().constLast(), u"読み上げ位置を保存できませんでした。"_s);
+    QVERIFY(!m_out->SpeakNotices());
 }
 
 QTEST_GUILESS_MAIN(TestSpeechOutput)

@@ -1,6 +1,8 @@
 // Commands on the current item: adding, deleting and moving bookmarks, the
 // clipboard, and opening links with the desktop or the registered handler.
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 #include "VoiceMenuFixture.h"
@@ -45,6 +47,9 @@ private slots:
     void moveBookmarks();
     void deleteBookmarks();
     void deleteLogsAndBoardData();
+    void unwritableBookmarks();
+    void unwritableSettings();
+    void unwritableDataRoot();
     void clipboard();
     void openLinks_data();
     void openLinks();
@@ -127,7 +132,9 @@ void TestVoiceMenuCommands::deleteBookmarks()
     f.menu->itaBookmarks().Add(u"c"_s, u"b"_s);
     f.run({u"jumpBookmark"_s, u"select:3"_s});
     f.menu->Delete();
-    QCOMPARE(f.engine.texts().constLast(), u"指定のブックマークを削除しました。"_s);
+    // What the delete menu says comes first, in the same utterance.
+    QCOMPARE(f.engine.texts().constLast(),
+             u"ブックマークから削除しました。指定のブックマークを削除しました。"_s);
     QCOMPARE(bookmarkTitles(f.menu->bookmarks()), QStringList({u"A"_s, u"B"_s}));
     // Still in the bookmark menu, on the new last item.
     QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::BookmarkMenu));
@@ -142,9 +149,83 @@ void TestVoiceMenuCommands::deleteBookmarks()
 
     f.run({u"jumpIta"_s, u"select:1"_s});
     f.menu->Delete();
-    QCOMPARE(f.engine.texts().constLast(), u"指定の板ブックマークを削除しました。"_s);
+    QCOMPARE(f.engine.texts().constLast(),
+             u"板ブックマークから削除しました。指定の板ブックマークを削除しました。"_s);
     QCOMPARE(f.menu->itaBookmarks().Get_Num(), 0);
     QCOMPARE(f.menu->Get_Index(), 0);
+}
+
+// The bookmark files' places are taken by folders once the lists are loaded:
+// every change fails (even for root), is said to have failed, and the lists
+// stay as the files have them.
+void TestVoiceMenuCommands::unwritableBookmarks()
+{
+    Fixture f;
+    QVERIFY(toThreadMenu(f));
+    for (const QString& t : {u"A"_s, u"B"_s}) {
+        QVERIFY(f.menu->bookmarks().Add(u"c"_s, u"b"_s, t, t + u"1"_s));
+    }
+    QVERIFY(f.menu->itaBookmarks().Add(u"c"_s, u"b"_s));
+    for (const QString& path : {f.menu->bookmarks().filePath(), f.menu->itaBookmarks().filePath()}) {
+        QVERIFY(QFile::remove(path) && QDir().mkpath(path));
+    }
+    f.run({u"select:2"_s});
+    f.menu->Special();
+    QCOMPARE(f.engine.texts().constLast(), u"ブックマークを保存できませんでした。"_s);
+    QCOMPARE(f.menu->bookmarks().Get_Num(), 2);
+    f.run({u"back"_s});
+    f.menu->Special();
+    QCOMPARE(f.engine.texts().constLast(), u"板ブックマークを保存できませんでした。"_s);
+    QCOMPARE(f.menu->itaBookmarks().Get_Num(), 1);
+
+    f.run({u"jumpBookmark"_s, u"select:2"_s});
+    f.menu->Delete();
+    QCOMPARE(f.engine.texts().constLast(), u"ブックマークを保存できませんでした。"_s);
+    QCOMPARE(bookmarkTitles(f.menu->bookmarks()), QStringList({u"A"_s, u"B"_s}));
+    QCOMPARE(f.menu->Get_ItemNum(), 2);
+    QVERIFY(f.menu->Move_BM(-1));
+    QCOMPARE(f.engine.texts().constLast(), u"ブックマークを保存できませんでした。"_s);
+    QCOMPARE(bookmarkTitles(f.menu->bookmarks()), QStringList({u"A"_s, u"B"_s}));
+    QCOMPARE(f.menu->Get_Index(), 2);
+
+    f.run({u"jumpIta"_s, u"select:1"_s});
+    f.menu->Delete();
+    QCOMPARE(f.engine.texts().constLast(), u"板ブックマークを保存できませんでした。"_s);
+    QCOMPARE(f.menu->itaBookmarks().Get_Num(), 1);
+}
+
+// The settings file's place is taken by a folder: a changed option is said
+// not to be saved.
+void TestVoiceMenuCommands::unwritableSettings()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    const QString ini = f.profile.store().filePath();
+    QVERIFY(QFile::remove(ini) && QDir().mkpath(ini));
+    // Volume 5, names read, font 26, the first voice: each is refused aloud,
+    // the sentence said once in its utterance.
+    for (const auto& [menu, item] : QList<std::pair<int, int>>{{19, 5}, {23, 1}, {30, 12}, {22, 1}}) {
+        f.run({u"main"_s, u"push:"_s + QString::number(menu), u"select:"_s + QString::number(item),
+               u"enter"_s});
+        QCOMPARE(f.engine.texts().constLast(), u"設定を保存できませんでした。"_s);
+    }
+    QVERIFY(!f.engine.texts().join(u'\n').contains(u"に設定しました。"_s));
+    // The value holds for this run.
+    QCOMPARE(f.profile.settings().Get_(CSettings::SpeechVolume), u"5"_s);
+}
+
+// The data root is a plain file: the bookmark lists cannot even be made, and
+// the start says so before anything else.
+void TestVoiceMenuCommands::unwritableDataRoot()
+{
+    Fixture f;
+    QVERIFY(TestData::writeFile(f.profile.dataRoot(), "not a folder"));
+    QVERIFY(f.start());
+    f.menu->Initialize();
+    QVERIFY2(f.engine.texts().constFirst().startsWith(
+                 u"ブックマークを保存できませんでした。板ブックマークを保存できませんでした。"_s),
+             qPrintable(f.engine.texts().constFirst()));
 }
 
 void TestVoiceMenuCommands::deleteLogsAndBoardData()

@@ -2,6 +2,9 @@
 // end, nothing new, moving by messages while reading, the jumps inside a
 // message, the full text of an item, reloads and the all-bookmarks run.
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include "VoiceMenuFixture.h"
@@ -43,6 +46,9 @@ class TestVoiceMenuReading : public QObject
 
 private slots:
     void readsToTheEnd();
+    void spokenHeaderKeepsItsBlanks();
+    void unwritablePositionIsTold();
+    void overLongBoardName();
     void nothingNew();
     void movingWhileReading();
     void paragraphJumps();
@@ -76,6 +82,74 @@ void TestVoiceMenuReading::readsToTheEnd()
     QCOMPARE(f.engine.texts().size(), spoken.size());
     // The read position was saved on the way.
     QCOMPARE(f.menu->threadData().Get_MessageCurrentNum(), 6);
+}
+
+// From the message to the engine: number, name, date and ID reach the voice
+// with one blank after each, through the shipped reading conversion.
+void TestVoiceMenuReading::spokenHeaderKeepsItsBlanks()
+{
+    Fixture f;
+    f.readconv.setFilePath(QStringLiteral(YOMIMARU_SOURCE_RESOURCES) + u"/readconv.txt"_s);
+    f.readconv.InitInstance();
+    CSettings& s = f.profile.settings();
+    for (const qint16 item : {CSettings::ReadName, CSettings::ReadDate, CSettings::ReadId}) {
+        s.Set_(item, u"0"_s);
+    }
+    QVERIFY(openThread(f, 2));
+    f.engine.clear();
+    QVERIFY(f.menu->Read_Message(false));
+    const QString header = f.menu->threadData().Get_ReadHeader(1, false, false, false);
+    QVERIFY2(header.startsWith(u"1 名前："_s) && header.count(u' ') >= 3, qPrintable(header));
+    QCOMPARE(f.engine.texts().constFirst(), header.trimmed());
+    // A header with every item, the mail field, ID and host among them.
+    CMessageData data;
+    data.InitInstance(u"1"_s, u"0"_s, u"本文"_s,
+                      u"12 名前:名無しさん ：2024/05/06(月) 08:00:00 ID:0b2zAgYP0"_s,
+                      u"12 名前：名無しさん メール欄：sage 2024/05/06(月) 08:00:00 ID：0b2zAgYP0 "_s);
+    qint16 kind = 0;
+    QCOMPARE(data.Get_Message(1, kind, true),
+             u"12 名前：名無しさん メール欄：sage 2024/05/06(月) 08:00:00 ID：0b2zAgYP0"_s);
+    // The body's blanks still go.
+    data.InitInstance(u"1"_s, u"0"_s, u"a b"_s, u"1 名前:x ：d"_s, u"1 "_s);
+    QCOMPARE(data.Get_Message(1, kind, true), u"1"_s);
+    QCOMPARE(data.Get_Message(2, kind, true), u"ab"_s);
+}
+
+// The read position cannot be saved: the listener hears it once, in front of
+// what is read next, and the reading goes on.
+void TestVoiceMenuReading::unwritablePositionIsTold()
+{
+    Fixture f;
+    QVERIFY(openThread(f, 2));
+    const QString idx = QFileInfo(f.menu->threadData().logPath()).absolutePath() + u"/thread.idx"_s;
+    QVERIFY(QFile::remove(idx) && QDir().mkpath(idx));
+    f.engine.clear();
+    readToTheEnd(f);
+    const QStringList spoken = f.engine.texts();
+    QCOMPARE(spoken.join(u'\n').count(u"読み上げ位置を保存できませんでした。"_s), 1);
+    QVERIFY2(spoken.constFirst().startsWith(u"読み上げ位置を保存できませんでした。1"_s),
+             qPrintable(spoken.constFirst()));
+    QCOMPARE(spoken.constLast(), u"読み上げ完了"_s);
+    QCOMPARE(f.menu->Get_Index(), 6);
+}
+
+// A board whose name is too long for a folder: the thread still downloads and
+// reads, and each kind of save that cannot be made is told once.
+void TestVoiceMenuReading::overLongBoardName()
+{
+    Fixture f;
+    QVERIFY(openThread(f, 2));
+    ThreadData thread(f.profile.dataRoot(), f.profile.settings());
+    QStringList told;
+    thread.setWriteFailureHandler([&told](const QString& sentence) { told << sentence; });
+    const QString board(100, u'板');  // 300 bytes as a file name
+    thread.InitInstance(nullptr, &f.menu->http(), u"題"_s, f.menu->threadData().Get_ThreadURL(), u"雑談"_s,
+                        board, 6, false);
+    QCOMPARE(thread.Get_MessageLoadedNum(), 6);
+    QVERIFY(thread.Move_Index(1));
+    QVERIFY(thread.Move_Index(1));
+    QCOMPARE(told, QStringList({u"スレッドデータを保存できませんでした。"_s,
+                                u"読み上げ位置を保存できませんでした。"_s}));
 }
 
 void TestVoiceMenuReading::nothingNew()
