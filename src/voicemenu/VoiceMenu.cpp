@@ -12,6 +12,7 @@
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
 #include "platform/SpeechEngine.h"
+#include "platform/VoiceChoice.h"
 #include "speech/CMessageData.h"
 #include "speech/CSrCntl.h"
 #include "speech/SpeechOutput.h"
@@ -96,19 +97,21 @@ bool VoiceMenu::Initialize()
         return false;
     }
 
-    if (!selectStoredEngine()) {
-        // First run, or the stored voice is gone: the first Japanese voice.
-        int chosen = 0;
-        for (int mode = 1; mode <= m_engine.modeCount(); ++mode) {
-            if (m_engine.isJapanese(mode)) {
-                chosen = mode;
-                break;
-            }
+    if (!m_settings.isStored(CSettings::VoiceEngine)) {
+        // Nobody has chosen a voice yet: the best Japanese voice there is
+        // (Open JTalk before other voices, espeak last) becomes the choice.
+        const int best = defaultEngine();
+        if (best != 0) {
+            m_settings.Set_(CSettings::VoiceEngine, QString::number(best));
         }
+    }
+    if (!selectStoredEngine()) {
+        // The stored voice is gone, or is not Japanese: the best one there is.
+        const int chosen = defaultEngine();
         if (chosen == 0) {
             m_host.showMessageBox(
                 VoiceMenuHost::MessageIcon::Error,
-                withoutLeadingBreaks(m_help->Get_DlgHelp(u"日本語SAPI音声エンジンがない場合"_s)));
+                withoutLeadingBreaks(m_help->Get_DlgHelp(HelpMenu::kNoJapaneseVoice.toString())));
             return false;
         }
         m_engine.selectMode(chosen);
@@ -150,6 +153,15 @@ bool VoiceMenu::selectStoredEngine()
     m_engine.selectMode(stored);
     m_proTalker = m_engine.productName(stored).compare(u"ProTALKER"_s, Qt::CaseInsensitive) == 0;
     return true;
+}
+
+int VoiceMenu::defaultEngine() const
+{
+    QList<VoiceInfo> voices;
+    for (int mode = 1; mode <= m_engine.modeCount(); ++mode) {
+        voices.append(m_engine.voiceInfo(mode));
+    }
+    return VoiceChoice::defaultMode(voices);
 }
 
 void VoiceMenu::applyStoredLevels()

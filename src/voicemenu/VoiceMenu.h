@@ -254,6 +254,8 @@ private:
     void applyPreview(qint32 item);
     void applyStoredLevels();
     bool selectStoredEngine();
+    // The voice to use when none is stored, or 0 when none is Japanese.
+    int defaultEngine() const;
 
     static QStringList literalItems(const QString& list);
     // The literal item list of an option menu, and the setting (with its

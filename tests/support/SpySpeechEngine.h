@@ -51,6 +51,12 @@ public:
 
     void setModes(const QList<QPair<QString, bool>>& modes) { m_modes = modes; }
 
+    // The output module behind each mode, as speech-dispatcher would name it
+    // (default: the product name).
+    void setModules(const QStringList& modules) { m_modules = modules; }
+
+    VoiceInfo voiceInfo(int mode) const override;
+
     int modeCount() const override { return int(m_modes.size()); }
 
     QString modeName(int mode) const override;
@@ -94,6 +100,7 @@ private:
 
     QList<Utterance> m_spoken;
     QList<Pending> m_pending;  // queued or playing, oldest first
+    QStringList m_modules;
     QList<QPair<QString, bool>> m_modes;
     Range m_pitchRange{-100, 100};
     Range m_speedRange{-100, 100};
