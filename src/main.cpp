@@ -18,6 +18,7 @@
 #include "app/SettingsStore.h"
 #include "platform/OrcaScreenReader.h"
 #include "platform/QtSoundPlayer.h"
+#include "platform/SpeechCheck.h"
 #include "platform/SpeechEngine.h"
 #include "platform/SpeechEngineFactory.h"
 #include "platform/TranscriptEngine.h"
@@ -29,6 +30,10 @@ using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[])
 {
+    // The spoken check needs no window, so it runs before any GUI exists.
+    if (SpeechCheck::requested(argc, argv)) {
+        return SpeechCheck::run(argc, argv);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"yomimaru"_s);
     QApplication::setApplicationVersion(QStringLiteral(YOMIMARU_VERSION));
@@ -54,7 +59,10 @@ int main(int argc, char* argv[])
                                     u"ENGINE"_s, u"auto"_s);
     const QCommandLineOption smokeTest(u"smoke-test"_s,
                                        u"Start, show the window once and quit (for checks)."_s);
-    parser.addOptions({dataDir, configDir, offline, speech, smokeTest});
+    const QCommandLineOption speechCheck(
+        u"speech-check"_s, u"Say a test sentence through the chosen voice, print which voice spoke "
+                           "and how soon, and quit (exit status 0 when it was spoken)."_s);
+    parser.addOptions({dataDir, configDir, offline, speech, smokeTest, speechCheck});
     parser.process(app);
 
     const AppPaths paths = AppPaths::resolve(parser.value(dataDir), parser.value(configDir));
