@@ -10,7 +10,9 @@
 #    JTalk voice is recorded from the sink's monitor; its length (silence
 #    trimmed) is within 20 % of open_jtalk's own rendering of the same text at
 #    the same settings, and it is loud enough to be speech.
-# 3. A long message is reset 1 s after its sound began: from 100 ms after the
+# 3. The pause at 「。」 survives: 「こんにちは。カタカナです。」 has a silence of
+#    at least 300 ms inside it, 「こんにちはカタカナです」 (the control) none.
+# 4. A long message is reset 1 s after its sound began: from 100 ms after the
 #    reset the recording is silent.
 #
 # Skipped (exit 77) when Open JTalk or its voice is not installed: the voice
@@ -24,6 +26,7 @@ CONF=$RESOURCES/speech-dispatcher/openjtalk-generic.conf
 TEXT='今日は良い天気ですね。'
 LONG='本日のレス数は全体で一万二千三百四十五件でした。明日も良い天気になるでしょう。読み丸の音声確認を続けています。長い文章を最後まで読み上げると、十秒以上かかります。'
 RATE=22050
+PAUSES=()
 
 fail() {
     echo "FAIL: $*"
@@ -106,6 +109,23 @@ sound_length() {
 raw() {
     echo -t raw -r $RATE -e signed -b 16 -c 1 "$1"
 }
+# The longest silence, in ms, between the first and the last sound of a raw
+# recording: 10 ms blocks whose peak stays under 3 % of the whole peak.
+longest_pause() {
+    sox $(raw "$1") -t dat - 2>/dev/null | awk -v block=$((RATE / 100)) '
+        /^;/ { next }
+        { v = $2 < 0 ? -$2 : $2; b = int(n / block); n++; if (v > peak[b]) peak[b] = v; if (v > top) top = v }
+        END {
+            for (i = 0; i <= b; i++) {
+                if (peak[i] >= 0.03 * top) { if (first == "") first = i; last = i }
+            }
+            run = 0; best = 0
+            for (i = first; i <= last; i++) {
+                if (peak[i] < 0.03 * top) { run++; if (run > best) best = run } else run = 0
+            }
+            print best * 10
+        }'
+}
 
 # --- 1. both modules ----------------------------------------------------------
 [ "$(find "$XDG_CONFIG_HOME/speech-dispatcher" -type f | wc -l)" -eq 1 ] || fail "more than the module file in the configuration"
@@ -132,7 +152,19 @@ awk -v c="$CAP_S" -v r="$REF_S" 'BEGIN { exit !(c >= 0.8 * r && c <= 1.2 * r) }'
 awk -v x="${RMS:-0}" 'BEGIN { exit !(x > 0.01) }' || fail "the recording is too quiet to be speech (RMS ${RMS})"
 echo "PASS (${SECONDS} s): 「${TEXT}」 spoken with Open JTalk, as long as its own rendering"
 
-# --- 3. a reset silences it ---------------------------------------------------
+# --- 3. the pause at 「。」 -----------------------------------------------------
+for text in 'こんにちは。カタカナです。' 'こんにちはカタカナです'; do
+    record "$W/pause.raw"
+    timeout 60 "$PROG" openjtalk "$text" >"$W/pause.out" 2>&1 || fail "speaking failed: $(cat "$W/pause.out")"
+    stop_recording
+    PAUSES+=("$(longest_pause "$W/pause.raw")")
+done
+echo "longest silence inside the speech: ${PAUSES[0]} ms with 「。」, ${PAUSES[1]} ms without"
+[ "${PAUSES[0]}" -ge 300 ] || fail "no pause at 「。」 (${PAUSES[0]} ms)"
+[ "${PAUSES[1]}" -lt 300 ] || fail "the control without 「。」 pauses too (${PAUSES[1]} ms): the measure is wrong"
+echo "PASS (${SECONDS} s): Open JTalk pauses at 「。」"
+
+# --- 4. a reset silences it ---------------------------------------------------
 record "$W/long.raw"
 timeout 60 "$PROG" --cancel-after-audio 1000 "$W/long.raw" openjtalk "$LONG" >"$W/cancel.out" 2>&1 \
     || fail "speaking failed: $(cat "$W/cancel.out")"
