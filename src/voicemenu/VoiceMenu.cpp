@@ -97,14 +97,6 @@ bool VoiceMenu::Initialize()
         return false;
     }
 
-    if (!m_settings.isStored(CSettings::VoiceEngine)) {
-        // Nobody has chosen a voice yet: the best Japanese voice there is
-        // (Open JTalk before other voices, espeak last) becomes the choice.
-        const int best = defaultEngine();
-        if (best != 0) {
-            m_settings.Set_(CSettings::VoiceEngine, QString::number(best));
-        }
-    }
     if (!selectStoredEngine()) {
         // The stored voice is gone, or is not Japanese: the best one there is.
         const int chosen = defaultEngine();
@@ -143,11 +135,25 @@ bool VoiceMenu::Initialize()
     return true;
 }
 
-bool VoiceMenu::selectStoredEngine()
+int VoiceMenu::storedEngine() const
 {
+    if (!m_settings.isStored(CSettings::VoiceEngine)) {
+        // Nobody has chosen a voice: the best one there is, found again at
+        // every start, so a voice installed later is taken up.
+        return defaultEngine();
+    }
     bool ok = false;
     const int stored = m_settings.Get_(CSettings::VoiceEngine).toInt(&ok);
     if (!ok || stored < 1 || stored > m_engine.modeCount() || !m_engine.isJapanese(stored)) {
+        return 0;
+    }
+    return stored;
+}
+
+bool VoiceMenu::selectStoredEngine()
+{
+    const int stored = storedEngine();
+    if (stored == 0) {
         return false;
     }
     m_engine.selectMode(stored);

@@ -295,19 +295,23 @@ void TestVoiceMenuNavigation::firstRunPrefersOpenJTalk_data()
 {
     QTest::addColumn<QString>("saved");
     QTest::addColumn<int>("expected");
-    QTest::addColumn<bool>("welcome");  // the stored voice was unusable
+    QTest::addColumn<QString>("storedAfter");  // empty: still nothing stored
+    QTest::addColumn<bool>("welcome");         // the saved voice was unusable
 
-    QTest::newRow("no choice: Open JTalk") << QString() << 3 << false;
-    QTest::newRow("saved espeak stays") << u"1"_s << 1 << false;
-    QTest::newRow("saved other voice stays") << u"2"_s << 2 << false;
-    QTest::newRow("saved voice gone: Open JTalk") << u"9"_s << 3 << true;
-    QTest::newRow("saved voice not Japanese: Open JTalk") << u"4"_s << 3 << true;
+    // Nothing saved (also when Open JTalk came after an earlier run): Open
+    // JTalk, chosen again at every start, and nothing stored for the user.
+    QTest::newRow("no choice: Open JTalk") << QString() << 3 << QString() << false;
+    QTest::newRow("saved espeak stays") << u"1"_s << 1 << u"1"_s << false;
+    QTest::newRow("saved other voice stays") << u"2"_s << 2 << u"2"_s << false;
+    QTest::newRow("saved voice gone: Open JTalk") << u"9"_s << 3 << u"3"_s << true;
+    QTest::newRow("saved voice not Japanese: Open JTalk") << u"4"_s << 3 << u"3"_s << true;
 }
 
 void TestVoiceMenuNavigation::firstRunPrefersOpenJTalk()
 {
     QFETCH(QString, saved);
     QFETCH(int, expected);
+    QFETCH(QString, storedAfter);
     QFETCH(bool, welcome);
     Fixture f;
     f.engine.setModes(
@@ -319,12 +323,23 @@ void TestVoiceMenuNavigation::firstRunPrefersOpenJTalk()
     QVERIFY(f.start());
     QVERIFY(f.menu->Initialize());
     QCOMPARE(f.engine.currentMode(), expected);
-    QCOMPARE(f.profile.settings().Get_(CSettings::VoiceEngine), QString::number(expected));
+    QCOMPARE(f.profile.settings().isStored(CSettings::VoiceEngine), !storedAfter.isEmpty());
+    if (!storedAfter.isEmpty()) {
+        QCOMPARE(f.profile.settings().Get_(CSettings::VoiceEngine), storedAfter);
+    }
     QCOMPARE(f.host.boxes.size(), welcome ? 1 : 0);
     // Every word of the start-up went out in that voice.
     for (const SpySpeechEngine::Utterance& u : f.engine.spoken()) {
         QCOMPARE(u.mode, expected);
     }
+    // The engine menu stands on that voice, and leaving it after a preview
+    // returns to it.
+    VoiceMenuTestAccess::push(*f.menu, VoiceMenu::EngineMenu);
+    QCOMPARE(f.menu->Get_Index(), expected);
+    f.run({u"select:%1"_s.arg(expected == 1 ? 2 : 1)});
+    QVERIFY(f.engine.currentMode() != expected);
+    f.run({u"back"_s});
+    QCOMPARE(f.engine.currentMode(), expected);
 }
 
 void TestVoiceMenuNavigation::help()
