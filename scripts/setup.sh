@@ -1,7 +1,32 @@
 #!/usr/bin/env bash
 # Installs every Debian package Yomimaru needs to build, run and test.
 # Safe to run again: when everything is already there it only checks and returns.
+#
+#   bash scripts/setup.sh                  packages from Debian main
+#   bash scripts/setup.sh --natural-voice  also the Open JTalk voice (Debian
+#                                          contrib) and its speech-dispatcher
+#                                          module for the user who runs this
 set -euo pipefail
+
+usage() {
+    sed -n '2,8s/^# \{0,1\}//p' "$0"
+}
+
+natural_voice=0
+for arg in "$@"; do
+    case "$arg" in
+    --natural-voice) natural_voice=1 ;;
+    -h | --help)
+        usage
+        exit 0
+        ;;
+    *)
+        echo "setup.sh: unknown option $arg" >&2
+        usage >&2
+        exit 2
+        ;;
+    esac
+done
 
 packages=(
     # toolchain
@@ -12,6 +37,8 @@ packages=(
     libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
     # Japanese reading for espeak-ng: MeCab with the UTF-8 IPAdic dictionary, and kakasi
     mecab mecab-ipadic-utf8 libmecab-dev kakasi libkakasi2-dev
+    # Japanese reading: Open JTalk and its dictionary (its voice is in contrib, see --natural-voice)
+    open-jtalk open-jtalk-mecab-naist-jdic
     # romaji search (C/Migemo and its UTF-8 dictionary)
     libmigemo-dev cmigemo-common
     # end-to-end tests and the audio capture test
@@ -28,22 +55,177 @@ packages=(
     fonts-noto-cjk
 )
 
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
+# The one Japanese voice for Open JTalk that Debian packages (contrib).
+voice_package=hts-voice-nitech-jp-atr503-m001
+contrib_sources=/etc/apt/sources.list.d/yomimaru-contrib.sources
+here=$(cd "$(dirname "$0")/.." && pwd)
+module_conf=$here/resources/speech-dispatcher/openjtalk-generic.conf
 
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
-
-echo "Installing: ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
     SUDO="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+missing=()
+for p in "${packages[@]}"; do
+    installed "$p" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+[ "$natural_voice" -eq 1 ] || exit 0
+
+# --- the natural voice ---------------------------------------------------------
+
+# The Debian sources this machine uses, as deb822 stanzas with the contrib
+# component only: the same addresses, suites and keys as the system's own
+# entries for Debian main (from .sources files and from one-line lists).
+contrib_stanzas() {
+    local f
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] || continue
+        [ "$f" = "$contrib_sources" ] && continue
+        awk '
+            function flush() {
+                if (types ~ /(^| )deb( |$)/ && comps ~ /(^| )main( |$)/ && enabled !~ /^(no|false)$/ \
+                    && (uris ~ /debian/ || signed ~ /debian-archive-keyring/)) {
+                    printf "Types: deb\nURIs: %s\nSuites: %s\nComponents: contrib\n", uris, suites
+                    if (signed != "") printf "Signed-By: %s\n", signed
+                    printf "\n"
+                }
+                types = uris = suites = comps = signed = enabled = ""; key = ""
+            }
+            /^#/ { next }
+            /^[ \t]*$/ { flush(); next }
+            /^[ \t]/ { if (key == "uris") { sub(/^[ \t]+/, ""); uris = uris " " $0 }; next }
+            {
+                key = tolower(substr($0, 1, index($0, ":") - 1))
+                value = substr($0, index($0, ":") + 1); sub(/^[ \t]+/, "", value); sub(/[ \t]+$/, "", value)
+                if (key == "types") types = value
+                else if (key == "uris") uris = value
+                else if (key == "suites") suites = value
+                else if (key == "components") comps = value
+                else if (key == "signed-by") signed = value
+                else if (key == "enabled") enabled = tolower(value)
+            }
+            END { flush() }
+        ' "$f"
+    done
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$f" ] || continue
+        # deb [options] URI SUITE COMPONENT...
+        awk '
+            $1 == "deb" {
+                i = 2; signed = ""
+                if ($2 ~ /^\[/) {
+                    for (; i <= NF; i++) {
+                        if ($i ~ /^\[?signed-by=/) { signed = $i; sub(/^\[?signed-by=/, "", signed); sub(/\]$/, "", signed) }
+                        if ($i ~ /\]$/) { i++; break }
+                    }
+                }
+                uri = $i; suite = $(i + 1); main = 0
+                for (j = i + 2; j <= NF; j++) if ($j == "main") main = 1
+                if (main && (uri ~ /debian/ || signed ~ /debian-archive-keyring/)) {
+                    printf "Types: deb\nURIs: %s\nSuites: %s\nComponents: contrib\n", uri, suite
+                    if (signed != "") printf "Signed-By: %s\n", signed
+                    printf "\n"
+                }
+            }
+        ' "$f"
+    done
+}
+
+has_candidate() {
+    local candidate
+    candidate=$(apt-cache policy "$1" 2>/dev/null | awk '/Candidate:/ { print $2 }')
+    [ -n "$candidate" ] && [ "$candidate" != "(none)" ]
+}
+
+if ! installed "$voice_package"; then
+    if ! has_candidate "$voice_package"; then
+        stanzas=$(contrib_stanzas)
+        if [ -z "$stanzas" ]; then
+            echo "setup.sh: no Debian entry found in /etc/apt/sources.list or /etc/apt/sources.list.d/;" >&2
+            echo "add the contrib component yourself and run this again." >&2
+            exit 1
+        fi
+        echo "Adding Debian contrib in $contrib_sources (the voice is packaged there)"
+        tmp=$(mktemp)
+        {
+            echo "# Debian contrib, for the Open JTalk voice $voice_package."
+            echo "# Added by Yomimaru's scripts/setup.sh --natural-voice; delete this file to undo."
+            printf '%s\n' "$stanzas"
+        } >"$tmp"
+        $SUDO install -m 644 "$tmp" "$contrib_sources.tmp"
+        $SUDO mv -f "$contrib_sources.tmp" "$contrib_sources"
+        rm -f "$tmp"
+        $SUDO apt-get update -qq
+    fi
+    echo "Installing: $voice_package"
+    if ! $SUDO apt-get install -y -qq --no-install-recommends "$voice_package"; then
+        echo "setup.sh: apt-get could not install $voice_package (see its answer above)." >&2
+        exit 1
+    fi
+fi
+
+# The module configuration names these files: check that they are where it
+# looks for them.
+dictionary=/var/lib/mecab/dic/open-jtalk/naist-jdic
+voice_file=$(dpkg -L "$voice_package" | grep '\.htsvoice$' | head -n 1)
+grep -q -- "-x $dictionary " "$module_conf" || {
+    echo "setup.sh: $module_conf does not use $dictionary" >&2
+    exit 1
+}
+[ -f "$dictionary/sys.dic" ] || {
+    echo "setup.sh: the Open JTalk dictionary is missing ($dictionary)" >&2
+    exit 1
+}
+if [ -z "$voice_file" ] || ! grep -q -- "-m $voice_file " "$module_conf"; then
+    echo "setup.sh: $module_conf does not name the installed voice ${voice_file:-(none)}" >&2
+    exit 1
+fi
+
+# The module file goes to the user who ran this (through sudo: that user,
+# not root), and nothing else: no speechd.conf, no AddModule line, so
+# speech-dispatcher keeps finding every other module by itself.
+target_user=$(id -un)
+target_home=$HOME
+config_home=${XDG_CONFIG_HOME:-$HOME/.config}
+if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
+    target_user=$SUDO_USER
+    target_home=$(getent passwd "$SUDO_USER" | cut -d: -f6)
+    config_home=$target_home/.config
+fi
+modules_dir=$config_home/speech-dispatcher/modules
+target=$modules_dir/openjtalk-generic.conf
+
+as_user() {
+    if [ "$(id -un)" = "$target_user" ]; then
+        "$@"
+    else
+        runuser -u "$target_user" -- "$@"
+    fi
+}
+
+as_user mkdir -p "$modules_dir"
+as_user cp "$module_conf" "$target.tmp"
+as_user mv -f "$target.tmp" "$target"
+echo "Installed the speech-dispatcher module openjtalk-generic for $target_user: $target"
+cat <<EOF
+Restart your speech-dispatcher so that it finds the module (it starts again by itself):
+    pkill -u $target_user -x speech-dispatcher
+Then 'spd-say -O' lists openjtalk-generic beside espeak-ng, and Yomimaru chooses
+the Open JTalk voice unless you have chosen another one under
+オプション設定 → 音声設定 → 音声エンジン切替.
+To undo: rm $target (and restart speech-dispatcher);
+optionally remove $contrib_sources and the package $voice_package.
+EOF

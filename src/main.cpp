@@ -20,6 +20,7 @@
 #include "bbs/TextFile.h"
 #include "platform/OrcaScreenReader.h"
 #include "platform/QtSoundPlayer.h"
+#include "platform/SpeechCheck.h"
 #include "platform/SpeechEngine.h"
 #include "platform/SpeechEngineFactory.h"
 #include "platform/TranscriptEngine.h"
@@ -70,6 +71,10 @@ QStringList withoutGuiOptions(const QStringList& arguments)
 
 int main(int argc, char* argv[])
 {
+    // The spoken check needs no window, so it runs before any GUI exists.
+    if (SpeechCheck::requested(argc, argv)) {
+        return SpeechCheck::run(argc, argv);
+    }
     // The command line is read before the GUI exists, so --help, --version and
     // a mistyped option work without a display.
     std::optional<QCoreApplication> commandLine(std::in_place, argc, argv);
@@ -97,7 +102,10 @@ int main(int argc, char* argv[])
                                     u"ENGINE"_s, u"auto"_s);
     const QCommandLineOption smokeTest(u"smoke-test"_s,
                                        u"Start, show the window once and quit (for checks)."_s);
-    parser.addOptions({dataDir, configDir, offline, speech, smokeTest});
+    const QCommandLineOption speechCheck(
+        u"speech-check"_s, u"Say a test sentence through the chosen voice, print which voice spoke "
+                           "and how soon, and quit (exit status 0 when it was spoken)."_s);
+    parser.addOptions({dataDir, configDir, offline, speech, smokeTest, speechCheck});
     parser.process(withoutGuiOptions(QCoreApplication::arguments()));
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "yomimaru: unexpected argument \"%s\" (see --help)\n",

@@ -47,6 +47,11 @@ QString CSettings::Get_(qint16 index) const
     return m_values.at(index);
 }
 
+bool CSettings::isStored(qint16 index) const
+{
+    return index >= 1 && index <= kCount && m_store.contains(kSection, storeKey(index));
+}
+
 bool CSettings::Set_(qint16 index, const QString& value)
 {
     if (index < 1 || index > kCount || index >= m_values.size()) {

@@ -72,6 +72,9 @@ public:
 
     // The value at index; "1" for an index outside 1..29.
     QString Get_(qint16 index) const;
+    // True when the settings file holds the value (the user or the program
+    // stored it), false when Get_ gives the default.
+    bool isStored(qint16 index) const;
     // Stores the value and writes it at once; an index outside 1..29 is ignored.
     // False when the file could not be written (the value still holds for
     // this run).

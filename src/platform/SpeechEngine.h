@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+#include "platform/VoiceChoice.h"
+
 class SpeechEngine : public QObject
 {
     Q_OBJECT
@@ -34,6 +36,9 @@ public:
     // Applies to the utterances queued afterwards; false for an unknown mode.
     virtual bool selectMode(int mode) = 0;
     virtual int currentMode() const = 0;
+    // The output module, voice name and language behind a mode; an engine
+    // without modules reports its product name as the module.
+    virtual VoiceInfo voiceInfo(int mode) const;
 
     virtual Range pitchRange() const = 0;
     virtual Range speedRange() const = 0;

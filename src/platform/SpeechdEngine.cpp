@@ -141,9 +141,7 @@ int pauseAfter(QChar c)
 
 bool isJapaneseTag(const QString& language)
 {
-    return language.compare(u"ja"_s, Qt::CaseInsensitive) == 0
-           || language.startsWith(u"ja-"_s, Qt::CaseInsensitive)
-           || language.startsWith(u"ja_"_s, Qt::CaseInsensitive);
+    return VoiceChoice::isJapaneseLanguage(language);
 }
 
 }  // namespace
@@ -286,7 +284,7 @@ private:
         char** modules = spd_list_modules(m_conn);
         for (char** m = modules; m != nullptr && *m != nullptr; ++m) {
             const QString module = fromC(*m);
-            defaults.append({module, QString(), QString()});
+            defaults.append({module, QString(), QString(), QString()});
             if (spd_set_output_module(m_conn, *m) != 0) {
                 continue;
             }
@@ -308,11 +306,18 @@ private:
                 if (fields.size() < 2) {
                     continue;
                 }
+                const QString name = QString::fromUtf8(fields.at(0));
                 const QString language = QString::fromUtf8(fields.at(1));
-                const QByteArray variant = fields.size() > 2 ? fields.at(2) : QByteArray();
-                // espeak-ng lists every voice once per variant; the plain voice is enough.
-                if (isJapaneseTag(language) && (variant.isEmpty() || variant == "none")) {
-                    japanese.append({module, QString::fromUtf8(fields.at(0)), language});
+                QString variant = fields.size() > 2 ? QString::fromUtf8(fields.at(2)) : QString();
+                if (variant == u"none"_s) {
+                    variant.clear();
+                }
+                // espeak-ng lists every voice once more per variant, as
+                // "Japanese+Adam"; the plain voice is enough. Other modules
+                // name a voice's kind (MALE1) as its variant.
+                const bool variantCopy = !variant.isEmpty() && name.endsWith(u'+' + variant);
+                if (isJapaneseTag(language) && !variantCopy) {
+                    japanese.append({module, name, language, variant});
                 }
             }
         }
@@ -385,7 +390,7 @@ bool SpeechdEngine::open(int timeoutMs)
     }
     m_voices = result->voices;
     m_open = true;
-    const int first = firstJapaneseMode();
+    const int first = defaultMode();
     selectMode(first != 0 ? first : (m_voices.isEmpty() ? 0 : 1));
     post([p = m_pitch, s = m_speed, v = m_volume](SpeechdWorker* w) { w->setLevels(p, s, v); });
     return true;
@@ -401,10 +406,32 @@ int SpeechdEngine::firstJapaneseMode() const
     return 0;
 }
 
+int SpeechdEngine::defaultMode() const
+{
+    return VoiceChoice::defaultMode(m_voices);
+}
+
 void SpeechdEngine::setWatchdog(int msPerChar, int marginMs)
 {
     m_msPerChar = qMax(0, msPerChar);
     m_marginMs = qMax(0, marginMs);
+}
+
+int SpeechdEngine::watchdogMs(const QString& text, int speed, int msPerChar, int marginMs, bool slowStart)
+{
+    // The allowance counts the written pauses too, so a text of dots is not
+    // taken for a silent device.
+    double pauses = 0;
+    for (const QChar c : text) {
+        pauses += pauseAfter(c);
+    }
+    const double factor = std::pow(2.0, -double(qBound(-100, speed, 100)) / 100.0);
+    double allowed = 2.0 * (double(text.size()) * double(qMax(0, msPerChar)) * factor + pauses)
+                     + double(qMax(0, marginMs));
+    if (slowStart) {
+        allowed += double(kSlowStartMs) + double(text.size()) * double(kSlowStartMsPerChar);
+    }
+    return int(qMin(allowed, double(std::numeric_limits<int>::max())));
 }
 
 QString SpeechdEngine::toSsml(const QString& text)
@@ -477,16 +504,18 @@ QString SpeechdEngine::toSsml(const QString& text)
 
 QString SpeechdEngine::modeName(int mode) const
 {
-    if (mode < 1 || mode > m_voices.size()) {
-        return {};
-    }
-    const Voice& v = m_voices.at(mode - 1);
-    return v.name.isEmpty() ? v.module : v.name + u" ("_s + v.module + u')';
+    return mode >= 1 && mode <= m_voices.size() ? VoiceChoice::modeLabel(m_voices.at(mode - 1)) : QString();
 }
 
 QString SpeechdEngine::productName(int mode) const
 {
-    return mode >= 1 && mode <= m_voices.size() ? m_voices.at(mode - 1).module : QString();
+    return mode >= 1 && mode <= m_voices.size() ? VoiceChoice::productLabel(m_voices.at(mode - 1))
+                                                : QString();
+}
+
+VoiceInfo SpeechdEngine::voiceInfo(int mode) const
+{
+    return mode >= 1 && mode <= m_voices.size() ? m_voices.at(mode - 1) : VoiceInfo();
 }
 
 bool SpeechdEngine::isJapanese(int mode) const
@@ -532,16 +561,9 @@ SpeechEngine::UtteranceId SpeechdEngine::speak(const QString& text)
     u.watchdog = new QTimer(this);
     u.watchdog->setSingleShot(true);
     connect(u.watchdog, &QTimer::timeout, this, [this, id] { onWatchdog(id); });
-    // The allowance counts the written pauses too, so a text of dots is not
-    // taken for a silent device.
-    double pauses = 0;
-    for (const QChar c : text) {
-        pauses += pauseAfter(c);
-    }
-    const double factor = std::pow(2.0, -double(m_speed) / 100.0);
-    const double allowed =
-        2.0 * (double(text.size()) * double(m_msPerChar) * factor + pauses) + double(m_marginMs);
-    u.watchdog->start(int(qMin(allowed, double(std::numeric_limits<int>::max()))));
+    const bool slowStart =
+        m_mode >= 1 && m_mode <= m_voices.size() && !VoiceChoice::isEspeak(m_voices.at(m_mode - 1));
+    u.watchdog->start(watchdogMs(text, m_speed, m_msPerChar, m_marginMs, slowStart));
     m_utterances.insert(id, u);
     post([id, ssml = toSsml(text).toUtf8()](SpeechdWorker* w) { w->say(id, ssml); });
     return id;

@@ -26,12 +26,7 @@ class SpeechdEngine : public SpeechEngine
     Q_OBJECT
 
 public:
-    struct Voice
-    {
-        QString module;
-        QString name;      // empty: the module's default voice
-        QString language;  // as the module reports it, e.g. "ja"
-    };
+    using Voice = VoiceInfo;
 
     explicit SpeechdEngine(QObject* parent = nullptr);
     ~SpeechdEngine() override;
@@ -48,10 +43,21 @@ public:
 
     // The first Japanese mode, or 0.
     int firstJapaneseMode() const;
+    // The mode to speak with when the user has chosen none (Open JTalk before
+    // other Japanese voices, espeak last), or 0; open() selects it.
+    int defaultMode() const;
 
     // The watchdog allows an utterance its estimated duration (characters
     // times msPerChar at speed 0) twice over plus marginMs.
     void setWatchdog(int msPerChar, int marginMs);
+
+    // How long the watchdog waits for the end of a text. A synthesizer that
+    // renders the whole utterance before playing it (slowStart) is allowed
+    // its synthesis time on top: Open JTalk's first audio comes 0.6 to 1.3 s
+    // after the request and its end is reported 0.6 s after the sound.
+    static int watchdogMs(const QString& text, int speed, int msPerChar, int marginMs, bool slowStart);
+    static constexpr int kSlowStartMs = 600;
+    static constexpr int kSlowStartMsPerChar = 10;
 
     // The markup sent for a text: speech-dispatcher drops 「。」 and 「、」
     // before the synthesizer sees them, so their pauses are written as breaks.
@@ -63,6 +69,7 @@ public:
     QString productName(int mode) const override;
     bool isJapanese(int mode) const override;
     bool selectMode(int mode) override;
+    VoiceInfo voiceInfo(int mode) const override;
 
     int currentMode() const override { return m_mode; }
 

@@ -303,9 +303,9 @@ bool JapaneseFrontEnd::hasKakasi() const
     return isOpen() && d->kakasi;
 }
 
-bool JapaneseFrontEnd::needsFrontEnd(const QString& productName)
+bool JapaneseFrontEnd::needsFrontEnd(const QString& module)
 {
-    return productName.contains(u"espeak"_s, Qt::CaseInsensitive);
+    return module.contains(u"espeak"_s, Qt::CaseInsensitive);
 }
 
 bool JapaneseFrontEnd::isKanji(char32_t c)

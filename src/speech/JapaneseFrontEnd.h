@@ -52,8 +52,8 @@ public:
     QString convert(const QString& text) const;
 
     // True for the voices that need the front end: the speech-dispatcher
-    // modules espeak and espeak-ng (the product name of a voice mode).
-    static bool needsFrontEnd(const QString& productName);
+    // modules espeak and espeak-ng (the output module of a voice mode).
+    static bool needsFrontEnd(const QString& module);
 
     // CJK unified ideographs (the main block, extension A, the compatibility
     // block and the supplementary planes) and the iteration mark 々.

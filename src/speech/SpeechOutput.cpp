@@ -219,7 +219,7 @@ bool SpeechOutput::speakNow(const QString& text)
 QString SpeechOutput::forVoice(const QString& text)
 {
     m_frontEndActive = m_frontEnd && m_frontEnd->isOpen()
-                       && JapaneseFrontEnd::needsFrontEnd(m_engine.productName(m_engine.currentMode()));
+                       && JapaneseFrontEnd::needsFrontEnd(m_engine.voiceInfo(m_engine.currentMode()).module);
     return m_frontEndActive ? m_frontEnd->convert(text) : text;
 }
 

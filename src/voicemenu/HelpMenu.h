@@ -36,7 +36,7 @@ public:
 
     // The dialog-help subtopics the program asks for.
     static constexpr QStringView kFirstRunMessage = u"初回メッセージ";
-    static constexpr QStringView kNoJapaneseVoice = u"日本語SAPI音声エンジンがない場合";
+    static constexpr QStringView kNoJapaneseVoice = u"日本語音声エンジンがない場合";
     static constexpr QStringView kDelayedHelp = u"遅延ヘルプ";
     static constexpr QStringView kWriteDialog = u"書き込みダイアログ";
     static constexpr QStringView kNewThreadDialog = u"スレ立てダイアログ";

@@ -38,7 +38,7 @@ inline constexpr std::array<QStringView, kCount> kNames = {
     u"ボリューム設定",
     u"スピード設定",
     u"ピッチ設定",
-    u"SAPI音声エンジン切替",
+    u"音声エンジン切替",
     u"名前読み上げ設定",
     u"メール欄読み上げ設定",
     u"日時読み上げ設定",

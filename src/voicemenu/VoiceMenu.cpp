@@ -14,6 +14,7 @@
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
 #include "platform/SpeechEngine.h"
+#include "platform/VoiceChoice.h"
 #include "speech/CMessageData.h"
 #include "speech/CSrCntl.h"
 #include "speech/SpeechOutput.h"
@@ -110,18 +111,12 @@ bool VoiceMenu::Initialize()
     }
 
     if (!selectStoredEngine()) {
-        // First run, or the stored voice is gone: the first Japanese voice.
-        int chosen = 0;
-        for (int mode = 1; mode <= m_engine.modeCount(); ++mode) {
-            if (m_engine.isJapanese(mode)) {
-                chosen = mode;
-                break;
-            }
-        }
+        // The stored voice is gone, or is not Japanese: the best one there is.
+        const int chosen = defaultEngine();
         if (chosen == 0) {
             m_host.showMessageBox(
                 VoiceMenuHost::MessageIcon::Error,
-                withoutLeadingBreaks(m_help->Get_DlgHelp(u"日本語SAPI音声エンジンがない場合"_s)));
+                withoutLeadingBreaks(m_help->Get_DlgHelp(HelpMenu::kNoJapaneseVoice.toString())));
             return false;
         }
         m_engine.selectMode(chosen);
@@ -158,16 +153,39 @@ bool VoiceMenu::Initialize()
     return true;
 }
 
-bool VoiceMenu::selectStoredEngine()
+int VoiceMenu::storedEngine() const
 {
+    if (!m_settings.isStored(CSettings::VoiceEngine)) {
+        // Nobody has chosen a voice: the best one there is, found again at
+        // every start, so a voice installed later is taken up.
+        return defaultEngine();
+    }
     bool ok = false;
     const int stored = m_settings.Get_(CSettings::VoiceEngine).toInt(&ok);
     if (!ok || stored < 1 || stored > m_engine.modeCount() || !m_engine.isJapanese(stored)) {
+        return 0;
+    }
+    return stored;
+}
+
+bool VoiceMenu::selectStoredEngine()
+{
+    const int stored = storedEngine();
+    if (stored == 0) {
         return false;
     }
     m_engine.selectMode(stored);
     m_proTalker = m_engine.productName(stored).compare(u"ProTALKER"_s, Qt::CaseInsensitive) == 0;
     return true;
+}
+
+int VoiceMenu::defaultEngine() const
+{
+    QList<VoiceInfo> voices;
+    for (int mode = 1; mode <= m_engine.modeCount(); ++mode) {
+        voices.append(m_engine.voiceInfo(mode));
+    }
+    return VoiceChoice::defaultMode(voices);
 }
 
 void VoiceMenu::applyStoredLevels()

@@ -275,6 +275,12 @@ private:
     void applyPreview(qint32 item);
     void applyStoredLevels();
     bool selectStoredEngine();
+    // The voice the settings ask for: the saved one when it is a Japanese
+    // voice, the default one when none was saved, else 0.
+    int storedEngine() const;
+    // The best Japanese voice there is (Open JTalk, then other voices, espeak
+    // last), or 0 when none is Japanese.
+    int defaultEngine() const;
 
     static QStringList literalItems(const QString& list);
     // The literal item list of an option menu, and the setting (with its

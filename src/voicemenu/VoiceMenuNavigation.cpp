@@ -112,7 +112,7 @@ void VoiceMenu::buildMenu()
         m_items = literalItems(u",プログラムのみ終了する,Windowsをシャットダウンさせる"_s);
         break;
     case VoiceConfigMenu:
-        m_items = literalItems(u",ボリューム設定(V),スピード設定(S),ピッチ設定(P),SAPI音声エンジン切替"_s);
+        m_items = literalItems(u",ボリューム設定(V),スピード設定(S),ピッチ設定(P),音声エンジン切替"_s);
         m_suffix = u"、現在の設定は「"_s + optionItem(VolumeMenu, CSettings::SpeechVolume, 0) + u"」、「"_s
                    + optionItem(SpeedMenu, CSettings::SpeechSpeed, 0) + u"」、「"_s
                    + optionItem(PitchMenu, CSettings::SpeechPitch, 0) + u"」、です。"_s;

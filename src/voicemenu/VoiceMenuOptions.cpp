@@ -99,10 +99,7 @@ void VoiceMenu::buildEngineMenu()
     for (int mode = 1; mode <= m_engine.modeCount(); ++mode) {
         m_items.append(m_engine.modeName(mode) + u"  ("_s + m_engine.productName(mode) + u')');
     }
-    m_item = m_settings.getInt(CSettings::VoiceEngine, 0);
-    if (m_item < 0 || m_item >= m_items.size()) {
-        m_item = 0;
-    }
+    m_item = storedEngine();
     m_suffix = u"、現在の設定は「"_s + m_items.value(m_item) + u"」です"_s;
 }
 

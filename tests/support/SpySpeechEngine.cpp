@@ -35,6 +35,15 @@ QString SpySpeechEngine::modeName(int mode) const
     return mode >= 1 && mode <= m_modes.size() ? m_modes.at(mode - 1).first : QString();
 }
 
+VoiceInfo SpySpeechEngine::voiceInfo(int mode) const
+{
+    VoiceInfo info = SpeechEngine::voiceInfo(mode);
+    if (mode >= 1 && mode <= m_modules.size()) {
+        info.module = m_modules.at(mode - 1);
+    }
+    return info;
+}
+
 QString SpySpeechEngine::productName(int mode) const
 {
     if (mode < 1 || mode > m_modes.size()) {

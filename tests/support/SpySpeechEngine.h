@@ -54,6 +54,11 @@ public:
     // The product (speech-dispatcher module) of each mode, from mode 1; modes
     // not listed are "Spy".
     void setProductNames(const QStringList& products) { m_products = products; }
+    // The output module behind each mode, as speech-dispatcher would name it
+    // (default: the product name).
+    void setModules(const QStringList& modules) { m_modules = modules; }
+
+    VoiceInfo voiceInfo(int mode) const override;
 
     int modeCount() const override { return int(m_modes.size()); }
 
@@ -98,6 +103,7 @@ private:
 
     QList<Utterance> m_spoken;
     QList<Pending> m_pending;  // queued or playing, oldest first
+    QStringList m_modules;
     QList<QPair<QString, bool>> m_modes;
     QStringList m_products;
     Range m_pitchRange{-100, 100};

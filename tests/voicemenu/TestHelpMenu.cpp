@@ -246,7 +246,7 @@ void TestHelpMenu::menuNames()
     QCOMPARE(MenuNames::name(0), u"メイン"_s);
     QCOMPARE(MenuNames::name(5), u"ヘルプ"_s);
     QCOMPARE(MenuNames::name(19), u"ボリューム設定"_s);
-    QCOMPARE(MenuNames::name(22), u"SAPI音声エンジン切替"_s);
+    QCOMPARE(MenuNames::name(22), u"音声エンジン切替"_s);
     QCOMPARE(MenuNames::name(35), u"読み上げ"_s);
     QCOMPARE(MenuNames::name(38), u"ヘルプ読み上げ"_s);
     QCOMPARE(MenuNames::name(-1), QString());

@@ -30,6 +30,8 @@ private slots:
     void startUpFailures_data();
     void startUpFailures();
     void firstRunChoosesAJapaneseVoice();
+    void firstRunPrefersOpenJTalk_data();
+    void firstRunPrefersOpenJTalk();
     void help();
     void enginePreview();
     void storedSettingOutOfRange();
@@ -148,7 +150,7 @@ void TestVoiceMenuNavigation::optionSuffixes_data()
     QTest::newRow("font size by text")
         << 30 << u"フォントサイズ設定メニューです、現在の設定は「11」です"_s << 4;
     QTest::newRow("voices of the engine")
-        << 22 << u"SAPI音声エンジン切替メニューです、現在の設定は「Spy Japanese  (Spy)」です"_s << 1;
+        << 22 << u"音声エンジン切替メニューです、現在の設定は「Spy Japanese  (Spy)」です"_s << 1;
 }
 
 void TestVoiceMenuNavigation::optionSuffixes()
@@ -287,6 +289,57 @@ void TestVoiceMenuNavigation::firstRunChoosesAJapaneseVoice()
     // The welcome is spoken first, then again with the start-up status.
     QCOMPARE(f.engine.texts().first(), welcome);
     QCOMPARE(f.engine.texts().last(), welcome + u"読み丸を起動しました。板の一覧を最新にしました。"_s);
+}
+
+void TestVoiceMenuNavigation::firstRunPrefersOpenJTalk_data()
+{
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<QString>("storedAfter");  // empty: still nothing stored
+    QTest::addColumn<bool>("welcome");         // the saved voice was unusable
+
+    // Nothing saved (also when Open JTalk came after an earlier run): Open
+    // JTalk, chosen again at every start, and nothing stored for the user.
+    QTest::newRow("no choice: Open JTalk") << QString() << 3 << QString() << false;
+    QTest::newRow("saved espeak stays") << u"1"_s << 1 << u"1"_s << false;
+    QTest::newRow("saved other voice stays") << u"2"_s << 2 << u"2"_s << false;
+    QTest::newRow("saved voice gone: Open JTalk") << u"9"_s << 3 << u"3"_s << true;
+    QTest::newRow("saved voice not Japanese: Open JTalk") << u"4"_s << 3 << u"3"_s << true;
+}
+
+void TestVoiceMenuNavigation::firstRunPrefersOpenJTalk()
+{
+    QFETCH(QString, saved);
+    QFETCH(int, expected);
+    QFETCH(QString, storedAfter);
+    QFETCH(bool, welcome);
+    Fixture f;
+    f.engine.setModes(
+        {{u"Japanese"_s, true}, {u"Haruka"_s, true}, {u"nitech-m001"_s, true}, {u"espeak-ng"_s, false}});
+    f.engine.setModules({u"espeak-ng"_s, u"kali"_s, u"openjtalk-generic"_s, u"espeak-ng"_s});
+    if (!saved.isEmpty()) {
+        f.profile.settings().Set_(CSettings::VoiceEngine, saved);
+    }
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    QCOMPARE(f.engine.currentMode(), expected);
+    QCOMPARE(f.profile.settings().isStored(CSettings::VoiceEngine), !storedAfter.isEmpty());
+    if (!storedAfter.isEmpty()) {
+        QCOMPARE(f.profile.settings().Get_(CSettings::VoiceEngine), storedAfter);
+    }
+    QCOMPARE(f.host.boxes.size(), welcome ? 1 : 0);
+    // Every word of the start-up went out in that voice.
+    for (const SpySpeechEngine::Utterance& u : f.engine.spoken()) {
+        QCOMPARE(u.mode, expected);
+    }
+    // The engine menu stands on that voice, and leaving it after a preview
+    // returns to it.
+    VoiceMenuTestAccess::push(*f.menu, VoiceMenu::EngineMenu);
+    QCOMPARE(f.menu->Get_Index(), expected);
+    f.run({u"select:%1"_s.arg(expected == 1 ? 2 : 1)});
+    QVERIFY(f.engine.currentMode() != expected);
+    f.run({u"back"_s});
+    QCOMPARE(f.engine.currentMode(), expected);
 }
 
 void TestVoiceMenuNavigation::help()
