@@ -83,7 +83,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no Japanese voice\n");
         return 1;
     }
-    say(u"mode "_s + engine.modeName(mode));
+    say(u"mode "_s + engine.modeName(mode) + u" module "_s + engine.voiceInfo(mode).module);
 
     QTemporaryDir config;
     SettingsStore store(config.path());

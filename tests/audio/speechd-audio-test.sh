@@ -137,7 +137,7 @@ timeout 60 "$PROG" --front-end "$KANJI" >"$W/kanji.out" 2>&1 || fail "speaking k
 sleep 0.3
 kill $REC
 wait $REC 2>/dev/null
-grep -q '^mode .*espeak' "$W/kanji.out" || fail "the voice is not espeak-ng: $(cat "$W/kanji.out")"
+grep -q '^mode .* module espeak' "$W/kanji.out" || fail "the voice is not espeak-ng: $(cat "$W/kanji.out")"
 grep -q '^front-end on$' "$W/kanji.out" || fail "the front end was not applied: $(cat "$W/kanji.out")"
 grep -q '^finished$' "$W/kanji.out" || fail "no end reported for the kanji sentence: $(cat "$W/kanji.out")"
 KANJI_SSML=$("$PROG" --front-end --ssml "$KANJI")
