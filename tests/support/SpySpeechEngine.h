@@ -54,6 +54,7 @@ public:
     // The product (speech-dispatcher module) of each mode, from mode 1; modes
     // not listed are "Spy".
     void setProductNames(const QStringList& products) { m_products = products; }
+
     // The output module behind each mode, as speech-dispatcher would name it
     // (default: the product name).
     void setModules(const QStringList& modules) { m_modules = modules; }
