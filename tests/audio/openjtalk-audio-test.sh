@@ -28,10 +28,8 @@ LONG='本日のレス数は全体で一万二千三百四十五件でした。�
 RATE=22050
 PAUSES=()
 
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
+. "$(dirname "$0")/private-audio.sh"
+
 skip() {
     echo "SKIP: $*"
     exit 77
@@ -47,26 +45,6 @@ for tool in pulseaudio parec sox speech-dispatcher spd-say; do
     command -v $tool >/dev/null || fail "$tool is missing (run scripts/setup.sh)"
 done
 
-W=$(mktemp -d)
-PIDS=()
-cleanup() {
-    local p daemons
-    for p in "${PIDS[@]}"; do
-        kill "$p" 2>/dev/null
-    done
-    daemons=$(pgrep -f "$W/" 2>/dev/null)
-    if [ -n "$daemons" ]; then
-        kill $daemons 2>/dev/null
-        sleep 0.5
-        daemons=$(pgrep -f "$W/" 2>/dev/null)
-        [ -n "$daemons" ] && kill -9 $daemons 2>/dev/null
-    fi
-    for p in "${PIDS[@]}"; do
-        wait "$p" 2>/dev/null
-    done
-    rm -rf "$W"
-}
-trap cleanup EXIT
 
 export XDG_RUNTIME_DIR=$W/rt HOME=$W/home XDG_CONFIG_HOME=$W/home/config TMPDIR=$W/tmp
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/speech-dispatcher/modules" "$TMPDIR"
@@ -74,18 +52,7 @@ chmod 700 "$XDG_RUNTIME_DIR"
 unset SPEECHD_ADDRESS PULSE_SERVER
 cp "$CONF" "$XDG_CONFIG_HOME/speech-dispatcher/modules/"
 
-cat >"$W/null.pa" <<'PA'
-load-module module-null-sink sink_name=nullsink rate=22050 channels=1
-set-default-sink nullsink
-load-module module-native-protocol-unix auth-anonymous=1
-PA
-pulseaudio -n -F "$W/null.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no 2>"$W/pa.log" &
-PIDS+=($!)
-for _ in $(seq 1 250); do
-    [ -S "$XDG_RUNTIME_DIR/pulse/native" ] && break
-    sleep 0.02
-done
-[ -S "$XDG_RUNTIME_DIR/pulse/native" ] || fail "PulseAudio did not start: $(cat "$W/pa.log")"
+start_null_sink
 
 record() {
     parec --latency-msec=20 --device=nullsink.monitor --rate=$RATE --channels=1 --format=s16le >"$1" &

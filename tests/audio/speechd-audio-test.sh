@@ -21,35 +21,7 @@ COMPARE=$2
 RESOURCES=$3
 TEXT='こんにちは。カタカナです。'
 
-W=$(mktemp -d)
-PIDS=()
-
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
-
-# Every process this test started, and every process of the private daemons,
-# ends with the test.
-cleanup() {
-    local p daemons
-    for p in "${PIDS[@]}"; do
-        kill "$p" 2>/dev/null
-    done
-    daemons=$(pgrep -f "$W/" 2>/dev/null)
-    if [ -n "$daemons" ]; then
-        kill $daemons 2>/dev/null
-        sleep 0.5
-        # A daemon whose output is stuck ignores SIGTERM.
-        daemons=$(pgrep -f "$W/" 2>/dev/null)
-        [ -n "$daemons" ] && kill -9 $daemons 2>/dev/null
-    fi
-    for p in "${PIDS[@]}"; do
-        wait "$p" 2>/dev/null
-    done
-    rm -rf "$W"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/private-audio.sh"
 
 for tool in pulseaudio parecord sox espeak-ng speech-dispatcher; do
     command -v $tool >/dev/null || fail "$tool is missing (run scripts/setup.sh)"
@@ -68,19 +40,7 @@ trim() {
 
 # --- 1. speech through a null sink -------------------------------------------
 private_env sink
-cat > "$W/null.pa" <<'PA'
-load-module module-null-sink sink_name=nullsink rate=22050 channels=1
-set-default-sink nullsink
-load-module module-native-protocol-unix auth-anonymous=1
-PA
-pulseaudio -n -F "$W/null.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no 2>"$W/pa.log" &
-PA=$!
-PIDS+=($PA)
-for _ in $(seq 1 250); do
-    [ -S "$XDG_RUNTIME_DIR/pulse/native" ] && break
-    sleep 0.02
-done
-[ -S "$XDG_RUNTIME_DIR/pulse/native" ] || fail "PulseAudio did not start: $(cat "$W/pa.log")"
+start_null_sink
 
 # A low-latency recording keeps the null sink from delaying the first audio.
 parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \
