@@ -564,6 +564,7 @@ SpeechEngine::UtteranceId SpeechdEngine::speak(const QString& text)
     const bool slowStart =
         m_mode >= 1 && m_mode <= m_voices.size() && !VoiceChoice::isEspeak(m_voices.at(m_mode - 1));
     u.watchdog->start(watchdogMs(text, m_speed, m_msPerChar, m_marginMs, slowStart));
+    qCDebug(lcSpeechd) << "speak" << id << text.left(40);
     m_utterances.insert(id, u);
     post([id, ssml = toSsml(text).toUtf8()](SpeechdWorker* w) { w->say(id, ssml); });
     return id;
@@ -571,6 +572,7 @@ SpeechEngine::UtteranceId SpeechdEngine::speak(const QString& text)
 
 void SpeechdEngine::audioReset()
 {
+    qCDebug(lcSpeechd) << "reset" << m_utterances.keys();
     post([](SpeechdWorker* w) { w->cancel(); });
     // Report the discarded utterances from the event loop at once, whatever
     // the daemon answers; its own cancel notifications are then ignored.
@@ -583,6 +585,7 @@ void SpeechdEngine::audioReset()
 
 void SpeechdEngine::notify(int msgId, int type)
 {
+    qCDebug(lcSpeechd) << "notification" << msgId << type;
     const auto found = m_byMessage.constFind(msgId);
     if (found == m_byMessage.constEnd()) {
         // The notification overtook the worker's answer; keep it for bindMessage.
