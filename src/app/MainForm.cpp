@@ -3,9 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QCursor>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLCDNumber>
@@ -15,7 +13,6 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QResizeEvent>
-#include <QTextDocument>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -24,15 +21,11 @@
 #include "app/CSettings.h"
 #include "app/KeyCodes.h"
 #include "app/WidgetFormWindow.h"
-#include "bbs/BoardList.h"
 #include "bbs/CHttp.h"
-#include "bbs/ThreadData.h"
 #include "dialogs/LineEditDlg.h"
 #include "platform/SpeechEngine.h"
 #include "speech/CSrCntl.h"
-#include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
-#include "voicemenu/MenuNames.h"
 #include "voicemenu/VoiceMenu.h"
 
 using namespace Qt::StringLiterals;
