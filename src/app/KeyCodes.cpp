@@ -2,62 +2,66 @@
 
 #include <QKeyEvent>
 
+#include "app/VirtualKeys.h"
+
 namespace KeyCodes {
+
+namespace VK = VirtualKeys;
 
 quint32 fromQt(const QKeyEvent& event)
 {
     const int key = event.key();
     const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
     if (key >= Qt::Key_0 && key <= Qt::Key_9) {
-        return quint32(keypad ? 96 + (key - Qt::Key_0) : 48 + (key - Qt::Key_0));
+        return quint32(key - Qt::Key_0) + (keypad ? VK::Numpad0 : VK::Digit0);
     }
     if (key >= Qt::Key_A && key <= Qt::Key_Z) {
-        return quint32('A' + (key - Qt::Key_A));
+        return VK::A + quint32(key - Qt::Key_A);
     }
     if (key >= Qt::Key_F1 && key <= Qt::Key_F12) {
-        return quint32(112 + (key - Qt::Key_F1));
+        return VK::F1 + quint32(key - Qt::Key_F1);
     }
     switch (key) {
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-        return 9;
+        return VK::Tab;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        return 13;
+        return VK::Enter;
     case Qt::Key_Shift:
-        return 16;
+        return VK::Shift;
     case Qt::Key_Control:
-        return 17;
+        return VK::Ctrl;
     case Qt::Key_Alt:
-        return 18;
+        return VK::Alt;
     case Qt::Key_Pause:
-        return 19;
+        return VK::Pause;
     case Qt::Key_Escape:
-        return 27;
+        return VK::Escape;
     case Qt::Key_Space:
-        return 32;
+        return VK::Space;
     case Qt::Key_PageUp:
-        return 33;
+        return VK::PageUp;
     case Qt::Key_PageDown:
-        return 34;
+        return VK::PageDown;
     case Qt::Key_End:
-        return 35;
+        return VK::End;
     case Qt::Key_Home:
-        return 36;
+        return VK::Home;
     case Qt::Key_Left:
-        return 37;
+        return VK::Left;
     case Qt::Key_Up:
-        return 38;
+        return VK::Up;
     case Qt::Key_Right:
-        return 39;
+        return VK::Right;
     case Qt::Key_Down:
-        return 40;
+        return VK::Down;
     case Qt::Key_Plus:
-        return keypad ? 107 : 0;
+        return keypad ? VK::Add : 0;
     case Qt::Key_Minus:
-        return keypad ? 109 : 0;
+        return keypad ? VK::Subtract : 0;
     case Qt::Key_Slash:
-        return 191;
+        return VK::Slash;
     default:
         return 0;
     }

@@ -3,8 +3,12 @@
 // The program's one window: a category and board tree, the numbered item
 // list, the line of text being spoken, two counters and the state labels.
 // It owns the voice menu, drives it from the keys (an application-wide event
-// filter while the window is active) and from its timers, and draws what
-// the voice menu asks for.
+// filter while the window is active, handing each key to the KeyDispatcher)
+// and from its timers (the read-all run is ReadAllRun's), and draws what the
+// voice menu asks for. Its code is split by concern: MainForm.cpp (start,
+// end, events, the services of the host), MainFormDisplay.cpp (list, tree,
+// counters, colours and type size), MainFormInput.cpp (keys and the queued
+// actions), MainFormTimers.cpp (the reading tick, foreground tracking).
 
 #include <functional>
 #include <memory>
@@ -15,6 +19,9 @@
 #include <QWidget>
 
 #include "app/AppPaths.h"
+#include "app/KeyDispatcher.h"
+#include "app/ReadAllRun.h"
+#include "app/Ticker.h"
 #include "voicemenu/Migemo.h"
 #include "voicemenu/VoiceMenuHost.h"
 
@@ -35,7 +42,7 @@ class SpeechOutput;
 class VoiceMenu;
 class WidgetFormWindow;
 
-class MainForm : public QWidget, public VoiceMenuHost
+class MainForm : public QWidget, public VoiceMenuHost, private KeyDispatcherHost, private ReadAllHost
 {
     Q_OBJECT
 
@@ -57,6 +64,10 @@ public:
         // Whether the desktop has the program in front; by default the
         // application's state. Tests put the program in the background here.
         std::function<bool()> isForeground;
+        // Whether the window is the active one, which takes the keys; by
+        // default the window system's word. A test's window on a display of
+        // its own is never made active: the test says it is.
+        std::function<bool()> isWindowActive;
     };
 
     MainForm(const AppPaths& paths, SettingsStore& store, CSettings& settings, QWidget* parent = nullptr);
@@ -81,7 +92,7 @@ public:
 
     bool migemoWorks() const { return m_migemo; }
 
-    bool isEnding() const { return m_end; }
+    bool isEnding() const override { return m_end; }
 
     // The line of the item list for item i of n items.
     static QString listLine(int i, int n, const QString& text);
@@ -126,10 +137,33 @@ protected:
 
 private:
     void buildUi();
-    void queueAction(qint16 action);
-    void afterNavigation();
     void quitNow();
     void moveBy(int delta);
+    bool windowActive() const;
+
+    // KeyDispatcherHost
+    bool IsMenuFixed() const override;
+    bool IsReverse_LRKey() const override;
+    bool IsAllRead() const override;
+    qint16 Get_MenuNo() const override;
+    int Get_ItemNum() const override;
+    void perform(const KeyCommand& command) override;
+    void speakDigit(int digit) override;
+    void runQueued(QueuedCommand command) override;
+    void afterNavigation() override;
+    void jumpToNumber(qint32 number) override;
+    void showCounter() override;
+
+    // ReadAllHost
+    int Get_Index() const override;
+    bool speechDone() const override;
+    bool Have_Message() const override;
+    bool IsReadable() const override;
+    qint32 Run_AllRead(qint32 read_no) override;
+    void Stop_AllRead() override;
+    void showNextBookmark() override;
+    void openBookmark() override;
+    void showPlainTitle() override;
     void endProgram();
     void fillTree();
     void followForeground();
@@ -160,10 +194,14 @@ private:
     QLabel* Label_ProgBar = nullptr;
     QWidget* Picture_Back = nullptr;
     QTimer Timer_Read;
-    QTimer Timer_AllRead;
-    QTimer Timer_Number;
-    QTimer Timer_Mouse;
     QTimer Timer_SRV_Block;
+    QtTicker Timer_AllRead;
+    QtTicker Timer_Number;
+    QtTicker Timer_Mouse;
+    // An input action is being processed: no other may start meanwhile.
+    bool m_busy = false;
+    KeyDispatcher m_keys;
+    ReadAllRun m_readAll;
 
     bool m_end = false;
     bool m_quit_now = false;  // the quit key: end at the next idle tick, speech or not
@@ -172,7 +210,6 @@ private:
     bool m_wasActive = false;
     Migemo m_migemoDictionary;
     QPalette m_savedPalette;  // the application's colours before the scheme changed them
-    bool m_busy = false;
     bool m_dialog_open = false;
     bool m_filterInstalled = false;
     qint16 m_fg_state = 1;
@@ -182,11 +219,6 @@ private:
     int m_keyForegroundTicks = 0;
     int m_tree_category = -1;
     int m_tree_board = -1;
-    QList<qint16> m_actions;
-    qint32 m_number = 0;
-    bool m_fast_move = false;
     int m_readconv_ticks = 0;
     QDateTime m_readconv_stamp;
-    qint16 m_allread_state = 0;
-    qint32 m_allread_pos = 0;
 };

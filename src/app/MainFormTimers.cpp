@@ -1,0 +1,134 @@
+// The main window's reading tick: continuous reading paced by speech, the
+// end of the program, the reading layout, the foreground, and the reading
+// conversion file watched for changes.
+
+#include <QCursor>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QTreeWidget>
+
+#include "app/CSettings.h"
+#include "app/MainForm.h"
+#include "bbs/ThreadData.h"
+#include "speech/ReadConv.h"
+#include "speech/SpeechOutput.h"
+#include "voicemenu/MenuNames.h"
+#include "voicemenu/VoiceMenu.h"
+
+using namespace Qt::StringLiterals;
+
+void MainForm::Timer_Read_Tick()
+{
+    Timer_Read.stop();
+    SpeechOutput* speech = m_services.speech;
+    if (m_quit_now && !m_busy) {
+        endProgram();
+        return;
+    }
+    if (speech && speech->speechDone() && !m_busy) {
+        m_busy = true;
+        if (m_end) {
+            endProgram();
+            return;
+        }
+        if (VMenu) {
+            VMenu->Read_Message(false);
+        }
+        // A save that failed while nothing was being said is told now.
+        if (speech->speechDone()) {
+            speech->SpeakNotices();
+        }
+        m_busy = false;
+    }
+    if (VMenu && VMenu->IsReadable()) {
+        Show_Counter(VMenu->threadData().Get_MessageCurrentNum(), VMenu->threadData().Get_MessageLoadedNum());
+        const int index = VMenu->Get_Index();
+        if (index > 0 && List_Select->count() >= index && List_Select->currentRow() != index - 1) {
+            List_Select->setCurrentRow(index - 1);
+        }
+    }
+    if (VMenu) {
+        const bool reading = VMenu->IsReading() || VMenu->IsHelpReading();
+        if (reading != m_reading_layout) {
+            applyReadingLayout(reading);
+        }
+    }
+    followForeground();
+    if (VMenu) {
+        VMenu->Update_Progress();
+    }
+    checkReadConv();
+    if (speech && !speech->isEngineSpeaking() && !speech->speechDone()) {
+        speech->handleSpeechFinished();
+    }
+    Timer_Read.start();
+}
+
+void MainForm::followForeground()
+{
+    if (!VMenu || !m_services.speech) {
+        return;
+    }
+    bool active = m_services.isForeground ? m_services.isForeground()
+                                          : QGuiApplication::applicationState() == Qt::ApplicationActive;
+    if (active) {
+        m_keyForegroundTicks = 0;
+    } else if (m_keyForegroundTicks > 0) {
+        --m_keyForegroundTicks;
+        active = true;
+    }
+    const qint16 state = active ? (m_dialog_open ? 2 : 1) : 0;
+    m_services.speech->setInBackground(state == 0);
+    if (state == 1) {
+        m_wasActive = true;
+    }
+    if (state == 0 && m_fg_state != 0 && !m_dialog_open) {
+        m_keys.setFastMove(false);
+        VMenu->Stop_Read();
+        // Out of the way while the user works elsewhere; not before the window
+        // was ever in front, or it would vanish while the desktop is still
+        // handing it the focus at start-up.
+        if (m_wasActive) {
+            showMinimized();
+        }
+    } else if (state == 1 && m_fg_state == 0) {
+        comeToFront();
+        m_services.speech->SpeakText(u"Yomimaru,"_s + MenuNames::name(VMenu->Get_MenuNo()) + u"メニュー"_s);
+    }
+    m_fg_state = state;
+}
+
+void MainForm::comeToFront()
+{
+    if (m_settings.Get_(CSettings::WindowMaximized) == u"1"_s) {
+        showMaximized();
+    } else {
+        showNormal();
+    }
+    // The mouse rests beside the tree, where the wheel and buttons act.
+    const QPoint anchor(TreeView_Board->geometry().right() + 2, height() / 2);
+    QCursor::setPos(mapToGlobal(anchor));
+}
+
+void MainForm::checkReadConv()
+{
+    if (++m_readconv_ticks < 30 || !m_services.readconv) {
+        return;
+    }
+    m_readconv_ticks = 0;
+    const QFileInfo info(m_services.readconv->filePath());
+    if (!info.exists()) {
+        return;
+    }
+    const QDateTime stamp = info.lastModified();
+    if (!m_readconv_stamp.isValid()) {
+        m_readconv_stamp = stamp;
+        return;
+    }
+    if (stamp != m_readconv_stamp) {
+        m_readconv_stamp = stamp;
+        m_services.readconv->InitInstance();
+        m_services.speech->SpeakText(u"読み替え登録更新しました"_s);
+    }
+}
