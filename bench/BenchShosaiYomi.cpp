@@ -17,7 +17,8 @@ QString dir()
 
 bool loadInto(CShosaiYomi& yomi)
 {
-    return yomi.InitInstance(dir() + CShosaiYomi::kKigouBFile.toString(), dir() + CShosaiYomi::kKigouAFile.toString(),
+    return yomi.InitInstance(dir() + CShosaiYomi::kKigouBFile.toString(),
+                             dir() + CShosaiYomi::kKigouAFile.toString(),
                              dir() + CShosaiYomi::kTankanFile.toString());
 }
 
@@ -49,6 +50,7 @@ void BM_ShosaiYomi(benchmark::State& state)
         benchmark::DoNotOptimize(yomi().Get_ShosaiYomi(text, false, false, state.range(0) != 0));
     }
 }
+
 BENCHMARK(BM_ShosaiYomi)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_NamerakaYomi(benchmark::State& state)
@@ -58,6 +60,7 @@ void BM_NamerakaYomi(benchmark::State& state)
         benchmark::DoNotOptimize(yomi().Get_NamerakaYomi(text, u"1", u"1", u"1"));
     }
 }
+
 BENCHMARK(BM_NamerakaYomi)->Unit(benchmark::kMicrosecond);
 
 void BM_LoadDictionaries(benchmark::State& state)
@@ -71,6 +74,7 @@ void BM_LoadDictionaries(benchmark::State& state)
         benchmark::DoNotOptimize(loaded.entryCount());
     }
 }
+
 BENCHMARK(BM_LoadDictionaries)->Unit(benchmark::kMillisecond);
 
 }  // namespace

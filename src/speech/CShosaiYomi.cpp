@@ -27,7 +27,8 @@ constexpr QStringView kUnknownKanji = u"カンジ";
 
 // Spoken names of the classes, by class number.
 constexpr std::array<QStringView, 16> kClassNames = {
-    u"", u"", u"ﾋﾗｶﾞﾅ", u"ｶﾀｶﾅ", u"", u"ｷﾞﾘｼｬ", u"ﾛｼｱ", u"", u"ﾛｰﾏｽｰｼﾞ", u"", u"", u"", u"ｹｲｾﾝ", u"ｷｺﾞｰ", u"", u"",
+    u"",        u"", u"ﾋﾗｶﾞﾅ", u"ｶﾀｶﾅ", u"",     u"ｷﾞﾘｼｬ", u"ﾛｼｱ", u"",
+    u"ﾛｰﾏｽｰｼﾞ", u"", u"",      u"",     u"ｹｲｾﾝ", u"ｷｺﾞｰ",  u"",    u"",
 };
 
 // Kana that are not pronounced reliably on their own: alone they are read
@@ -178,7 +179,8 @@ void CShosaiYomi::addBuiltIns()
 
 bool CShosaiYomi::InitInstance(const AppPaths& paths)
 {
-    return InitInstance(paths.findResource(kKigouBFile.toString()), paths.findResource(kKigouAFile.toString()),
+    return InitInstance(paths.findResource(kKigouBFile.toString()),
+                        paths.findResource(kKigouAFile.toString()),
                         paths.findResource(kTankanFile.toString()));
 }
 
@@ -200,7 +202,7 @@ bool CShosaiYomi::InitInstance(const QString& kigouB, const QString& kigouA, con
 
 int CShosaiYomi::loadFile(const QString& path, Kind kind)
 {
-    const QStringView name = kind == Kind::SingleByte ? kKigouBFile
+    const QStringView name = kind == Kind::SingleByte   ? kKigouBFile
                              : kind == Kind::DoubleByte ? kKigouAFile
                                                         : kTankanFile;
     QFile file(path);
@@ -349,7 +351,9 @@ QString CShosaiYomi::Get_ShosaiYomi(const QString& str, bool phonetic, bool norm
     return out;
 }
 
-QString CShosaiYomi::Get_NamerakaYomi(const QString& str, QStringView kuten_read, QStringView kakko_read,
+QString CShosaiYomi::Get_NamerakaYomi(const QString& str,
+                                      QStringView kuten_read,
+                                      QStringView kakko_read,
                                       QStringView kigou_read) const
 {
     const bool kuten = kuten_read == u"1";

@@ -40,7 +40,8 @@ public:
     static constexpr qint64 kMaxFileSize = 4 * 1024 * 1024;
 
     // Character classes of the dictionaries.
-    enum Class : quint8 {
+    enum Class : quint8
+    {
         Kanji = 1,
         Hiragana = 2,
         Katakana = 3,
@@ -55,7 +56,13 @@ public:
         Symbol = 13,
         Control = 15,
     };
-    enum Case : quint8 { NoCase = 0, Capital = 1, Small = 2 };
+
+    enum Case : quint8
+    {
+        NoCase = 0,
+        Capital = 1,
+        Small = 2
+    };
 
     struct Entry
     {
@@ -85,7 +92,9 @@ public:
     const Entry* entryOf(char32_t c) const;
 
     QString Get_ShosaiYomi(const QString& str, bool phonetic, bool normal, bool vc_enable) const;
-    QString Get_NamerakaYomi(const QString& str, QStringView kuten_read, QStringView kakko_read,
+    QString Get_NamerakaYomi(const QString& str,
+                             QStringView kuten_read,
+                             QStringView kakko_read,
                              QStringView kigou_read) const;
     QString Get_AsciiYomi(int code, bool phonetic, bool vc) const;
 
@@ -93,7 +102,12 @@ public:
     static bool isSingleByte(char32_t c);
 
 private:
-    enum class Kind { SingleByte, DoubleByte, Kanji };
+    enum class Kind
+    {
+        SingleByte,
+        DoubleByte,
+        Kanji
+    };
 
     void addBuiltIns();
     // -1: the file is missing or unreadable; otherwise the entries read.

@@ -59,6 +59,7 @@ QByteArray cp932(const QString& text)
 
 // Captures what the loader reports.
 QStringList g_messages;
+
 void captureMessage(QtMsgType, const QMessageLogContext&, const QString& msg)
 {
     g_messages.append(msg);
@@ -103,7 +104,8 @@ void TestShosaiYomi::everyJisKanjiHasAReading()
             }
             ++kanji;
             const CShosaiYomi::Entry* e = shipped().entryOf(c.at(0).unicode());
-            if (e == nullptr || e->reading.isEmpty() || e->alternative.isEmpty() || e->cls != CShosaiYomi::Kanji) {
+            if (e == nullptr || e->reading.isEmpty() || e->alternative.isEmpty()
+                || e->cls != CShosaiYomi::Kanji) {
                 missing.append(c);
             }
         }
@@ -125,15 +127,16 @@ void TestShosaiYomi::shosaiYomi_data()
     QTest::newRow("half-width katakana by pitch") << u"ｱ"_s << false << false << true << u"&&pitch;2ア|"_s;
     QTest::newRow("full-width katakana by pitch") << u"ア"_s << false << false << true << u"&&pitch;1ア|"_s;
     QTest::newRow("hiragana by pitch") << u"あ"_s << false << false << true << u"&&pitch;0ア|"_s;
-    QTest::newRow("capital after small Latin") << u"aA"_s << false << false << false << u"ﾊﾝｶｸエー|ｵｵﾓｼﾞﾉエー|"_s;
+    QTest::newRow("capital after small Latin")
+        << u"aA"_s << false << false << false << u"ﾊﾝｶｸエー|ｵｵﾓｼﾞﾉエー|"_s;
     QTest::newRow("full-width Latin") << u"ａＢ"_s << false << false << false << u"ｾﾞﾝｶｸエー|ｵｵﾓｼﾞﾉビー|"_s;
-    QTest::newRow("width changes are told") << u"aａa"_s << false << false << false
-                                            << u"ﾊﾝｶｸエー|ｾﾞﾝｶｸエー|ﾊﾝｶｸエー|"_s;
+    QTest::newRow("width changes are told")
+        << u"aａa"_s << false << false << false << u"ﾊﾝｶｸエー|ｾﾞﾝｶｸエー|ﾊﾝｶｸエー|"_s;
     QTest::newRow("class name once") << u"ああ"_s << false << false << false << u"ﾋﾗｶﾞﾅア|ア|"_s;
     QTest::newRow("small kana") << u"っ"_s << false << false << false << u"ﾋﾗｶﾞﾅｺﾓｼﾞﾉツ|"_s;
     QTest::newRow("small then large kana") << u"ゃや"_s << false << false << false << u"ﾋﾗｶﾞﾅｺﾓｼﾞﾉヤ|ヤ|"_s;
-    QTest::newRow("hiragana then katakana") << u"かカ"_s << false << false << false
-                                           << u"ﾋﾗｶﾞﾅカ|ｾﾞﾝｶｸｶﾀｶﾅカ|"_s;
+    QTest::newRow("hiragana then katakana")
+        << u"かカ"_s << false << false << false << u"ﾋﾗｶﾞﾅカ|ｾﾞﾝｶｸｶﾀｶﾅカ|"_s;
     QTest::newRow("unclear kana alone") << u"ん"_s << false << false << false << u"ﾋﾗｶﾞﾅオシマイノ ン|"_s;
     QTest::newRow("unclear kana in a word") << u"ほん"_s << false << false << false << u"ﾋﾗｶﾞﾅホ|ン|"_s;
     QTest::newRow("phonetic kana") << u"あ"_s << true << false << false << u"ﾋﾗｶﾞﾅアサヒノ ア|"_s;
@@ -148,7 +151,8 @@ void TestShosaiYomi::shosaiYomi_data()
     QTest::newRow("digits") << u"1１"_s << false << false << false << u"ﾊﾝｶｸイチ|ｾﾞﾝｶｸイチ|"_s;
     QTest::newRow("kanji") << u"川"_s << false << false << false << u"カワ、サンセンノセン|"_s;
     QTest::newRow("kanji normal") << u"川"_s << false << true << false << u"カワ"_s;
-    QTest::newRow("kanji by pitch") << u"川"_s << false << false << true << u"&&pitch;0カワ、サンセンノセン|"_s;
+    QTest::newRow("kanji by pitch") << u"川"_s << false << false << true
+                                    << u"&&pitch;0カワ、サンセンノセン|"_s;
     // Control characters
     QTest::newRow("line break") << u"\r\n"_s << false << false << false << u"ﾊﾝｶｸｶｲｷﾞｮｰ|ｶｲｷﾞｮｰ|"_s;
     QTest::newRow("tab by pitch") << u"\t"_s << false << false << true << u"&&pitch;2ﾀﾌﾞ|"_s;
@@ -196,14 +200,16 @@ void TestShosaiYomi::namerakaYomi_data()
     QTest::newRow("run of three") << u"★★★あ"_s << u"0"_s << u"0"_s << u"1"_s
                                   << u"クロボシ|クロボシ|クロボシ|あ"_s;
     QTest::newRow("run of four") << u"★★★★"_s << u"0"_s << u"0"_s << u"1"_s << u"クロボシ|が4個|"_s;
-    QTest::newRow("alternating symbols") << u"★☆★"_s << u"0"_s << u"0"_s << u"1"_s
-                                         << u"クロボシ|シロボシ|クロボシ|"_s;
+    QTest::newRow("alternating symbols")
+        << u"★☆★"_s << u"0"_s << u"0"_s << u"1"_s << u"クロボシ|シロボシ|クロボシ|"_s;
     QTest::newRow("brackets") << u"「あ」"_s << u"0"_s << u"1"_s << u"0"_s << u"カギ|あカギトジ|"_s;
     QTest::newRow("brackets off") << u"「あ」"_s << u"1"_s << u"0"_s << u"1"_s << u"「あ」"_s;
     QTest::newRow("punctuation") << u"あ、い。"_s << u"1"_s << u"0"_s << u"0"_s << u"あテン|いマル|"_s;
-    QTest::newRow("ellipsis counted") << u"……"_s << u"1"_s << u"0"_s << u"0"_s << u"テンテンテン|テンテンテン|"_s;
+    QTest::newRow("ellipsis counted")
+        << u"……"_s << u"1"_s << u"0"_s << u"0"_s << u"テンテンテン|テンテンテン|"_s;
     QTest::newRow("words pass") << u"ABCｱｲ123漢字"_s << u"1"_s << u"1"_s << u"1"_s << u"ABCｱｲ123漢字"_s;
-    QTest::newRow("ascii symbols") << u"a!!!!!!!!!!"_s << u"1"_s << u"0"_s << u"0"_s << u"aビックリマーク|が10個|"_s;
+    QTest::newRow("ascii symbols") << u"a!!!!!!!!!!"_s << u"1"_s << u"0"_s << u"0"_s
+                                   << u"aビックリマーク|が10個|"_s;
     QTest::newRow("line break passes") << u"あ\r\nい"_s << u"1"_s << u"1"_s << u"1"_s << u"あ\r\nい"_s;
     QTest::newRow("emoji passes") << u"😅★"_s << u"0"_s << u"0"_s << u"1"_s << u"😅クロボシ|"_s;
     QTest::newRow("flag other than 1") << u"★"_s << u"0"_s << u"0"_s << u"true"_s << u"★"_s;
@@ -257,18 +263,19 @@ void TestShosaiYomi::damagedLinesAreSkipped()
     const QString b = dir.filePath(u"b.txt"_s);
     const QString a = dir.filePath(u"a.txt"_s);
     const QString t = dir.filePath(u"t.txt"_s);
-    writeFile(b, cp932(u"a\tエー、アップル\tエー\t0\t4\r\n"_s   // good
+    writeFile(b, cp932(u"a\tエー、アップル\tエー\t0\t4\r\n"_s  // good
                        u"b\tビー\t0\t4\r\n"_s                  // four fields
-                       u"c\tシー\tシー\t0\t4\textra\r\n"_s      // six fields
+                       u"c\tシー\tシー\t0\t4\textra\r\n"_s     // six fields
                        u"de\t\tデー\t0\t4\r\n"_s               // two characters
                        u"あ\t\tア\t0\t2\r\n"_s                 // double-byte in the single-byte file
                        u"e\t\tイー\tx\t4\r\n"_s                // case is no number
                        u"f\t\tエフ\t7\t4\r\n"_s                // no such case
                        u"g\t\tジー\t0\t99\r\n"_s               // no such class
                        u"\r\n\r\n"_s
-                       u"a\t\tエー2\t0\t4\r\n"_s               // replaces the first
-                       u"h\t\tエイチ\t0\t4"_s));               // last line without a line end
-    writeFile(a, cp932(u"あ\tアサヒノ ア\tア\t0\t2\r\nx\t\tエックス\t0\t4\r\nい\r\n"_s) + QByteArray("\x82\r\n"));
+                       u"a\t\tエー2\t0\t4\r\n"_s  // replaces the first
+                       u"h\t\tエイチ\t0\t4"_s));  // last line without a line end
+    writeFile(a, cp932(u"あ\tアサヒノ ア\tア\t0\t2\r\nx\t\tエックス\t0\t4\r\nい\r\n"_s)
+                     + QByteArray("\x82\r\n"));
     writeFile(t, cp932(u"川 セン カワ、カセンノセン カワ\r\n皮 ヒ カワ\r\n山 サン ヤマ ヤマ ヤマ\r\n"_s));
 
     CShosaiYomi yomi;
@@ -278,7 +285,8 @@ void TestShosaiYomi::damagedLinesAreSkipped()
     QCOMPARE(yomi.Get_ShosaiYomi(u"a"_s, false, false, false), u"ﾊﾝｶｸエー2|"_s);
     QCOMPARE(yomi.Get_ShosaiYomi(u"h"_s, false, false, false), u"ﾊﾝｶｸエイチ|"_s);
     QCOMPARE(yomi.Get_ShosaiYomi(u"川"_s, false, false, false), u"カワ、カセンノセン|"_s);
-    for (const QString& damaged : {u"b"_s, u"c"_s, u"d"_s, u"e"_s, u"f"_s, u"g"_s, u"x"_s, u"皮"_s, u"山"_s}) {
+    for (const QString& damaged :
+         {u"b"_s, u"c"_s, u"d"_s, u"e"_s, u"f"_s, u"g"_s, u"x"_s, u"皮"_s, u"山"_s}) {
         QVERIFY2(yomi.entryOf(damaged.at(0).unicode()) == nullptr, qPrintable(damaged));
     }
     QCOMPARE(yomi.entryOf(u'あ')->phonetic, u"アサヒノ ア"_s);
@@ -364,15 +372,18 @@ void TestShosaiYomi::dictionariesReproduceFromTheGenerator()
         QString name;
         QChar separator;
         int fields;
-    } files[] = {{u"kigou95_b.txt"_s, u'\t', 5}, {u"kigou95_a.txt"_s, u'\t', 5}, {u"tankan95.txt"_s, u' ', 4}};
+    } files[] = {
+        {u"kigou95_b.txt"_s, u'\t', 5}, {u"kigou95_a.txt"_s, u'\t', 5}, {u"tankan95.txt"_s, u' ', 4}};
+
     for (const auto& file : files) {
         QFile fresh(dir.filePath(file.name));
         QFile shippedFile(resourcesDir() + u'/' + file.name);
         QVERIFY(fresh.open(QIODevice::ReadOnly));
         QVERIFY(shippedFile.open(QIODevice::ReadOnly));
         const QByteArray bytes = fresh.readAll();
-        QVERIFY2(bytes == shippedFile.readAll(),
-                 qPrintable(u"resources/%1 differs from what the generator makes; rerun it"_s.arg(file.name)));
+        QVERIFY2(
+            bytes == shippedFile.readAll(),
+            qPrintable(u"resources/%1 differs from what the generator makes; rerun it"_s.arg(file.name)));
 
         // Every line keeps the format: CR LF, the field count, a reading.
         QVERIFY(bytes.endsWith("\r\n"));
@@ -385,7 +396,8 @@ void TestShosaiYomi::dictionariesReproduceFromTheGenerator()
             const QStringList fields = line.split(file.separator);
             QVERIFY2(fields.size() == file.fields && !line.contains(u'\r') && !line.contains(u'\n'),
                      qPrintable(u"%1 line %2: %3"_s.arg(file.name).arg(i + 1).arg(line)));
-            QVERIFY2(!fields.at(2).isEmpty(), qPrintable(u"%1 line %2 has no reading"_s.arg(file.name).arg(i + 1)));
+            QVERIFY2(!fields.at(2).isEmpty(),
+                     qPrintable(u"%1 line %2 has no reading"_s.arg(file.name).arg(i + 1)));
         }
     }
 }
