@@ -31,6 +31,12 @@ DENY_WORDS = {
     "糞尿", "便所", "尿道", "陰部", "陰毛", "奴隷", "虐殺", "暴行", "犯罪", "遺体", "痴漢",
     "差別", "障害", "病死", "死者", "戦死", "処刑", "拷問", "淫乱", "姦通", "屍体", "妾",
     "餓死", "絞殺", "刺殺", "毒殺", "自害", "獄死", "爆死", "殉死", "屠殺", "狂人", "気違",
+    "愛人", "佝僂", "白痴", "盲人", "聾者", "唖者", "不具", "片端", "乞食", "部落", "土人", "情婦",
+}
+# Kun readings that are slurs today: a kanji is never introduced by them.
+DENY_KUN = {
+    "おし", "せむし", "めくら", "つんぼ", "びっこ", "かたわ", "きちがい", "いざり", "ちんば",
+    "どもり", "めかけ", "ばか", "くそ",
 }
 # EDICT tags that mark a word as unfit.
 DENY_TAGS = ("(X)", "(vulg)", "(derog)", "(sens)", "(arch)", "(obs)", "(rare)", "(obsc)")
@@ -193,6 +199,8 @@ def read_kanjidic(path):
                     if field.startswith("-") or field.endswith("-"):
                         continue
                     full = field.replace(".", "")
+                    if full in DENY_KUN:
+                        continue
                     if full not in k.kun:
                         k.kun.append(full)
                         k.kun_stems.append(field.split(".")[0])
