@@ -81,6 +81,7 @@ private Q_SLOTS:
     void asciiYomi_data();
     void asciiYomi();
     void damagedLinesAreSkipped();
+    void utf8DictionariesAreRead();
     void missingFilesAreReportedOnceAndTheRestLoads();
     void largeTextsAreReadCompletely();
     void dictionariesReproduceFromTheGenerator();
@@ -290,6 +291,20 @@ void TestShosaiYomi::damagedLinesAreSkipped()
         QVERIFY2(yomi.entryOf(damaged.at(0).unicode()) == nullptr, qPrintable(damaged));
     }
     QCOMPARE(yomi.entryOf(u'あ')->phonetic, u"アサヒノ ア"_s);
+}
+
+void TestShosaiYomi::utf8DictionariesAreRead()
+{
+    // A user's own copy saved by an editor as UTF-8 wins over the shipped one.
+    QTemporaryDir dir;
+    writeFile(dir.filePath(u"tankan95.txt"_s), u"川 セン カワノセン カワ\n皮 ヒ ケガワ カワ\n"_s.toUtf8());
+    AppPaths paths(dir.path(), QString());
+    paths.setResourceDirs({dir.path(), resourcesDir()});
+    CShosaiYomi yomi;
+    QVERIFY(yomi.InitInstance(paths));
+    QCOMPARE(yomi.Get_ShosaiYomi(u"川皮"_s, false, false, false), u"カワノセン|ケガワ|"_s);
+    QCOMPARE(yomi.Get_ShosaiYomi(u"a"_s, false, false, false), u"ﾊﾝｶｸエー|"_s);
+    QCOMPARE(yomi.entryOf(u'山'), nullptr);
 }
 
 void TestShosaiYomi::missingFilesAreReportedOnceAndTheRestLoads()
