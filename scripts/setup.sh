@@ -41,6 +41,8 @@ packages=(
     open-jtalk open-jtalk-mecab-naist-jdic
     # romaji search (C/Migemo and its UTF-8 dictionary)
     libmigemo-dev cmigemo-common
+    # sources of the kanji readings (tools/dictgen, checked by TestShosaiYomi)
+    kanjidic edict
     # end-to-end tests and the audio capture test
     xvfb xauth xdotool pulseaudio pulseaudio-utils sox
     # a private session bus for the screen-reader detection test
