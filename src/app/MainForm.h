@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/AppPaths.h"
+#include "base/AppPaths.h"
 #include "voicemenu/Migemo.h"
 #include "voicemenu/VoiceMenuHost.h"
 

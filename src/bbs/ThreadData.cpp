@@ -6,13 +6,13 @@
 #include <QLoggingCategory>
 #include <QSet>
 
-#include "app/CSettings.h"
+#include "base/CSettings.h"
+#include "base/SafeName.h"
+#include "base/TextFile.h"
+#include "base/VbRegExp.h"
 #include "bbs/BoardList.h"
 #include "bbs/CHttp.h"
 #include "bbs/HtmlText.h"
-#include "bbs/SafeName.h"
-#include "bbs/TextFile.h"
-#include "speech/VbRegExp.h"
 
 using namespace Qt::StringLiterals;
 

@@ -14,7 +14,7 @@
 #include <QList>
 #include <QString>
 
-#include "platform/SpeechEngine.h"
+#include "speech/SpeechEngine.h"
 
 class QThread;
 class QTimer;

@@ -15,7 +15,7 @@
 #include <QList>
 #include <QTimer>
 
-#include "platform/SpeechEngine.h"
+#include "speech/SpeechEngine.h"
 
 class TranscriptEngine : public SpeechEngine
 {

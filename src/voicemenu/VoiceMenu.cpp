@@ -4,7 +4,7 @@
 
 #include <QDir>
 
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkItaList.h"
 #include "bbs/BookmarkList.h"
@@ -13,11 +13,11 @@
 #include "bbs/LogManager.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
-#include "platform/SpeechEngine.h"
-#include "platform/VoiceChoice.h"
 #include "speech/CMessageData.h"
 #include "speech/CSrCntl.h"
+#include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
+#include "speech/VoiceChoice.h"
 #include "voicemenu/HelpMenu.h"
 #include "voicemenu/VoiceMenuHost.h"
 

@@ -22,8 +22,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/AppPaths.h"
-#include "speech/VbRegExp.h"
+#include "base/AppPaths.h"
+#include "base/VbRegExp.h"
 
 class BoardList;
 class BookmarkItaList;

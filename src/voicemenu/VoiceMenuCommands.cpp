@@ -4,15 +4,15 @@
 #include <QFile>
 
 #include "VoiceMenu.h"
+#include "base/SafeName.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkItaList.h"
 #include "bbs/BookmarkList.h"
-#include "bbs/SafeName.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
-#include "platform/CRegistry.h"
-#include "platform/SoundPlayer.h"
+#include "speech/SoundPlayer.h"
 #include "speech/SpeechOutput.h"
+#include "voicemenu/CRegistry.h"
 #include "voicemenu/VoiceMenuHost.h"
 
 using namespace Qt::StringLiterals;

@@ -4,14 +4,14 @@
 #include <functional>
 
 #include "VoiceMenu.h"
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkItaList.h"
 #include "bbs/BookmarkList.h"
 #include "bbs/CHttp.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
-#include "platform/SpeechEngine.h"
+#include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
 #include "voicemenu/VoiceMenuHost.h"
 

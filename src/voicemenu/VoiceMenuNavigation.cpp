@@ -1,7 +1,7 @@
 // Entering and leaving menus, moving the cursor, and the jumps.
 
 #include "VoiceMenu.h"
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkItaList.h"
 #include "bbs/BookmarkList.h"

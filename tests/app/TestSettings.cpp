@@ -8,9 +8,9 @@
 #include <QTest>
 
 #include "app/CFormState.h"
-#include "app/CSettings.h"
 #include "app/FormWindow.h"
-#include "app/SettingsStore.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
 
 using namespace Qt::StringLiterals;
 

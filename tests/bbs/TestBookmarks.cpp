@@ -5,14 +5,14 @@
 #include <QFile>
 #include <QTest>
 
+#include "base/SafeName.h"
+#include "base/TextFile.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkItaList.h"
 #include "bbs/BookmarkList.h"
 #include "bbs/CHttp.h"
 #include "bbs/CWinInetConnection.h"
 #include "bbs/LogManager.h"
-#include "bbs/SafeName.h"
-#include "bbs/TextFile.h"
 #include "support/TempProfile.h"
 #include "support/TestData.h"
 

@@ -7,7 +7,7 @@
 #include <QList>
 #include <QString>
 
-#include "platform/SpeechEngine.h"
+#include "speech/SpeechEngine.h"
 
 class SpySpeechEngine : public SpeechEngine
 {

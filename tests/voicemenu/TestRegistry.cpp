@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "platform/CRegistry.h"
 #include "support/TestData.h"
+#include "voicemenu/CRegistry.h"
 
 using namespace Qt::StringLiterals;
 

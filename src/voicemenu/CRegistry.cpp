@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QStandardPaths>
 
-#include "bbs/TextFile.h"
+#include "base/TextFile.h"
 
 using namespace Qt::StringLiterals;
 
