@@ -12,7 +12,7 @@
 #include "bbs/ThreadList.h"
 #include "speech/SoundPlayer.h"
 #include "speech/SpeechOutput.h"
-#include "voicemenu/CRegistry.h"
+#include "voicemenu/DefaultApps.h"
 #include "voicemenu/VoiceMenuHost.h"
 
 using namespace Qt::StringLiterals;
@@ -271,15 +271,15 @@ void VoiceMenu::Shell_Open(const QString& target, bool web)
     if (m_host.openWithDesktop(target)) {
         return;
     }
-    CRegistry registry;
+    DefaultApps apps;
     if (m_customShellDirs) {
-        registry.setSearchDirs(m_shellConfigDirs, m_shellDataDirs);
+        apps.setSearchDirs(m_shellConfigDirs, m_shellDataDirs);
     }
-    registry.SectionKey = web ? u"\\http\\shell\\open\\command"_s : u"\\mailto\\shell\\open\\command"_s;
-    if (!registry.KeyExists()) {
+    const QString command = web ? apps.browserCommand() : apps.mailerCommand();
+    if (command.isEmpty()) {
         return;
     }
-    m_host.startCommand(CRegistry::commandFor(registry.Value(), target));
+    m_host.startCommand(DefaultApps::commandFor(command, target));
 }
 
 QString VoiceMenu::Get_ThreadURL(bool& machibbs) const

@@ -407,7 +407,6 @@ void VoiceMenu::storeOption()
         if (!m_settings.Set_(CSettings::VoiceEngine, QString::number(m_item))) {
             m_title = QString::fromUtf16(kSettingNotSaved);
         }
-        m_proTalker = m_engine.productName(m_item).compare(u"ProTALKER"_s, Qt::CaseInsensitive) == 0;
         return;
     case FontSizeMenu:
         if (!m_settings.Set_(CSettings::FontSize, item)) {
