@@ -331,7 +331,7 @@ private:
 };
 
 SpeechdEngine::SpeechdEngine(QObject* parent)
-    : SpeechEngine(parent)
+    : LeveledSpeechEngine(100, parent)
 {}
 
 SpeechdEngine::~SpeechdEngine()
@@ -392,7 +392,7 @@ bool SpeechdEngine::open(int timeoutMs)
     m_open = true;
     const int first = defaultMode();
     selectMode(first != 0 ? first : (m_voices.isEmpty() ? 0 : 1));
-    post([p = m_pitch, s = m_speed, v = m_volume](SpeechdWorker* w) { w->setLevels(p, s, v); });
+    post([p = pitch(), s = speed(), v = volume()](SpeechdWorker* w) { w->setLevels(p, s, v); });
     return true;
 }
 
@@ -533,22 +533,9 @@ bool SpeechdEngine::selectMode(int mode)
     return true;
 }
 
-void SpeechdEngine::setPitch(int value)
+void SpeechdEngine::levelsChanged()
 {
-    m_pitch = qBound(-100, value, 100);
-    post([p = m_pitch, s = m_speed, v = m_volume](SpeechdWorker* w) { w->setLevels(p, s, v); });
-}
-
-void SpeechdEngine::setSpeed(int value)
-{
-    m_speed = qBound(-100, value, 100);
-    post([p = m_pitch, s = m_speed, v = m_volume](SpeechdWorker* w) { w->setLevels(p, s, v); });
-}
-
-void SpeechdEngine::setVolume(int value)
-{
-    m_volume = qBound(-100, value, 100);
-    post([p = m_pitch, s = m_speed, v = m_volume](SpeechdWorker* w) { w->setLevels(p, s, v); });
+    post([p = pitch(), s = speed(), v = volume()](SpeechdWorker* w) { w->setLevels(p, s, v); });
 }
 
 SpeechEngine::UtteranceId SpeechdEngine::speak(const QString& text)
@@ -563,7 +550,7 @@ SpeechEngine::UtteranceId SpeechdEngine::speak(const QString& text)
     connect(u.watchdog, &QTimer::timeout, this, [this, id] { onWatchdog(id); });
     const bool slowStart =
         m_mode >= 1 && m_mode <= m_voices.size() && !VoiceChoice::isEspeak(m_voices.at(m_mode - 1));
-    u.watchdog->start(watchdogMs(text, m_speed, m_msPerChar, m_marginMs, slowStart));
+    u.watchdog->start(watchdogMs(text, speed(), m_msPerChar, m_marginMs, slowStart));
     m_utterances.insert(id, u);
     post([id, ssml = toSsml(text).toUtf8()](SpeechdWorker* w) { w->say(id, ssml); });
     return id;
