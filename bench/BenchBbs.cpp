@@ -7,11 +7,11 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "app/CSettings.h"
-#include "app/SettingsStore.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
+#include "base/TextCodec.h"
+#include "base/TextFile.h"
 #include "bbs/BoardList.h"
-#include "bbs/TextCodec.h"
-#include "bbs/TextFile.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
 

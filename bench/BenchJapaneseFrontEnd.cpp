@@ -8,7 +8,7 @@
 #include <QFile>
 #include <QStringList>
 
-#include "bbs/TextCodec.h"
+#include "base/TextCodec.h"
 #include "bbs/ThreadData.h"
 #include "speech/JapaneseFrontEnd.h"
 

@@ -10,7 +10,7 @@
 #include <QFile>
 #include <QStringList>
 
-#include "bbs/TextCodec.h"
+#include "base/TextCodec.h"
 #include "speech/CMessageData.h"
 
 using namespace Qt::StringLiterals;

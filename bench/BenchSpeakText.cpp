@@ -7,10 +7,10 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
-#include "app/CSettings.h"
-#include "app/SettingsStore.h"
-#include "platform/SpeechEngine.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
 #include "speech/ReadConv.h"
+#include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
 
 using namespace Qt::StringLiterals;

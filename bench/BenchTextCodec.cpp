@@ -5,10 +5,9 @@
 
 #include <QString>
 
-#include "bbs/TextCodec.h"
-#include "bbs/modNkf32.h"
+#include "base/TextCodec.h"
+#include "base/VbRegExp.h"
 #include "speech/ReadConv.h"
-#include "speech/VbRegExp.h"
 
 using namespace Qt::StringLiterals;
 
@@ -54,7 +53,7 @@ void BM_DecodeServerText(benchmark::State& state)
 {
     const QByteArray bytes = TextCodec::toCp932(sampleText());
     for (auto _ : state) {
-        benchmark::DoNotOptimize(modNkf32::decodeServerText(bytes));
+        benchmark::DoNotOptimize(TextCodec::decodeServerText(bytes));
     }
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }

@@ -9,11 +9,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/AppPaths.h"
-#include "app/CSettings.h"
-#include "app/SettingsStore.h"
-#include "bbs/TextCodec.h"
-#include "bbs/TextFile.h"
+#include "base/AppPaths.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
+#include "base/TextCodec.h"
+#include "base/TextFile.h"
 #include "bbs/ThreadData.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"

@@ -13,21 +13,21 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#include "app/AppPaths.h"
-#include "app/CSettings.h"
 #include "app/MainForm.h"
-#include "app/SettingsStore.h"
-#include "bbs/TextFile.h"
+#include "base/AppPaths.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
+#include "base/TextFile.h"
 #include "platform/OrcaScreenReader.h"
 #include "platform/QtSoundPlayer.h"
 #include "platform/SpeechCheck.h"
-#include "platform/SpeechEngine.h"
 #include "platform/SpeechEngineFactory.h"
 #include "platform/TranscriptEngine.h"
 #include "speech/CSrCntl.h"
 #include "speech/EmojiNames.h"
 #include "speech/JapaneseFrontEnd.h"
 #include "speech/ReadConv.h"
+#include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
 
 using namespace Qt::StringLiterals;

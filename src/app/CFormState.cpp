@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "app/FormWindow.h"
-#include "app/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 using namespace Qt::StringLiterals;
 

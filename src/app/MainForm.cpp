@@ -18,13 +18,15 @@
 #include <QVBoxLayout>
 
 #include "app/CFormState.h"
-#include "app/CSettings.h"
 #include "app/KeyCodes.h"
 #include "app/WidgetFormWindow.h"
+#include "base/CSettings.h"
+#include "bbs/BoardList.h"
 #include "bbs/CHttp.h"
 #include "dialogs/LineEditDlg.h"
-#include "platform/SpeechEngine.h"
 #include "speech/CSrCntl.h"
+#include "speech/ReadConv.h"
+#include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
 #include "voicemenu/VoiceMenu.h"
 

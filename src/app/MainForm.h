@@ -18,10 +18,10 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/AppPaths.h"
 #include "app/KeyDispatcher.h"
 #include "app/ReadAllRun.h"
 #include "app/Ticker.h"
+#include "base/AppPaths.h"
 #include "voicemenu/Migemo.h"
 #include "voicemenu/VoiceMenuHost.h"
 

@@ -9,7 +9,7 @@
 #include <QTextDocument>
 #include <QTreeWidget>
 
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 #include "app/MainForm.h"
 #include "bbs/BoardList.h"
 #include "voicemenu/VoiceMenu.h"

@@ -8,7 +8,7 @@
 #include <QListWidget>
 #include <QTreeWidget>
 
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 #include "app/MainForm.h"
 #include "bbs/ThreadData.h"
 #include "speech/ReadConv.h"

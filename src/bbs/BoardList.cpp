@@ -4,12 +4,12 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
-#include "app/CSettings.h"
+#include "base/CSettings.h"
+#include "base/SafeName.h"
+#include "base/TextFile.h"
+#include "base/VbRegExp.h"
 #include "bbs/CHttp.h"
 #include "bbs/HtmlText.h"
-#include "bbs/SafeName.h"
-#include "bbs/TextFile.h"
-#include "speech/VbRegExp.h"
 
 using namespace Qt::StringLiterals;
 

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "bbs/FieldListFile.h"
+#include "base/FieldListFile.h"
 
 class BookmarkItaList
 {

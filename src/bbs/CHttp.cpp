@@ -11,10 +11,9 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "bbs/TextCodec.h"
-#include "bbs/TextFile.h"
-#include "bbs/modNkf32.h"
-#include "speech/VbRegExp.h"
+#include "base/TextCodec.h"
+#include "base/TextFile.h"
+#include "base/VbRegExp.h"
 
 using namespace Qt::StringLiterals;
 
@@ -283,7 +282,7 @@ QString CHttp::Get2(const QString& url, const QString& referer, QString* finalUr
     }
     m_lastBody.clear();
     m_lastBody = Get_Binary2(url, referer, finalUrl);
-    const QString text = modNkf32::decodeServerText(m_lastBody);
+    const QString text = TextCodec::decodeServerText(m_lastBody);
     if (!m_htmlTxtPath.isEmpty()) {
         TextFile::writeLines(m_htmlTxtPath, {text});
     }
@@ -319,7 +318,7 @@ QString CHttp::Post(const QString& host, const QString& path, const QString& ref
     prepare(request, referer);
     request.setHeader(QNetworkRequest::ContentTypeHeader, u"application/x-www-form-urlencoded"_s);
     const QByteArray bytes = runRequest(m_manager->post(request, TextCodec::toCp932(body)));
-    return modNkf32::decodeServerText(bytes);
+    return TextCodec::decodeServerText(bytes);
 }
 
 float CHttp::Get_Progress() const

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "bbs/TextCodec.h"
+#include "base/TextCodec.h"
 
 using namespace Qt::StringLiterals;
 

@@ -2,9 +2,9 @@
 
 #include <QDir>
 
+#include "base/SafeName.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkList.h"
-#include "bbs/SafeName.h"
 #include "bbs/ThreadList.h"
 
 using namespace Qt::StringLiterals;

@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "bbs/TextFile.h"
+#include "base/TextFile.h"
 
 void ReadPositions::load(const QString& path)
 {

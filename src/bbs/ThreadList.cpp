@@ -3,12 +3,12 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "base/SafeName.h"
+#include "base/TextFile.h"
+#include "base/VbRegExp.h"
 #include "bbs/BookmarkList.h"
 #include "bbs/CHttp.h"
 #include "bbs/HtmlText.h"
-#include "bbs/SafeName.h"
-#include "bbs/TextFile.h"
-#include "speech/VbRegExp.h"
 
 using namespace Qt::StringLiterals;
 

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/SoundPlayer.h"
+#include "speech/SoundPlayer.h"
 #include "speech/SpeechOutput.h"
 #include "voicemenu/HelpMenu.h"
 

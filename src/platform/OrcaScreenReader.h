@@ -9,7 +9,7 @@
 
 #include <QString>
 
-#include "platform/ScreenReader.h"
+#include "speech/ScreenReader.h"
 
 class QAccessibleEvent;
 

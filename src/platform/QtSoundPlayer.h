@@ -9,7 +9,7 @@
 #include <QHash>
 #include <QStringList>
 
-#include "platform/SoundPlayer.h"
+#include "speech/SoundPlayer.h"
 
 class QSoundEffect;
 

@@ -9,16 +9,16 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "app/AppPaths.h"
-#include "app/CSettings.h"
-#include "app/SettingsStore.h"
-#include "platform/SpeechEngine.h"
+#include "base/AppPaths.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
 #include "platform/SpeechEngineFactory.h"
-#include "platform/VoiceChoice.h"
 #include "speech/EmojiNames.h"
 #include "speech/JapaneseFrontEnd.h"
 #include "speech/ReadConv.h"
+#include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
+#include "speech/VoiceChoice.h"
 
 using namespace Qt::StringLiterals;
 

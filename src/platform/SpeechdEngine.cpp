@@ -14,6 +14,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include "platform/SpeechdMarkup.h"
+
 using namespace Qt::StringLiterals;
 
 Q_LOGGING_CATEGORY(lcSpeechd, "yomimaru.speechd", QtWarningMsg)
@@ -107,36 +109,6 @@ struct OpenResult
 QString fromC(const char* s)
 {
     return s != nullptr ? QString::fromUtf8(s) : QString();
-}
-
-constexpr int kSentencePauseMs = 400;
-constexpr int kClausePauseMs = 200;
-
-// The pause written after a punctuation mark, or 0.
-bool isBlank(QChar c)
-{
-    return c == u' ' || c == u'　';
-}
-
-bool isAsciiLetter(QChar c)
-{
-    return c.unicode() < 0x80 && c.isLetter();
-}
-
-int pauseAfter(QChar c)
-{
-    switch (c.unicode()) {
-    case u'。':
-    case u'｡':
-    case u'！':
-    case u'？':
-        return kSentencePauseMs;
-    case u'、':
-    case u'､':
-        return kClausePauseMs;
-    default:
-        return 0;
-    }
 }
 
 bool isJapaneseTag(const QString& language)
@@ -331,7 +303,7 @@ private:
 };
 
 SpeechdEngine::SpeechdEngine(QObject* parent)
-    : SpeechEngine(parent)
+    : LeveledSpeechEngine(100, parent)
 {}
 
 SpeechdEngine::~SpeechdEngine()
@@ -392,7 +364,7 @@ bool SpeechdEngine::open(int timeoutMs)
     m_open = true;
     const int first = defaultMode();
     selectMode(first != 0 ? first : (m_voices.isEmpty() ? 0 : 1));
-    post([p = m_pitch, s = m_speed, v = m_volume](SpeechdWorker* w) { w->setLevels(p, s, v); });
+    post([p = pitch(), s = speed(), v = volume()](SpeechdWorker* w) { w->setLevels(p, s, v); });
     return true;
 }
 
@@ -423,7 +395,7 @@ int SpeechdEngine::watchdogMs(const QString& text, int speed, int msPerChar, int
     // taken for a silent device.
     double pauses = 0;
     for (const QChar c : text) {
-        pauses += pauseAfter(c);
+        pauses += SpeechdMarkup::pauseAfter(c);
     }
     const double factor = std::pow(2.0, -double(qBound(-100, speed, 100)) / 100.0);
     double allowed = 2.0 * (double(text.size()) * double(qMax(0, msPerChar)) * factor + pauses)
@@ -436,70 +408,7 @@ int SpeechdEngine::watchdogMs(const QString& text, int speed, int msPerChar, int
 
 QString SpeechdEngine::toSsml(const QString& text)
 {
-    QString out = u"<speak>"_s;
-    out.reserve(text.size() + 32);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            out += c;
-            out += text.at(++i);
-            continue;
-        }
-        switch (c.unicode()) {
-        case u'&':
-            out += u"&amp;"_s;
-            break;
-        case u'<':
-            out += u"&lt;"_s;
-            break;
-        case u'>':
-            out += u"&gt;"_s;
-            break;
-        case u'。':
-        case u'｡':
-        case u'！':
-        case u'？':
-        case u'、':
-        case u'､': {
-            out += c;
-            // A run such as 「。。。」 or 「、、」 pauses once, after its last mark.
-            const bool runGoesOn = i + 1 < text.size() && pauseAfter(text.at(i + 1)) != 0;
-            if (!runGoesOn) {
-                out += pauseAfter(c) == kSentencePauseMs ? u"<break time=\"400ms\"/>"_s
-                                                         : u"<break time=\"200ms\"/>"_s;
-            }
-            break;
-        }
-        case u' ':
-        case u'　': {
-            out += c;
-            // A blank between the items of a header (number, name, date, ID)
-            // is a pause the listener needs; the synthesizer would read over
-            // it. Between two words of Latin letters it stays a plain blank.
-            const bool runGoesOn = i + 1 < text.size() && isBlank(text.at(i + 1));
-            if (!runGoesOn && i + 1 < text.size()) {
-                qsizetype before = i;
-                while (before > 0 && isBlank(text.at(before - 1))) {
-                    --before;
-                }
-                if (before > 0 && !(isAsciiLetter(text.at(before - 1)) && isAsciiLetter(text.at(i + 1)))) {
-                    out += u"<break time=\"200ms\"/>"_s;
-                }
-            }
-            break;
-        }
-        default:
-            if (c.isSurrogate() || (c.unicode() < 0x20 && c != u'\n') || c.unicode() == 0x7f
-                || c.unicode() == 0xfffe || c.unicode() == 0xffff) {
-                // Not allowed in the markup; a space keeps the words apart.
-                out += u' ';
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += u"</speak>"_s;
-    return out;
+    return SpeechdMarkup::toSsml(text);
 }
 
 QString SpeechdEngine::modeName(int mode) const
@@ -533,22 +442,9 @@ bool SpeechdEngine::selectMode(int mode)
     return true;
 }
 
-void SpeechdEngine::setPitch(int value)
+void SpeechdEngine::levelsChanged()
 {
-    m_pitch = qBound(-100, value, 100);
-    post([p = m_pitch, s = m_speed, v = m_volume](SpeechdWorker* w) { w->setLevels(p, s, v); });
-}
-
-void SpeechdEngine::setSpeed(int value)
-{
-    m_speed = qBound(-100, value, 100);
-    post([p = m_pitch, s = m_speed, v = m_volume](SpeechdWorker* w) { w->setLevels(p, s, v); });
-}
-
-void SpeechdEngine::setVolume(int value)
-{
-    m_volume = qBound(-100, value, 100);
-    post([p = m_pitch, s = m_speed, v = m_volume](SpeechdWorker* w) { w->setLevels(p, s, v); });
+    post([p = pitch(), s = speed(), v = volume()](SpeechdWorker* w) { w->setLevels(p, s, v); });
 }
 
 SpeechEngine::UtteranceId SpeechdEngine::speak(const QString& text)
@@ -563,7 +459,7 @@ SpeechEngine::UtteranceId SpeechdEngine::speak(const QString& text)
     connect(u.watchdog, &QTimer::timeout, this, [this, id] { onWatchdog(id); });
     const bool slowStart =
         m_mode >= 1 && m_mode <= m_voices.size() && !VoiceChoice::isEspeak(m_voices.at(m_mode - 1));
-    u.watchdog->start(watchdogMs(text, m_speed, m_msPerChar, m_marginMs, slowStart));
+    u.watchdog->start(watchdogMs(text, speed(), m_msPerChar, m_marginMs, slowStart));
     qCDebug(lcSpeechd) << "speak" << id << text.left(40);
     m_utterances.insert(id, u);
     post([id, ssml = toSsml(text).toUtf8()](SpeechdWorker* w) { w->say(id, ssml); });

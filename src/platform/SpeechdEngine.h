@@ -14,14 +14,14 @@
 #include <QList>
 #include <QString>
 
-#include "platform/SpeechEngine.h"
+#include "speech/LeveledSpeechEngine.h"
 
 class QThread;
 class QTimer;
 class SpeechdBridge;
 class SpeechdWorker;
 
-class SpeechdEngine : public SpeechEngine
+class SpeechdEngine : public LeveledSpeechEngine
 {
     Q_OBJECT
 
@@ -73,22 +73,6 @@ public:
 
     int currentMode() const override { return m_mode; }
 
-    Range pitchRange() const override { return {-100, 100}; }
-
-    Range speedRange() const override { return {-100, 100}; }
-
-    Range volumeRange() const override { return {-100, 100}; }
-
-    void setPitch(int value) override;
-    void setSpeed(int value) override;
-    void setVolume(int value) override;
-
-    int pitch() const override { return m_pitch; }
-
-    int speed() const override { return m_speed; }
-
-    int volume() const override { return m_volume; }
-
     UtteranceId speak(const QString& text) override;
     void audioReset() override;
 
@@ -101,6 +85,8 @@ public:
     void onQueued(UtteranceId id, int msgId);
 
 private:
+    void levelsChanged() override;
+
     struct Utterance
     {
         int msgId = 0;  // 0 until the daemon has queued it
@@ -119,9 +105,6 @@ private:
     QString m_error;
     QList<Voice> m_voices;  // element i is mode i + 1
     int m_mode = 0;
-    int m_pitch = 0;
-    int m_speed = 0;
-    int m_volume = 100;
     int m_msPerChar = 150;
     int m_marginMs = 4000;
     UtteranceId m_lastId = 0;

@@ -10,7 +10,7 @@
 using namespace Qt::StringLiterals;
 
 TranscriptEngine::TranscriptEngine(QObject* parent)
-    : SpeechEngine(parent)
+    : LeveledSpeechEngine(100, parent)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &TranscriptEngine::finishPlaying);
@@ -81,26 +81,11 @@ QString TranscriptEngine::productName(int mode) const
     return mode == 1 ? u"Yomimaru transcript"_s : QString();
 }
 
-void TranscriptEngine::setPitch(int value)
-{
-    m_pitch = qBound(pitchRange().min, value, pitchRange().max);
-}
-
-void TranscriptEngine::setSpeed(int value)
-{
-    m_speed = qBound(speedRange().min, value, speedRange().max);
-}
-
-void TranscriptEngine::setVolume(int value)
-{
-    m_volume = qBound(volumeRange().min, value, volumeRange().max);
-}
-
 SpeechEngine::UtteranceId TranscriptEngine::speak(const QString& text)
 {
     const UtteranceId id = ++m_lastId;
-    writeLine(formatLine(QDateTime::currentDateTime(), currentMode(), m_pitch, m_speed, m_volume, text));
-    m_queue.append({id, durationMs(text.size(), m_msPerChar, m_speed)});
+    writeLine(formatLine(QDateTime::currentDateTime(), currentMode(), pitch(), speed(), volume(), text));
+    m_queue.append({id, durationMs(text.size(), m_msPerChar, speed())});
     if (m_playing == 0 && !m_startPending) {
         // Start from the event loop: notifications never come from inside speak().
         m_startPending = true;

@@ -15,9 +15,9 @@
 #include <QList>
 #include <QTimer>
 
-#include "platform/SpeechEngine.h"
+#include "speech/LeveledSpeechEngine.h"
 
-class TranscriptEngine : public SpeechEngine
+class TranscriptEngine : public LeveledSpeechEngine
 {
     Q_OBJECT
 
@@ -56,22 +56,6 @@ public:
 
     int currentMode() const override { return 1; }
 
-    Range pitchRange() const override { return {-100, 100}; }
-
-    Range speedRange() const override { return {-100, 100}; }
-
-    Range volumeRange() const override { return {-100, 100}; }
-
-    void setPitch(int value) override;
-    void setSpeed(int value) override;
-    void setVolume(int value) override;
-
-    int pitch() const override { return m_pitch; }
-
-    int speed() const override { return m_speed; }
-
-    int volume() const override { return m_volume; }
-
     UtteranceId speak(const QString& text) override;
     void audioReset() override;
 
@@ -90,9 +74,6 @@ private:
 
     QFile m_file;
     int m_msPerChar = kDefaultMsPerChar;
-    int m_pitch = 0;
-    int m_speed = 0;
-    int m_volume = 100;
     UtteranceId m_lastId = 0;
     QList<Utterance> m_queue;   // waiting, oldest first
     UtteranceId m_playing = 0;  // 0 when nothing plays

@@ -2,9 +2,9 @@
 
 #include <QLoggingCategory>
 
-#include "app/CSettings.h"
+#include "base/CSettings.h"
+#include "base/VbRegExp.h"
 #include "speech/InBandMarkers.h"
-#include "speech/VbRegExp.h"
 
 using namespace Qt::StringLiterals;
 

@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QLoggingCategory>
 
-#include "app/AppPaths.h"
-#include "bbs/TextCodec.h"
+#include "base/AppPaths.h"
+#include "base/TextCodec.h"
 #include "speech/EmojiNames.h"
 
 using namespace Qt::StringLiterals;

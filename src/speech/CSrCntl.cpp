@@ -1,6 +1,6 @@
 #include "CSrCntl.h"
 
-#include "platform/ScreenReader.h"
+#include "speech/ScreenReader.h"
 
 CSrCntl::CSrCntl(const QList<ScreenReader*>& readers)
     : m_readers(readers)

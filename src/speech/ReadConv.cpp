@@ -3,7 +3,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
-#include "bbs/TextFile.h"
+#include "base/TextFile.h"
 
 using namespace Qt::StringLiterals;
 

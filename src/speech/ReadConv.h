@@ -14,7 +14,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "speech/VbRegExp.h"
+#include "base/VbRegExp.h"
 
 class ReadConv
 {

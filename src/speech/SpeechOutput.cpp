@@ -4,7 +4,7 @@
 
 #include <QLoggingCategory>
 
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 #include "speech/EmojiNames.h"
 #include "speech/JapaneseFrontEnd.h"
 #include "speech/ReadConv.h"

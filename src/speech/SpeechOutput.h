@@ -11,7 +11,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "platform/SpeechEngine.h"
+#include "speech/SpeechEngine.h"
 
 class CSettings;
 class EmojiNames;

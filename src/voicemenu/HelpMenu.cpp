@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
-#include "app/AppPaths.h"
-#include "bbs/TextFile.h"
+#include "base/AppPaths.h"
+#include "base/TextFile.h"
 
 using namespace Qt::StringLiterals;
 

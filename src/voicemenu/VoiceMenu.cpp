@@ -4,20 +4,20 @@
 
 #include <QDir>
 
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkItaList.h"
 #include "bbs/BookmarkList.h"
 #include "bbs/CHttp.h"
-#include "bbs/CWinInetConnection.h"
+#include "bbs/ConnectionState.h"
 #include "bbs/LogManager.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
-#include "platform/SpeechEngine.h"
-#include "platform/VoiceChoice.h"
 #include "speech/CMessageData.h"
 #include "speech/CSrCntl.h"
+#include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
+#include "speech/VoiceChoice.h"
 #include "voicemenu/HelpMenu.h"
 #include "voicemenu/VoiceMenuHost.h"
 
@@ -74,7 +74,7 @@ bool VoiceMenu::Initialize()
     m_bookmarks = std::make_unique<BookmarkList>(root);
     m_itaBookmarks = std::make_unique<BookmarkItaList>(root);
     m_logs = std::make_unique<LogManager>(root);
-    m_connection = std::make_unique<CWinInetConnection>(m_offlineRequested);
+    m_connection = std::make_unique<ConnectionState>(m_offlineRequested);
     m_help = std::make_unique<HelpMenu>(m_paths);
     // Saves made along the way (read positions, logs, settings) that fail are
     // told before the next thing said.
@@ -175,7 +175,6 @@ bool VoiceMenu::selectStoredEngine()
         return false;
     }
     m_engine.selectMode(stored);
-    m_proTalker = m_engine.productName(stored).compare(u"ProTALKER"_s, Qt::CaseInsensitive) == 0;
     return true;
 }
 

@@ -22,8 +22,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/AppPaths.h"
-#include "speech/VbRegExp.h"
+#include "base/AppPaths.h"
+#include "base/VbRegExp.h"
 
 class BoardList;
 class BookmarkItaList;
@@ -32,7 +32,7 @@ class CHttp;
 class CMessageData;
 class CSettings;
 class CSrCntl;
-class CWinInetConnection;
+class ConnectionState;
 class HelpMenu;
 class LogManager;
 class SoundPlayer;
@@ -309,7 +309,7 @@ private:
     std::unique_ptr<BookmarkList> m_bookmarks;
     std::unique_ptr<BookmarkItaList> m_itaBookmarks;
     std::unique_ptr<LogManager> m_logs;
-    std::unique_ptr<CWinInetConnection> m_connection;
+    std::unique_ptr<ConnectionState> m_connection;
     std::unique_ptr<HelpMenu> m_help;
     VbRegExp m_searchPattern;
 
@@ -339,7 +339,6 @@ private:
     qint16 m_helpSubtopic = 0;
     bool m_enabled = false;
     bool m_busy = false;
-    bool m_proTalker = false;
     QString m_currentUnitText;
     qint16 m_currentUnitKind = 0;
     QString m_pendingPrefix;

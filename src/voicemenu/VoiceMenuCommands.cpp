@@ -4,15 +4,15 @@
 #include <QFile>
 
 #include "VoiceMenu.h"
+#include "base/SafeName.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkItaList.h"
 #include "bbs/BookmarkList.h"
-#include "bbs/SafeName.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
-#include "platform/CRegistry.h"
-#include "platform/SoundPlayer.h"
+#include "speech/SoundPlayer.h"
 #include "speech/SpeechOutput.h"
+#include "voicemenu/DefaultApps.h"
 #include "voicemenu/VoiceMenuHost.h"
 
 using namespace Qt::StringLiterals;
@@ -271,15 +271,15 @@ void VoiceMenu::Shell_Open(const QString& target, bool web)
     if (m_host.openWithDesktop(target)) {
         return;
     }
-    CRegistry registry;
+    DefaultApps apps;
     if (m_customShellDirs) {
-        registry.setSearchDirs(m_shellConfigDirs, m_shellDataDirs);
+        apps.setSearchDirs(m_shellConfigDirs, m_shellDataDirs);
     }
-    registry.SectionKey = web ? u"\\http\\shell\\open\\command"_s : u"\\mailto\\shell\\open\\command"_s;
-    if (!registry.KeyExists()) {
+    const QString command = web ? apps.browserCommand() : apps.mailerCommand();
+    if (command.isEmpty()) {
         return;
     }
-    m_host.startCommand(CRegistry::commandFor(registry.Value(), target));
+    m_host.startCommand(DefaultApps::commandFor(command, target));
 }
 
 QString VoiceMenu::Get_ThreadURL(bool& machibbs) const

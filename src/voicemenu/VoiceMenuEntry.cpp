@@ -4,14 +4,14 @@
 #include <functional>
 
 #include "VoiceMenu.h"
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkItaList.h"
 #include "bbs/BookmarkList.h"
 #include "bbs/CHttp.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
-#include "platform/SpeechEngine.h"
+#include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
 #include "voicemenu/VoiceMenuHost.h"
 
@@ -407,7 +407,6 @@ void VoiceMenu::storeOption()
         if (!m_settings.Set_(CSettings::VoiceEngine, QString::number(m_item))) {
             m_title = QString::fromUtf16(kSettingNotSaved);
         }
-        m_proTalker = m_engine.productName(m_item).compare(u"ProTALKER"_s, Qt::CaseInsensitive) == 0;
         return;
     case FontSizeMenu:
         if (!m_settings.Set_(CSettings::FontSize, item)) {

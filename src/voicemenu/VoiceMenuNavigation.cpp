@@ -1,7 +1,7 @@
 // Entering and leaving menus, moving the cursor, and the jumps.
 
 #include "VoiceMenu.h"
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkItaList.h"
 #include "bbs/BookmarkList.h"
@@ -185,13 +185,7 @@ void VoiceMenu::buildMenu()
 
 void VoiceMenu::speakTitle()
 {
-    QString text = m_title;
-    if (m_menu != EngineMenu && m_proTalker) {
-        m_searchPattern.setPattern(u"[ 　]+"_s);
-        m_searchPattern.setGlobal(false);
-        text = m_searchPattern.Replace(text, u"|"_s);
-    }
-    m_speech.SpeakText(text);
+    m_speech.SpeakText(m_title);
     if (m_screenReaders) {
         m_screenReaders->Block_SRVoice();
     }

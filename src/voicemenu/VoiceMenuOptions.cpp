@@ -2,8 +2,8 @@
 // "current setting" sentence, and the previews of volume, speed, pitch and voice.
 
 #include "VoiceMenu.h"
-#include "app/CSettings.h"
-#include "platform/SpeechEngine.h"
+#include "base/CSettings.h"
+#include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
 
 using namespace Qt::StringLiterals;

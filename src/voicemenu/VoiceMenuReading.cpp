@@ -2,7 +2,7 @@
 // full text of an item, the all-bookmarks run and the progress display.
 
 #include "VoiceMenu.h"
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkList.h"
 #include "bbs/CHttp.h"

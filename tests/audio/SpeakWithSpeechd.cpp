@@ -20,8 +20,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/CSettings.h"
-#include "app/SettingsStore.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
 #include "platform/QtSoundPlayer.h"
 #include "platform/SpeechdEngine.h"
 #include "speech/JapaneseFrontEnd.h"

@@ -23,8 +23,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/CSettings.h"
-#include "app/SettingsStore.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
 #include "platform/SpeechdEngine.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"

@@ -13,10 +13,10 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "base/TextCodec.h"
+#include "base/TextFile.h"
 #include "bbs/BoardList.h"
 #include "bbs/CHttp.h"
-#include "bbs/TextCodec.h"
-#include "bbs/TextFile.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
 #include "support/BoardServerProcess.h"

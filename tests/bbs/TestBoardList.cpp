@@ -6,10 +6,10 @@
 #include <QTest>
 #include <QUrl>
 
+#include "base/TextCodec.h"
+#include "base/TextFile.h"
 #include "bbs/BoardList.h"
 #include "bbs/CHttp.h"
-#include "bbs/TextCodec.h"
-#include "bbs/TextFile.h"
 #include "support/TempProfile.h"
 #include "support/TestData.h"
 

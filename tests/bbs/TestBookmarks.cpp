@@ -1,18 +1,17 @@
-// Bookmarks, log deletion, safe file names and the start-up connection
-// decision: the small stores around the board data.
+// Bookmarks, log deletion and safe file names: the small stores around the
+// board data.
 
 #include <QDir>
 #include <QFile>
 #include <QTest>
 
+#include "base/SafeName.h"
+#include "base/TextFile.h"
 #include "bbs/BoardList.h"
 #include "bbs/BookmarkItaList.h"
 #include "bbs/BookmarkList.h"
 #include "bbs/CHttp.h"
-#include "bbs/CWinInetConnection.h"
 #include "bbs/LogManager.h"
-#include "bbs/SafeName.h"
-#include "bbs/TextFile.h"
 #include "support/TempProfile.h"
 #include "support/TestData.h"
 
@@ -44,8 +43,6 @@ private slots:
     void logDeletion();
     void safeNames_data();
     void safeNames();
-    void startDecision_data();
-    void startDecision();
     void unwritableLists_data();
     void unwritableLists();
     void staleTemporaries();
@@ -278,38 +275,6 @@ void TestBookmarks::safeNames()
         QVERIFY(c.unicode() >= 0x20);
     }
     QCOMPARE(SafeName::fromFileName(file), name);
-}
-
-void TestBookmarks::startDecision_data()
-{
-    QTest::addColumn<int>("reachability");  // -1 unknown, 0 disconnected, 1 connected
-    QTest::addColumn<bool>("offlineRequested");
-    QTest::addColumn<bool>("online");
-    QTest::newRow("connected") << 1 << false << true;
-    QTest::newRow("nothing reported counts as connected") << -1 << false << true;
-    QTest::newRow("no network: offline") << 0 << false << false;
-    QTest::newRow("the user's --offline stands") << 1 << true << false;
-    QTest::newRow("no network and --offline") << 0 << true << false;
-}
-
-void TestBookmarks::startDecision()
-{
-    QFETCH(int, reachability);
-    QFETCH(bool, offlineRequested);
-    QFETCH(bool, online);
-    int probes = 0;
-    CWinInetConnection connection(offlineRequested, [&]() -> std::optional<bool> {
-        ++probes;
-        if (reachability < 0) {
-            return std::nullopt;
-        }
-        return reachability == 1;
-    });
-    QCOMPARE(connection.decideStartOnline(), online);
-    QCOMPARE(connection.IsOffline(), offlineRequested);
-    QVERIFY(probes >= 1);
-    QVERIFY(connection.SetGlobalOffline());
-    QVERIFY(connection.IsOffline());
 }
 
 QTEST_GUILESS_MAIN(TestBookmarks)

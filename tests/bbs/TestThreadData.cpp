@@ -5,8 +5,8 @@
 #include <QFile>
 #include <QTest>
 
-#include "bbs/TextCodec.h"
-#include "bbs/TextFile.h"
+#include "base/TextCodec.h"
+#include "base/TextFile.h"
 #include "bbs/ThreadData.h"
 #include "support/TempProfile.h"
 #include "support/TestData.h"

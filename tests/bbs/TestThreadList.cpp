@@ -5,10 +5,10 @@
 #include <QFile>
 #include <QTest>
 
+#include "base/TextCodec.h"
+#include "base/TextFile.h"
 #include "bbs/BookmarkList.h"
 #include "bbs/CHttp.h"
-#include "bbs/TextCodec.h"
-#include "bbs/TextFile.h"
 #include "bbs/ThreadList.h"
 #include "support/TempProfile.h"
 #include "support/TestData.h"

@@ -21,7 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "bbs/TextCodec.h"
+#include "base/TextCodec.h"
 
 using namespace Qt::Literals::StringLiterals;
 

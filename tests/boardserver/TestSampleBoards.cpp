@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "bbs/TextCodec.h"
+#include "base/TextCodec.h"
 
 using namespace Qt::Literals::StringLiterals;
 

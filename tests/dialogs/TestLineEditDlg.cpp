@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 #include "dialogs/LineEditDlg.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"

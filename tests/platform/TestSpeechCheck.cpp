@@ -3,8 +3,8 @@
 
 #include <QtTest>
 
-#include "app/CSettings.h"
-#include "app/SettingsStore.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
 #include "platform/SpeechCheck.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"

@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "platform/SpeechdEngine.h"
-#include "platform/VoiceChoice.h"
+#include "speech/VoiceChoice.h"
 
 using namespace Qt::StringLiterals;
 

@@ -4,9 +4,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/CSettings.h"
-#include "app/SettingsStore.h"
-#include "bbs/TextCodec.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
+#include "base/TextCodec.h"
 #include "speech/CMessageData.h"
 #include "speech/EmojiNames.h"
 #include "speech/ReadConv.h"

@@ -16,9 +16,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/CSettings.h"
-#include "app/SettingsStore.h"
-#include "bbs/TextCodec.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
+#include "base/TextCodec.h"
 #include "bbs/ThreadData.h"
 #include "speech/CMessageData.h"
 #include "speech/JapaneseFrontEnd.h"

@@ -11,12 +11,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/CSettings.h"
-#include "app/SettingsStore.h"
-#include "bbs/TextCodec.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
+#include "base/TextCodec.h"
+#include "base/VbRegExp.h"
 #include "speech/CMessageData.h"
 #include "speech/InBandMarkers.h"
-#include "speech/VbRegExp.h"
 #include "support/TestData.h"
 
 using namespace Qt::StringLiterals;

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "bbs/TextCodec.h"
+#include "base/TextCodec.h"
 #include "speech/ReadConv.h"
 #include "support/TestData.h"
 

@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/AppPaths.h"
-#include "bbs/TextCodec.h"
+#include "base/AppPaths.h"
+#include "base/TextCodec.h"
 #include "speech/CShosaiYomi.h"
 #include "speech/EmojiNames.h"
 

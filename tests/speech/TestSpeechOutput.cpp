@@ -2,8 +2,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/CSettings.h"
-#include "app/SettingsStore.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
 #include "support/SpySpeechEngine.h"

@@ -2,7 +2,7 @@
 
 #include <QDeadlineTimer>
 
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 
 using namespace Qt::StringLiterals;
 

@@ -3,7 +3,7 @@
 // A screen reader for tests: present or not as the test says, counting the
 // calls made to it.
 
-#include "platform/ScreenReader.h"
+#include "speech/ScreenReader.h"
 
 class FakeScreenReader : public ScreenReader
 {

@@ -3,7 +3,7 @@
 using namespace Qt::StringLiterals;
 
 SpySpeechEngine::SpySpeechEngine(QObject* parent)
-    : SpeechEngine(parent)
+    : LeveledSpeechEngine(0, parent)
 {
     m_modes = {{u"Spy Japanese"_s, true}, {u"Spy English"_s, false}};
 }
@@ -21,13 +21,6 @@ void SpySpeechEngine::clear()
 {
     m_spoken.clear();
     m_resets = 0;
-}
-
-void SpySpeechEngine::setRanges(Range pitch, Range speed, Range volume)
-{
-    m_pitchRange = pitch;
-    m_speedRange = speed;
-    m_volumeRange = volume;
 }
 
 QString SpySpeechEngine::modeName(int mode) const
@@ -72,7 +65,7 @@ SpeechEngine::UtteranceId SpySpeechEngine::speak(const QString& text)
         return 0;
     }
     const UtteranceId id = ++m_lastId;
-    m_spoken.append({id, text, m_mode, m_pitch, m_speed, m_volume});
+    m_spoken.append({id, text, m_mode, pitch(), speed(), volume()});
     m_pending.append({id, false});
     if (m_automatic) {
         QMetaObject::invokeMethod(

@@ -7,9 +7,9 @@
 #include <QList>
 #include <QString>
 
-#include "platform/SpeechEngine.h"
+#include "speech/LeveledSpeechEngine.h"
 
-class SpySpeechEngine : public SpeechEngine
+class SpySpeechEngine : public LeveledSpeechEngine
 {
     Q_OBJECT
 
@@ -47,7 +47,7 @@ public:
     // Refuses the next speak() calls (returns 0), as a failing engine does.
     void setRefusing(bool refusing) { m_refusing = refusing; }
 
-    void setRanges(Range pitch, Range speed, Range volume);
+    using LeveledSpeechEngine::setRanges;
 
     void setModes(const QList<QPair<QString, bool>>& modes) { m_modes = modes; }
 
@@ -70,24 +70,6 @@ public:
 
     int currentMode() const override { return m_mode; }
 
-    Range pitchRange() const override { return m_pitchRange; }
-
-    Range speedRange() const override { return m_speedRange; }
-
-    Range volumeRange() const override { return m_volumeRange; }
-
-    void setPitch(int value) override { m_pitch = qBound(m_pitchRange.min, value, m_pitchRange.max); }
-
-    void setSpeed(int value) override { m_speed = qBound(m_speedRange.min, value, m_speedRange.max); }
-
-    void setVolume(int value) override { m_volume = qBound(m_volumeRange.min, value, m_volumeRange.max); }
-
-    int pitch() const override { return m_pitch; }
-
-    int speed() const override { return m_speed; }
-
-    int volume() const override { return m_volume; }
-
     UtteranceId speak(const QString& text) override;
     void audioReset() override;
 
@@ -107,13 +89,7 @@ private:
     QStringList m_modules;
     QList<QPair<QString, bool>> m_modes;
     QStringList m_products;
-    Range m_pitchRange{-100, 100};
-    Range m_speedRange{-100, 100};
-    Range m_volumeRange{-100, 100};
     int m_mode = 1;
-    int m_pitch = 0;
-    int m_speed = 0;
-    int m_volume = 0;
     int m_resets = 0;
     UtteranceId m_lastId = 0;
     bool m_automatic = false;

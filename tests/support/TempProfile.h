@@ -5,8 +5,8 @@
 
 #include <QTemporaryDir>
 
-#include "app/CSettings.h"
-#include "app/SettingsStore.h"
+#include "base/CSettings.h"
+#include "base/SettingsStore.h"
 
 class TempProfile
 {

@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/AppPaths.h"
-#include "bbs/TextCodec.h"
+#include "base/AppPaths.h"
+#include "base/TextCodec.h"
 #include "support/TestData.h"
 #include "voicemenu/HelpMenu.h"
 #include "voicemenu/MenuNames.h"

@@ -11,7 +11,7 @@
 #include <QStringList>
 #include <QTest>
 
-#include "app/CSettings.h"
+#include "base/CSettings.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
 #include "support/BoardServerProcess.h"

@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include "bbs/TextCodec.h"
+#include "base/TextCodec.h"
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -17,7 +17,7 @@
 
 #include "BoardFiles.h"
 #include "BoardSite.h"
-#include "bbs/TextCodec.h"
+#include "base/TextCodec.h"
 
 using namespace Qt::Literals::StringLiterals;
 using namespace BoardFiles;

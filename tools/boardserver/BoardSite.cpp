@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 
 #include "BoardFiles.h"
-#include "bbs/TextCodec.h"
+#include "base/TextCodec.h"
 
 using namespace Qt::Literals::StringLiterals;
 using namespace BoardFiles;

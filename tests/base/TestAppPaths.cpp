@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/AppPaths.h"
+#include "base/AppPaths.h"
 #include "support/TestData.h"
 
 using namespace Qt::StringLiterals;

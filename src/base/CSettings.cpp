@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "app/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 using namespace Qt::StringLiterals;
 

@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "bbs/TextFile.h"
+#include "base/TextFile.h"
 
 FieldListFile::FieldListFile(const QString& path, int fieldCount)
     : m_path(path)

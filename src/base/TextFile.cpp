@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
-#include "bbs/TextCodec.h"
+#include "base/TextCodec.h"
 
 Q_LOGGING_CATEGORY(lcFiles, "yomimaru.files", QtWarningMsg)
 

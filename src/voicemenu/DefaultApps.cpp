@@ -1,10 +1,10 @@
-#include "CRegistry.h"
+#include "DefaultApps.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 
-#include "bbs/TextFile.h"
+#include "base/TextFile.h"
 
 using namespace Qt::StringLiterals;
 
@@ -58,14 +58,14 @@ QString execToCommand(const QString& exec)
 
 }  // namespace
 
-void CRegistry::setSearchDirs(const QStringList& configDirs, const QStringList& dataDirs)
+void DefaultApps::setSearchDirs(const QStringList& configDirs, const QStringList& dataDirs)
 {
     m_configDirs = configDirs;
     m_dataDirs = dataDirs;
     m_customDirs = true;
 }
 
-QStringList CRegistry::configDirs() const
+QStringList DefaultApps::configDirs() const
 {
     if (m_customDirs) {
         return m_configDirs;
@@ -73,7 +73,7 @@ QStringList CRegistry::configDirs() const
     return QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
 }
 
-QStringList CRegistry::dataDirs() const
+QStringList DefaultApps::dataDirs() const
 {
     if (m_customDirs) {
         return m_dataDirs;
@@ -81,13 +81,7 @@ QStringList CRegistry::dataDirs() const
     return QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
 }
 
-QString CRegistry::scheme() const
-{
-    const QStringList parts = QString(SectionKey).replace(u'/', u'\\').split(u'\\', Qt::SkipEmptyParts);
-    return parts.isEmpty() ? QString() : parts.first().toLower();
-}
-
-QString CRegistry::defaultDesktopEntry(const QString& mimeType) const
+QString DefaultApps::defaultDesktopEntry(const QString& mimeType) const
 {
     QStringList lists;
     for (const QString& dir : configDirs()) {
@@ -124,7 +118,7 @@ QString CRegistry::defaultDesktopEntry(const QString& mimeType) const
     return {};
 }
 
-QString CRegistry::execOf(const QString& desktopId) const
+QString DefaultApps::execOf(const QString& desktopId) const
 {
     if (desktopId.contains(u'/') || desktopId.contains(u"..")) {
         return {};
@@ -138,29 +132,26 @@ QString CRegistry::execOf(const QString& desktopId) const
     return {};
 }
 
-bool CRegistry::KeyExists() const
+QString DefaultApps::commandForScheme(const QString& scheme) const
 {
-    const QString s = scheme();
-    return !s.isEmpty() && !defaultDesktopEntry(u"x-scheme-handler/"_s + s).isEmpty();
+    if (scheme.isEmpty()) {
+        return {};
+    }
+    const QString id = defaultDesktopEntry(u"x-scheme-handler/"_s + scheme.toLower());
+    return id.isEmpty() ? QString() : execToCommand(execOf(id));
 }
 
-QString CRegistry::Value()
+QString DefaultApps::browserCommand() const
 {
-    ValueType.clear();
-    const QString s = scheme();
-    if (s.isEmpty()) {
-        return Default;
-    }
-    const QString id = defaultDesktopEntry(u"x-scheme-handler/"_s + s);
-    const QString command = id.isEmpty() ? QString() : execToCommand(execOf(id));
-    if (command.isEmpty()) {
-        return Default;
-    }
-    ValueType = u"REG_SZ"_s;
-    return command;
+    return commandForScheme(u"http"_s);
 }
 
-QString CRegistry::commandFor(const QString& command, const QString& address)
+QString DefaultApps::mailerCommand() const
+{
+    return commandForScheme(u"mailto"_s);
+}
+
+QString DefaultApps::commandFor(const QString& command, const QString& address)
 {
     if (command.contains(u"%1"_s)) {
         return QString(command).replace(u"%1"_s, address);

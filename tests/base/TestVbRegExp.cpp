@@ -3,7 +3,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include "speech/VbRegExp.h"
+#include "base/VbRegExp.h"
 
 using namespace Qt::StringLiterals;
 

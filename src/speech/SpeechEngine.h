@@ -8,7 +8,7 @@
 #include <QObject>
 #include <QString>
 
-#include "platform/VoiceChoice.h"
+#include "speech/VoiceChoice.h"
 
 class SpeechEngine : public QObject
 {

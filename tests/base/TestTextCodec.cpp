@@ -8,9 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "bbs/TextCodec.h"
-#include "bbs/TextFile.h"
-#include "bbs/modNkf32.h"
+#include "base/TextCodec.h"
+#include "base/TextFile.h"
 #include "support/TestData.h"
 
 using namespace Qt::StringLiterals;
@@ -69,7 +68,7 @@ void TestTextCodec::isUtf8()
     QFETCH(QByteArray, bytes);
     QFETCH(int, limit);
     QFETCH(bool, expected);
-    QCOMPARE(modNkf32::IsUtf8(bytes, limit), expected);
+    QCOMPARE(TextCodec::IsUtf8(bytes, limit), expected);
 }
 
 void TestTextCodec::cp932RoundTrip_data()
@@ -193,7 +192,7 @@ void TestTextCodec::serverText()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, expected);
-    QCOMPARE(modNkf32::decodeServerText(bytes), expected);
+    QCOMPARE(TextCodec::decodeServerText(bytes), expected);
 }
 
 void TestTextCodec::fileText_data()

@@ -1,15 +1,15 @@
-// Finding the command registered for web and mail addresses, as the link
+// Finding the default browser and mailer, as the link
 // commands use it when handing an address to the desktop fails.
 
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "platform/CRegistry.h"
 #include "support/TestData.h"
+#include "voicemenu/DefaultApps.h"
 
 using namespace Qt::StringLiterals;
 
-class TestRegistry : public QObject
+class TestDefaultApps : public QObject
 {
     Q_OBJECT
 
@@ -24,7 +24,7 @@ private:
     std::optional<QTemporaryDir> m_dir;
 };
 
-void TestRegistry::init()
+void TestDefaultApps::init()
 {
     QVERIFY(m_dir.emplace().isValid());
     const QString config = m_dir->filePath(u"config"_s);
@@ -47,35 +47,33 @@ void TestRegistry::init()
                         "[MIME Cache]\nx-scheme-handler/mailto=mailer.desktop;\n");
 }
 
-void TestRegistry::registeredCommand_data()
+void TestDefaultApps::registeredCommand_data()
 {
-    QTest::addColumn<QString>("sectionKey");
-    QTest::addColumn<bool>("exists");
-    QTest::addColumn<QString>("value");
-    QTest::newRow("http") << u"\\http\\shell\\open\\command"_s << true
-                          << u"/usr/bin/browser --new-window %1"_s;
-    QTest::newRow("mailto without a field code")
-        << u"\\mailto\\shell\\open\\command"_s << true << u"mailer --compose %s"_s;
-    QTest::newRow("nothing registered") << u"\\gopher\\shell\\open\\command"_s << false << u"DEFAULT"_s;
-    QTest::newRow("empty key") << QString() << false << u"DEFAULT"_s;
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QString>("command");
+    QTest::newRow("http") << u"http"_s << u"/usr/bin/browser --new-window %1"_s;
+    QTest::newRow("mailto without a field code") << u"mailto"_s << u"mailer --compose %s"_s;
+    QTest::newRow("upper-case scheme") << u"HTTP"_s << u"/usr/bin/browser --new-window %1"_s;
+    QTest::newRow("nothing registered") << u"gopher"_s << QString();
+    QTest::newRow("empty scheme") << QString() << QString();
 }
 
-void TestRegistry::registeredCommand()
+void TestDefaultApps::registeredCommand()
 {
-    QFETCH(QString, sectionKey);
-    QFETCH(bool, exists);
-    QFETCH(QString, value);
-    CRegistry reg;
-    reg.setSearchDirs({m_dir->filePath(u"config"_s)},
-                      {m_dir->filePath(u"data"_s), m_dir->filePath(u"system"_s)});
-    reg.SectionKey = sectionKey;
-    reg.Default = u"DEFAULT"_s;
-    QCOMPARE(reg.KeyExists(), exists);
-    QCOMPARE(reg.Value(), value);
-    QCOMPARE(reg.ValueType.isEmpty(), !exists);
+    QFETCH(QString, scheme);
+    QFETCH(QString, command);
+    DefaultApps apps;
+    apps.setSearchDirs({m_dir->filePath(u"config"_s)},
+                       {m_dir->filePath(u"data"_s), m_dir->filePath(u"system"_s)});
+    QCOMPARE(apps.commandForScheme(scheme), command);
+    if (scheme == u"http"_s) {
+        QCOMPARE(apps.browserCommand(), command);
+    } else if (scheme == u"mailto"_s) {
+        QCOMPARE(apps.mailerCommand(), command);
+    }
 }
 
-void TestRegistry::commandFor_data()
+void TestDefaultApps::commandFor_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("expected");
@@ -83,12 +81,12 @@ void TestRegistry::commandFor_data()
     QTest::newRow("no placeholder appends") << u"mailer --compose"_s << u"mailer --compose http://a/"_s;
 }
 
-void TestRegistry::commandFor()
+void TestDefaultApps::commandFor()
 {
     QFETCH(QString, command);
     QFETCH(QString, expected);
-    QCOMPARE(CRegistry::commandFor(command, u"http://a/"_s), expected);
+    QCOMPARE(DefaultApps::commandFor(command, u"http://a/"_s), expected);
 }
 
-QTEST_GUILESS_MAIN(TestRegistry)
-#include "TestRegistry.moc"
+QTEST_GUILESS_MAIN(TestDefaultApps)
+#include "TestDefaultApps.moc"

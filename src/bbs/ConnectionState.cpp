@@ -1,8 +1,6 @@
-#include "CWinInetConnection.h"
+#include "ConnectionState.h"
 
 #include <QNetworkInformation>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -28,20 +26,19 @@ std::optional<bool> systemReachability()
 
 }  // namespace
 
-CWinInetConnection::CWinInetConnection(bool offlineRequested, Probe probe)
+ConnectionState::ConnectionState(bool offlineRequested, Probe probe)
     : m_offlineRequested(offlineRequested)
     , m_offline(offlineRequested)
     , m_probe(probe ? std::move(probe) : Probe(systemReachability))
 {}
 
-void CWinInetConnection::Refresh()
+void ConnectionState::Refresh()
 {
     const std::optional<bool> reachable = m_probe();
     m_connected = reachable.value_or(true);
-    m_connectionName = m_connected ? u"LAN"_s : QString();
 }
 
-bool CWinInetConnection::SetGlobalOnline()
+bool ConnectionState::SetGlobalOnline()
 {
     if (m_offlineRequested) {
         return false;
@@ -50,13 +47,13 @@ bool CWinInetConnection::SetGlobalOnline()
     return true;
 }
 
-bool CWinInetConnection::SetGlobalOffline()
+bool ConnectionState::SetGlobalOffline()
 {
     m_offline = true;
     return true;
 }
 
-bool CWinInetConnection::decideStartOnline()
+bool ConnectionState::decideStartOnline()
 {
     Refresh();
     if (!m_connected) {

@@ -1,0 +1,7 @@
+#include "base/Text.h"
+#include "speech/Voice.h"
+
+QString board()
+{
+    return text() + voice();
+}

@@ -1,0 +1,5 @@
+#pragma once
+
+#include "base/Text.h"
+
+QString voice();

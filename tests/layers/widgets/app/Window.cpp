@@ -1,0 +1,8 @@
+#include <QWidget>
+
+#include "base/Text.h"
+
+void show(QWidget& window)
+{
+    window.show();
+}

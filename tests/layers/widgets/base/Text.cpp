@@ -1,0 +1,7 @@
+#include <QString>
+#include <QWidget>
+
+QString text()
+{
+    return QWidget().windowTitle();
+}
