@@ -35,10 +35,10 @@ QString decodeNumericReferences(const QString& text);
 // otherwise code page 932; numeric character references are decoded.
 QString fromFileBytes(QByteArrayView bytes);
 
-// Bytes of a file the program writes: code page 932 with references.
-inline QByteArray toFileBytes(QStringView text)
-{
-    return toCp932(text);
-}
+// Bytes of a file (or of one line of it) the program writes: code page 932
+// with references, such that fromFileBytes reads back exactly the text. Bytes
+// that would pass for UTF-8 there are written in ASCII, with every other
+// character as a reference.
+QByteArray toFileBytes(QStringView text);
 
 }  // namespace TextCodec

@@ -45,6 +45,16 @@ inline bool writeFile(const QString& path, const QByteArray& content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
+// The code points of a text, for a failure's report.
+inline QString codePoints(const QString& text)
+{
+    QString out;
+    for (const char32_t c : text.toUcs4()) {
+        out += QString::number(uint(c), 16) + u' ';
+    }
+    return out;
+}
+
 [[noreturn]] inline void fail(const char* what, const char* file, int line)
 {
     std::fprintf(stderr, "fuzz check failed at %s:%d: %s\n", file, line, what);

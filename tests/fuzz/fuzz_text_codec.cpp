@@ -36,8 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // UTF-8 and as code page 932) through the file encoding and back.
     for (const QString& text : {QString::fromUtf8(input), cp932}) {
         const QByteArray written = TextCodec::toFileBytes(text);
-        FUZZ_CHECK(TextCodec::decodeNumericReferences(TextCodec::fromCp932(written)) == text);
-        FUZZ_CHECK(TextCodec::fromFileBytes(written) == text);
+        const QString viaCp932 = TextCodec::decodeNumericReferences(TextCodec::fromCp932(written));
+        const QString viaFile = TextCodec::fromFileBytes(written);
+        if (viaCp932 != text || viaFile != text) {
+            std::fprintf(stderr, "text:     %s\nwritten:  %s\nread:     %s\nas file:  %s\n",
+                         qPrintable(Fuzz::codePoints(text)), written.toHex(' ').constData(),
+                         qPrintable(Fuzz::codePoints(viaCp932)), qPrintable(Fuzz::codePoints(viaFile)));
+        }
+        FUZZ_CHECK(viaCp932 == text);
+        FUZZ_CHECK(viaFile == text);
     }
     return 0;
 }
