@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
 #include <QtGlobal>
@@ -32,7 +33,11 @@ inline void quiet()
 // An empty folder for this input, inside one temporary folder for the run.
 inline QString scratch()
 {
-    static QTemporaryDir run(QDir::tempPath() + QStringLiteral("/yomimaru-fuzz-XXXXXX"));
+    // In memory when the system offers it: the program's writes end in fsync,
+    // which on a disk would cost more than the parsing.
+    static const QString base =
+        QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    static QTemporaryDir run(base + QStringLiteral("/yomimaru-fuzz-XXXXXX"));
     const QString path = run.filePath(QStringLiteral("input"));
     QDir(path).removeRecursively();
     QDir().mkpath(path);
