@@ -43,6 +43,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(menu.saveFile());
     BoardList stored(settings, dataRoot);
     FUZZ_CHECK(stored.loadFile());
+    if (stored.Get_AllBoardNum() != boards || stored.Get_Categories() != menu.Get_Categories()) {
+        for (const BoardList* list : {&menu, &stored}) {
+            std::fprintf(stderr, "%s:\n", list == &menu ? "parsed" : "stored");
+            for (int c = 1; c <= list->Get_CategoryNum(); ++c) {
+                std::fprintf(stderr, " [%s]\n", qPrintable(Fuzz::codePoints(list->Get_Category(c))));
+                for (int p = 1; p <= list->Get_BoardNum(c); ++p) {
+                    std::fprintf(stderr, "  %s | %s\n",
+                                 qPrintable(Fuzz::codePoints(list->Get_BoardUrl(c, p))),
+                                 qPrintable(Fuzz::codePoints(list->Get_BoardName(c, p))));
+                }
+            }
+        }
+    }
     FUZZ_CHECK(stored.Get_Categories() == menu.Get_Categories());
     FUZZ_CHECK(stored.Get_AllBoardNum() == boards);
     for (int c = 1; c <= menu.Get_CategoryNum(); ++c) {

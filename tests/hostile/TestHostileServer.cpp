@@ -239,6 +239,7 @@ void TestHostileServer::hostileMenuNames_data()
     QTest::newRow("dots alone") << u".."_s << kBoardUrl;
     QTest::newRow("link with parent folders") << u"板"_s << u"http://uni.2ch.example/../../zatsudan/"_s;
     QTest::newRow("link with encoded dots") << u"板"_s << u"http://uni.2ch.example/%2e%2e/zatsudan/"_s;
+    QTest::newRow("link with a line break") << u"板"_s << u"http://uni.2ch.example/zatsu\ndan/"_s;
     QTest::newRow("link of 3000 characters")
         << u"板"_s << u"http://uni.2ch.example/"_s + QString(3000, u'a') + u'/';
 }
