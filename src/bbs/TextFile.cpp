@@ -115,7 +115,15 @@ bool appendLines(const QString& path, const QStringList& lines)
         return false;
     }
     const qint64 oldSize = file.size();
-    const QByteArray bytes = encodeLines(lines);
+    QByteArray bytes = encodeLines(lines);
+    // A last line without its line end (cut short, or edited by hand) would
+    // run into the first appended one: end it first.
+    if (oldSize > 0) {
+        QFile existing(path);
+        if (existing.open(QIODevice::ReadOnly) && existing.seek(oldSize - 1) && existing.read(1) != "\n") {
+            bytes.prepend("\r\n");
+        }
+    }
     if (file.write(bytes) != bytes.size() || !file.flush()) {
         qCWarning(lcFiles) << "not written:" << path << file.errorString();
         file.resize(oldSize);

@@ -252,6 +252,12 @@ void TestTextCodec::appendKeepsWholeLines()
     QVERIFY(TextFile::appendLines(path, {u"second 😅"_s, u"third"_s}));
     QCOMPARE(TextFile::readLines(path).value(), QStringList({u"first"_s, u"second 😅"_s, u"third"_s}));
     QVERIFY(!TextFile::appendLines(dir.filePath(u"no/such/folder/x.log"_s), {u"x"_s}));
+
+    // A last line without its line end keeps its own line.
+    const QString cut = dir.filePath(u"bookmark.list"_s);
+    QVERIFY(TestData::writeFile(cut, "a,b,c,1"));
+    QVERIFY(TextFile::appendLines(cut, {u"d,e,f,2"_s}));
+    QCOMPARE(TextFile::readLines(cut).value(), QStringList({u"a,b,c,1"_s, u"d,e,f,2"_s}));
 }
 
 void TestTextCodec::rewriteLeavesNothingBehind()

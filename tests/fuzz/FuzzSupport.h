@@ -25,8 +25,12 @@ inline QByteArray bytes(const uint8_t* data, size_t size)
 }
 
 // Silences the parsers' warnings, which would otherwise flood the run.
+// YOMIMARU_FUZZ_VERBOSE=1 keeps them, to see why an input failed.
 inline void quiet()
 {
+    if (qEnvironmentVariableIsSet("YOMIMARU_FUZZ_VERBOSE")) {
+        return;
+    }
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
 }
 
