@@ -31,6 +31,8 @@ done
 packages=(
     # toolchain
     build-essential cmake ninja-build clang-format pkg-config git
+    # fuzzing (scripts/fuzz.sh): clang with libFuzzer and the sanitizers' run-time
+    clang libclang-rt-14-dev
     # Qt 6 (Core, Gui, Widgets, Network, Test, Multimedia) and regular expressions
     qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-multimedia-dev libqt6opengl6-dev libpcre2-dev
     # speech

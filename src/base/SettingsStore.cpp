@@ -16,6 +16,26 @@ QString fullKey(const QString& section, const QString& key)
     return section + u'/' + key;
 }
 
+// QSettings would refuse to write over a file it could not parse and every
+// later change would be lost. Keeps the damaged file beside the new one for
+// the user, and starts the new one from what could be read.
+void keepDamagedFile(std::unique_ptr<QSettings>& settings, const QString& filePath)
+{
+    qCWarning(lcSettings) << "settings file damaged, kept as .bad:" << filePath;
+    QHash<QString, QVariant> readable;
+    for (const QString& key : settings->allKeys()) {
+        readable.insert(key, settings->value(key));
+    }
+    settings.reset();
+    QFile::remove(filePath + u".bad"_s);
+    QFile::rename(filePath, filePath + u".bad"_s);
+    settings = std::make_unique<QSettings>(filePath, QSettings::IniFormat);
+    for (auto it = readable.cbegin(); it != readable.cend(); ++it) {
+        settings->setValue(it.key(), it.value());
+    }
+    settings->sync();
+}
+
 }  // namespace
 
 SettingsStore::SettingsStore(const QString& configDir)
@@ -24,22 +44,7 @@ SettingsStore::SettingsStore(const QString& configDir)
     QDir().mkpath(configDir);
     m_settings = std::make_unique<QSettings>(m_filePath, QSettings::IniFormat);
     if (m_settings->status() == QSettings::FormatError) {
-        // QSettings would refuse to write over a file it could not parse and
-        // every later change would be lost. Keep the damaged file beside the
-        // new one for the user, and start from what could be read.
-        qCWarning(lcSettings) << "settings file damaged, kept as .bad:" << m_filePath;
-        QHash<QString, QVariant> readable;
-        for (const QString& key : m_settings->allKeys()) {
-            readable.insert(key, m_settings->value(key));
-        }
-        m_settings.reset();
-        QFile::remove(m_filePath + u".bad"_s);
-        QFile::rename(m_filePath, m_filePath + u".bad"_s);
-        m_settings = std::make_unique<QSettings>(m_filePath, QSettings::IniFormat);
-        for (auto it = readable.cbegin(); it != readable.cend(); ++it) {
-            m_settings->setValue(it.key(), it.value());
-        }
-        m_settings->sync();
+        keepDamagedFile(m_settings, m_filePath);
     }
 }
 
@@ -66,6 +71,10 @@ bool SettingsStore::setValue(const QString& section, const QString& key, const Q
 {
     m_settings->setValue(fullKey(section, key), value);
     m_settings->sync();
+    if (m_settings->status() == QSettings::FormatError) {
+        // Some damage shows only when the file is read again to be written.
+        keepDamagedFile(m_settings, m_filePath);
+    }
     if (m_settings->status() != QSettings::NoError) {
         qCWarning(lcSettings) << "settings not written:" << m_filePath;
         return false;

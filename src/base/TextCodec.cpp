@@ -1,5 +1,6 @@
 #include "TextCodec.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -181,7 +182,11 @@ bool isCp932Encodable(char32_t codePoint)
     return codePoint == 0 || (codePoint < 0x10000 && tables().encode[codePoint] != 0);
 }
 
-QByteArray toCp932(QStringView text)
+namespace {
+
+// Code page 932 bytes; with asciiOnly every non-ASCII character is written
+// as a reference instead.
+QByteArray encodeCp932(QStringView text, bool asciiOnly)
 {
     const auto& t = tables();
     QByteArray out;
@@ -198,7 +203,7 @@ QByteArray toCp932(QStringView text)
             out += "&#38;";
             continue;
         }
-        const quint16 code = t.encode[u];
+        const quint16 code = asciiOnly && u >= 0x80 ? 0 : t.encode[u];
         if (code != 0) {
             if (code < 0x100) {
                 out += char(code);
@@ -217,6 +222,42 @@ QByteArray toCp932(QStringView text)
         appendReference(out, QChar::isSurrogate(cp) ? char32_t(0xFFFD) : cp);
     }
     return out;
+}
+
+// True when fromFileBytes takes the bytes for UTF-8: a byte-order mark, or
+// valid UTF-8 holding at least one byte above ASCII.
+bool readAsUtf8(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        return true;
+    }
+    const bool ascii =
+        std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        return false;
+    }
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString decoded = utf8.decode(bytes);  // the decoder works when its result is taken
+    return !utf8.hasError();
+}
+
+}  // namespace
+
+QByteArray toCp932(QStringView text)
+{
+    return encodeCp932(text, false);
+}
+
+QByteArray toFileBytes(QStringView text)
+{
+    QByteArray bytes = encodeCp932(text, false);
+    // Code page 932 bytes may happen to be valid UTF-8 too (pairs of half-width
+    // katakana such as "ﾎﾹ" are), and would then be read back as UTF-8. Such a
+    // text is written in ASCII, every other character as a reference.
+    if (readAsUtf8(bytes)) {
+        bytes = encodeCp932(text, true);
+    }
+    return bytes;
 }
 
 QString decodeNumericReferences(const QString& text)
@@ -273,19 +314,8 @@ QString fromFileBytes(QByteArrayView bytes)
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         return decodeNumericReferences(QString::fromUtf8(bytes.sliced(3)));
     }
-    bool ascii = true;
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (!ascii) {
-        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-        QString text = utf8.decode(bytes);
-        if (!utf8.hasError()) {
-            return decodeNumericReferences(text);
-        }
+    if (readAsUtf8(bytes)) {
+        return decodeNumericReferences(QString::fromUtf8(bytes));
     }
     return decodeNumericReferences(fromCp932(bytes));
 }

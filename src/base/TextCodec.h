@@ -35,11 +35,11 @@ QString decodeNumericReferences(const QString& text);
 // otherwise code page 932; numeric character references are decoded.
 QString fromFileBytes(QByteArrayView bytes);
 
-// Bytes of a file the program writes: code page 932 with references.
-inline QByteArray toFileBytes(QStringView text)
-{
-    return toCp932(text);
-}
+// Bytes of a file (or of one line of it) the program writes: code page 932
+// with references, such that fromFileBytes reads back exactly the text. Bytes
+// that would pass for UTF-8 there are written in ASCII, with every other
+// character as a reference.
+QByteArray toFileBytes(QStringView text);
 
 // Turning the bytes a server sends into text: UTF-8 when the bytes look like
 // UTF-8, otherwise the Japanese encoding the bytes are in (code page 932,

@@ -31,7 +31,9 @@ std::optional<QByteArray> readBytes(const QString& path)
     if (file.size() > TextFile::kMaxReadSize) {
         return std::nullopt;
     }
-    QByteArray bytes = file.read(TextFile::kMaxReadSize);
+    // As much as the file holds, not the bound: read(n) sets aside n bytes
+    // first, and a sanitizer build then marks all of them on every read.
+    QByteArray bytes = file.read(qMin(file.size(), TextFile::kMaxReadSize));
     if (file.error() != QFileDevice::NoError) {
         return std::nullopt;
     }
@@ -113,7 +115,15 @@ bool appendLines(const QString& path, const QStringList& lines)
         return false;
     }
     const qint64 oldSize = file.size();
-    const QByteArray bytes = encodeLines(lines);
+    QByteArray bytes = encodeLines(lines);
+    // A last line without its line end (cut short, or edited by hand) would
+    // run into the first appended one: end it first.
+    if (oldSize > 0) {
+        QFile existing(path);
+        if (existing.open(QIODevice::ReadOnly) && existing.seek(oldSize - 1) && existing.read(1) != "\n") {
+            bytes.prepend("\r\n");
+        }
+    }
     if (file.write(bytes) != bytes.size() || !file.flush()) {
         qCWarning(lcFiles) << "not written:" << path << file.errorString();
         file.resize(oldSize);

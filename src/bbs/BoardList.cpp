@@ -1,5 +1,7 @@
 #include "BoardList.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -159,10 +161,13 @@ bool BoardList::parseMenu(const QString& html)
         for (const VbMatch& link : linkPattern.Execute(section)) {
             const QString url = link.SubMatches.value(0);
             const QString boardName = HtmlText::oneLine(HtmlText::decodeEntities(link.SubMatches.value(1)));
-            // Only web addresses are boards (no mail links), and a comma would
-            // break the line of the list file.
-            if (boardName.isEmpty() || !boardUrl.Test(url) || url.contains(u',')
-                || exceptBoards.contains(boardName)) {
+            // Only web addresses are boards (no mail links), and a comma or a
+            // line break would break the line of the list file (an address
+            // holds neither blanks nor control characters).
+            const bool unfit = std::any_of(url.cbegin(), url.cend(), [](QChar c) {
+                return c == u',' || c.isSpace() || c.category() == QChar::Other_Control;
+            });
+            if (boardName.isEmpty() || !boardUrl.Test(url) || unfit || exceptBoards.contains(boardName)) {
                 continue;
             }
             boards.append(Board{url, boardName, int(categories.size()) + 1});

@@ -4,6 +4,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+
+#include "base/VbRegExp.h"
 
 using namespace Qt::StringLiterals;
 
@@ -49,6 +52,11 @@ QString Migemo::query(const QString& key) const
     }
     const QString pattern = QString::fromUtf8(reinterpret_cast<const char*>(result));
     migemo_release(m_handle, result);
+    // C/Migemo leaves some characters of the key as they are: a "(" or ")" in
+    // the key unbalances its pattern. Such a key is searched for as written.
+    if (!VbRegExp(pattern).isValid()) {
+        return QRegularExpression::escape(key);
+    }
     return pattern;
 }
 

@@ -26,6 +26,7 @@ private slots:
     void writeThrough();
     void storedKeysAreTheNumberedNames();
     void namedValues();
+    void handDamagedFile_data();
     void handDamagedFile();
     void listValueReadsBackAsText();
     void unwritableStore();
@@ -150,12 +151,23 @@ void TestSettings::namedValues()
     QCOMPARE(second.Get_Named(QString::fromUtf16(CSettings::kExceptCategory)), list);
 }
 
+void TestSettings::handDamagedFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("garbage lines") << QByteArray(
+        "[Config]\nSetting1=3\n\xff\xfe garbage [[[ = = =\nSetting2=\n[broken\nSetting3=abc\n");
+    QTest::newRow("bracket in the section name, quote left open")
+        << QByteArray("[C[Config]\n1=10\n2=6\n16=127.0.0.1:8080\nBch.example/bbsmenu.html\n"
+                      "ExceptCategory=おすすめ,特別企画\nCookie=\"PON=abc; path=on");
+}
+
 void TestSettings::handDamagedFile()
 {
+    QFETCH(QByteArray, content);
     const QString path = m_dir->filePath(u"yomimaru.ini"_s);
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Config]\nSetting1=3\n\xff\xfe garbage [[[ = = =\nSetting2=\n[broken\nSetting3=abc\n");
+    file.write(content);
     file.close();
 
     SettingsStore store(m_dir->path());
@@ -167,7 +179,7 @@ void TestSettings::handDamagedFile()
     }
     QCOMPARE(settings.getInt(CSettings::SpeechPitch, 5), 5);
     // And a change is not lost.
-    settings.Set_(CSettings::FontSize, u"36"_s);
+    QVERIFY(settings.Set_(CSettings::FontSize, u"36"_s));
     SettingsStore other(m_dir->path());
     CSettings second(other);
     second.InitInstance();

@@ -76,6 +76,8 @@ void TestTextCodec::cp932RoundTrip_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("kana and kanji") << u"スレッドを読み込みました。全部で１０件です。"_s;
     QTest::newRow("half-width kana") << u"ﾊﾝｶｸｶﾅ ｶﾞｷﾞ"_s;
+    // Their code page 932 bytes (CE B9, C2 B1) are valid UTF-8 as well.
+    QTest::newRow("half-width kana that pass for UTF-8") << u"ﾎﾹ ﾂｱ and ASCII"_s;
     QTest::newRow("NEC and IBM extensions") << u"①②Ⅲ㈱髙﨑ⅰ￢∵"_s;
     QTest::newRow("wave dash and minus of the boards") << u"～－＼∥￠"_s;
     QTest::newRow("emoji") << u"草生える😅🍣"_s;
@@ -91,7 +93,7 @@ void TestTextCodec::cp932RoundTrip_data()
 void TestTextCodec::cp932RoundTrip()
 {
     QFETCH(QString, text);
-    const QByteArray bytes = TextCodec::toCp932(text);
+    const QByteArray bytes = TextCodec::toFileBytes(text);
     QCOMPARE(TextCodec::fromFileBytes(bytes), text);
 }
 
@@ -232,6 +234,13 @@ void TestTextCodec::lineFiles()
     QVERIFY(!TextFile::readLines(dir.filePath(u"missing.txt"_s)).has_value());
     QVERIFY(TextFile::writeLines(path, {}));
     QCOMPARE(TextFile::readLines(path).value(), QStringList());
+
+    // A file whose every line would pass for UTF-8 still reads back the same.
+    const QStringList katakana = {u"ﾎﾹ"_s, u"ﾂｱ 2"_s, u"abc"_s};
+    QVERIFY(TextFile::writeLines(path, katakana));
+    QCOMPARE(TextFile::readLines(path).value(), katakana);
+    QVERIFY(TextFile::appendLines(path, {u"ﾎﾹ"_s}));
+    QCOMPARE(TextFile::readLines(path).value(), katakana + QStringList{u"ﾎﾹ"_s});
 }
 
 void TestTextCodec::appendKeepsWholeLines()
@@ -242,6 +251,12 @@ void TestTextCodec::appendKeepsWholeLines()
     QVERIFY(TextFile::appendLines(path, {u"second 😅"_s, u"third"_s}));
     QCOMPARE(TextFile::readLines(path).value(), QStringList({u"first"_s, u"second 😅"_s, u"third"_s}));
     QVERIFY(!TextFile::appendLines(dir.filePath(u"no/such/folder/x.log"_s), {u"x"_s}));
+
+    // A last line without its line end keeps its own line.
+    const QString cut = dir.filePath(u"bookmark.list"_s);
+    QVERIFY(TestData::writeFile(cut, "a,b,c,1"));
+    QVERIFY(TextFile::appendLines(cut, {u"d,e,f,2"_s}));
+    QCOMPARE(TextFile::readLines(cut).value(), QStringList({u"a,b,c,1"_s, u"d,e,f,2"_s}));
 }
 
 void TestTextCodec::rewriteLeavesNothingBehind()

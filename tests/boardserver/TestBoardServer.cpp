@@ -618,6 +618,7 @@ private slots:
         QTest::newRow("no Content-Length") << u"no-length@/dat/"_s << dat << u"no-length"_s;
         QTest::newRow("short body") << u"short@/dat/"_s << dat << u"short"_s;
         QTest::newRow("short body of 10 bytes") << u"short:10@/dat/"_s << dat << u"short10"_s;
+        QTest::newRow("length shorter than the body") << u"long:100@/dat/"_s << dat << u"long"_s;
         QTest::newRow("dropped connection") << u"drop@/dat/"_s << dat << u"drop"_s;
         QTest::newRow("endless body") << u"endless:2@/dat/"_s << dat << u"endless"_s;
         QTest::newRow("delay") << u"delay:600@/dat/"_s << dat << u"delay"_s;
@@ -651,6 +652,10 @@ private slots:
             QCOMPARE(reply.header("content-length").toLongLong(), full.size());
             QCOMPARE(reply.bodySize, expect == u"short10"_s ? 10 : full.size() / 2);
             QVERIFY(full.startsWith(reply.body));
+        } else if (expect == u"long"_s) {
+            QCOMPARE(reply.status(), 200);
+            QCOMPARE(reply.header("content-length").toLongLong(), 100);
+            QCOMPARE(reply.body, full);
         } else if (expect == u"drop"_s) {
             QVERIFY(reply.head.isEmpty());
             QCOMPARE(reply.bodySize, 0);

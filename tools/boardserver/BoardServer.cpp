@@ -137,6 +137,18 @@ private:
             m_socket->disconnectFromHost();
             return;
         }
+        case FaultRule::Kind::Long: {
+            // The announced length is less than what follows it.
+            const qint64 size = response.body.size();
+            const qint64 announced =
+                qBound(qint64(0), fault->value < 0 ? size / 2 : fault->value, qMax(size - 1, qint64(0)));
+            m_socket->write(responseHead(response, request.version, announced));
+            if (!headOnly) {
+                m_socket->write(response.body);
+            }
+            m_socket->disconnectFromHost();
+            return;
+        }
         case FaultRule::Kind::Drop:
             m_socket->disconnectFromHost();
             return;

@@ -15,7 +15,7 @@ struct KindName
     bool takesNumber;
 };
 
-constexpr std::array<KindName, 10> kKinds{{
+constexpr std::array<KindName, 11> kKinds{{
     {FaultRule::Kind::Delay, "delay"_L1, true},
     {FaultRule::Kind::NoLength, "no-length"_L1, false},
     {FaultRule::Kind::Short, "short"_L1, true},
@@ -26,6 +26,7 @@ constexpr std::array<KindName, 10> kKinds{{
     {FaultRule::Kind::Status, "status"_L1, true},
     {FaultRule::Kind::Redirect, "redirect"_L1, false},
     {FaultRule::Kind::Trickle, "trickle"_L1, true},
+    {FaultRule::Kind::Long, "long"_L1, true},
 }};
 
 }  // namespace
@@ -99,7 +100,7 @@ bool FaultRule::matches(QByteArrayView pathAndQuery) const
 bool FaultRule::deliversRealAnswer() const
 {
     return kind == Kind::Delay || kind == Kind::NoLength || kind == Kind::Short || kind == Kind::Stall
-           || kind == Kind::Trickle;
+           || kind == Kind::Trickle || kind == Kind::Long;
 }
 
 QByteArray FaultRule::name() const

@@ -25,6 +25,7 @@ struct FaultRule
         Status,     // answer with status VALUE (default 500) and a small HTML page
         Redirect,   // answer 302 with Location: TEXT
         Trickle,    // send the head with the whole length, then one body byte every VALUE ms (default 1000)
+        Long,       // announce VALUE bytes (default half the body) and send the whole body, then close
     };
 
     Kind kind = Kind::Delay;

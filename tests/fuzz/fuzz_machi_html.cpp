@@ -1,0 +1,26 @@
+// A thread page of the まちＢＢＳ kind, as such a server sends it.
+
+#include "FuzzSupport.h"
+#include "base/TextCodec.h"
+#include "bbs/ThreadData.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    Fuzz::quiet();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QString page = TextCodec::decodeServerText(Fuzz::bytes(data, size));
+    const std::optional<QList<ThreadData::Message>> messages = ThreadData::parseHtml(page);
+    if (!messages) {
+        return 0;
+    }
+    for (const ThreadData::Message& m : *messages) {
+        const QString line = ThreadData::logLine(m);
+        FUZZ_CHECK(!line.contains(u'\n') && !line.contains(u'\r'));
+        FUZZ_CHECK(line.count(u',') == 5);
+    }
+    return 0;
+}
