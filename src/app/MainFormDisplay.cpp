@@ -9,8 +9,8 @@
 #include <QTextDocument>
 #include <QTreeWidget>
 
-#include "base/CSettings.h"
 #include "app/MainForm.h"
+#include "base/CSettings.h"
 #include "bbs/BoardList.h"
 #include "voicemenu/VoiceMenu.h"
 

@@ -8,8 +8,8 @@
 #include <QListWidget>
 #include <QTreeWidget>
 
-#include "base/CSettings.h"
 #include "app/MainForm.h"
+#include "base/CSettings.h"
 #include "bbs/ThreadData.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
