@@ -8,8 +8,8 @@
 #include <QListWidget>
 #include <QTreeWidget>
 
-#include "base/CSettings.h"
 #include "app/MainForm.h"
+#include "base/CSettings.h"
 #include "bbs/ThreadData.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
@@ -40,6 +40,9 @@ void MainForm::Timer_Read_Tick()
             speech->SpeakNotices();
         }
         m_busy = false;
+    }
+    if (VMenu) {
+        VMenu->Save_IndexIfDue();
     }
     if (VMenu && VMenu->IsReadable()) {
         Show_Counter(VMenu->threadData().Get_MessageCurrentNum(), VMenu->threadData().Get_MessageLoadedNum());

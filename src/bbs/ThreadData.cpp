@@ -79,6 +79,8 @@ bool ThreadData::InitInstance(const BoardList* boards,
                               int knownMaximum,
                               bool offline)
 {
+    // The thread left keeps the position reached in it.
+    Flush_Index();
     m_boards = boards;
     m_http = http;
     m_title = title;
@@ -226,7 +228,29 @@ bool ThreadData::Save_Index()
         return true;
     }
     m_positions.setPosition(m_key, m_position);
-    const bool written = m_positions.save(indexPath());
+    const int writes = m_positions.writeCount();
+    return noteIndexWrite(writes, m_positions.write());
+}
+
+bool ThreadData::Flush_Index()
+{
+    const int writes = m_positions.writeCount();
+    return noteIndexWrite(writes, m_positions.saveNow());
+}
+
+bool ThreadData::Flush_IndexIfDue()
+{
+    const int writes = m_positions.writeCount();
+    return noteIndexWrite(writes, m_positions.saveIfDue());
+}
+
+// Tells a failed write once, until a write works again; calls that wrote
+// nothing leave that state alone.
+bool ThreadData::noteIndexWrite(int writesBefore, bool written)
+{
+    if (m_positions.writeCount() == writesBefore) {
+        return written;
+    }
     if (!written && !m_indexFailing && m_onWriteFailure) {
         m_onWriteFailure(u"読み上げ位置を保存できませんでした。"_s);
     }
@@ -392,7 +416,10 @@ bool ThreadData::Move_Index(int delta)
     if (loaded == 0) {
         m_position = 0;
     }
-    Save_Index();
+    if (!m_key.isEmpty()) {
+        const int writes = m_positions.writeCount();
+        noteIndexWrite(writes, m_positions.record(m_key, m_position));
+    }
     return true;
 }
 
@@ -401,7 +428,10 @@ void ThreadData::Rewind_Index()
     if (m_position > 0) {
         --m_position;
     }
-    Save_Index();
+    if (!m_key.isEmpty()) {
+        const int writes = m_positions.writeCount();
+        noteIndexWrite(writes, m_positions.record(m_key, m_position));
+    }
 }
 
 QString ThreadData::Get_Message(int delta)
