@@ -130,7 +130,7 @@ public:
 private:
     bool loadThread();
     bool LoadLog();
-    bool SaveLog() const;
+    bool SaveLog(const QList<Message>& before) const;
     void LoadReadPosition();
     bool ParseDat();
     bool ParseHtml();
@@ -164,5 +164,7 @@ private:
     ReadPositions m_positions;
     std::function<void(const QString&)> m_onWriteFailure;
     mutable bool m_logFailing = false;
+    // Messages the log on disk holds exactly, line for line; -1 unknown.
+    mutable qsizetype m_logLines = -1;
     bool m_indexFailing = false;
 };
