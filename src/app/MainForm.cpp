@@ -180,7 +180,10 @@ bool MainForm::start()
     Show_Counter(VMenu->Get_Index(), VMenu->Get_ItemNum());
     // Without a working dictionary the search matches the typed text literally.
     m_migemo = m_migemoDictionary.open(Migemo::dictionaryFor(m_paths.dataRoot()));
-    Timer_SRV_Block.start();
+    if (m_services.screenReaders && m_services.screenReaders->count() > 0) {
+        Timer_SRV_Block.start();
+    }
+    watchReadConv();
     Timer_Read.start();
     if (windowActive()) {
         qApp->installEventFilter(this);

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include <QDateTime>
+#include <QFileSystemWatcher>
 #include <QPalette>
 #include <QTimer>
 #include <QWidget>
@@ -86,6 +87,9 @@ public:
     void setOnline(bool online);
 
     VoiceMenu* voiceMenu() const { return VMenu.get(); }
+
+    // The tick that keeps screen readers quiet runs only while one was found.
+    bool screenReaderTickActive() const { return Timer_SRV_Block.isActive(); }
 
     // The romaji search dictionary, opened at start-up.
     const Migemo& migemo() const { return m_migemoDictionary; }
@@ -168,6 +172,7 @@ private:
     void fillTree();
     void followForeground();
     void comeToFront();
+    void watchReadConv();
     void checkReadConv();
     void applyReadingLayout(bool reading);
     void fitTreeWidth();
@@ -219,6 +224,7 @@ private:
     int m_keyForegroundTicks = 0;
     int m_tree_category = -1;
     int m_tree_board = -1;
-    int m_readconv_ticks = 0;
+    QFileSystemWatcher m_readconvWatch;
     QDateTime m_readconv_stamp;
+    qint64 m_readconv_size = -1;
 };

@@ -41,6 +41,9 @@ void MainForm::Timer_Read_Tick()
         }
         m_busy = false;
     }
+    if (VMenu) {
+        VMenu->Save_IndexIfDue();
+    }
     if (VMenu && VMenu->IsReadable()) {
         Show_Counter(VMenu->threadData().Get_MessageCurrentNum(), VMenu->threadData().Get_MessageLoadedNum());
         const int index = VMenu->Get_Index();
@@ -58,7 +61,6 @@ void MainForm::Timer_Read_Tick()
     if (VMenu) {
         VMenu->Update_Progress();
     }
-    checkReadConv();
     if (speech && !speech->isEngineSpeaking() && !speech->speechDone()) {
         speech->handleSpeechFinished();
     }
@@ -111,24 +113,44 @@ void MainForm::comeToFront()
     QCursor::setPos(mapToGlobal(anchor));
 }
 
-void MainForm::checkReadConv()
+// The rule file is watched, and its folder too: an editor that saves by
+// writing a new file and renaming it over the old one replaces the watched
+// file, which only the folder's change shows.
+void MainForm::watchReadConv()
 {
-    if (++m_readconv_ticks < 30 || !m_services.readconv) {
+    if (!m_services.readconv || m_services.readconv->filePath().isEmpty()) {
         return;
     }
-    m_readconv_ticks = 0;
+    const QFileInfo info(m_services.readconv->filePath());
+    m_readconv_stamp = info.lastModified();
+    m_readconv_size = info.exists() ? info.size() : -1;
+    connect(&m_readconvWatch, &QFileSystemWatcher::fileChanged, this, &MainForm::checkReadConv);
+    connect(&m_readconvWatch, &QFileSystemWatcher::directoryChanged, this, &MainForm::checkReadConv);
+    m_readconvWatch.addPath(info.absolutePath());
+    if (info.exists()) {
+        m_readconvWatch.addPath(info.absoluteFilePath());
+    }
+}
+
+void MainForm::checkReadConv()
+{
+    if (!m_services.readconv || m_end) {
+        return;
+    }
     const QFileInfo info(m_services.readconv->filePath());
     if (!info.exists()) {
         return;
     }
+    // A replaced file is a new one to watch.
+    if (!m_readconvWatch.files().contains(info.absoluteFilePath())) {
+        m_readconvWatch.addPath(info.absoluteFilePath());
+    }
     const QDateTime stamp = info.lastModified();
-    if (!m_readconv_stamp.isValid()) {
-        m_readconv_stamp = stamp;
+    if (stamp == m_readconv_stamp && info.size() == m_readconv_size) {
         return;
     }
-    if (stamp != m_readconv_stamp) {
-        m_readconv_stamp = stamp;
-        m_services.readconv->InitInstance();
-        m_services.speech->SpeakText(u"読み替え登録更新しました"_s);
-    }
+    m_readconv_stamp = stamp;
+    m_readconv_size = info.size();
+    m_services.readconv->InitInstance();
+    m_services.speech->SpeakText(u"読み替え登録更新しました"_s);
 }

@@ -1,12 +1,27 @@
 #include "ReadPositions.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include "base/TextFile.h"
 
+ReadPositions::ReadPositions()
+{
+    m_clock = [] {
+        static QElapsedTimer started = [] {
+            QElapsedTimer t;
+            t.start();
+            return t;
+        }();
+        return started.elapsed();
+    };
+}
+
 void ReadPositions::load(const QString& path)
 {
     m_entries.clear();
+    m_path = path;
+    m_pending = false;
     if (!QFileInfo::exists(path)) {
         TextFile::writeLines(path, {});
         return;
@@ -55,4 +70,38 @@ void ReadPositions::setPosition(const QString& key, int position)
         }
     }
     m_entries.append(Entry{key, position});
+}
+
+bool ReadPositions::record(const QString& key, int position)
+{
+    setPosition(key, position);
+    m_pending = true;
+    return saveIfDue();
+}
+
+bool ReadPositions::saveIfDue()
+{
+    if (!m_pending || (m_written && m_clock() - m_lastWrite < kSaveIntervalMs)) {
+        return true;
+    }
+    return write();
+}
+
+bool ReadPositions::saveNow()
+{
+    return m_pending ? write() : true;
+}
+
+bool ReadPositions::write()
+{
+    if (m_path.isEmpty()) {
+        return true;
+    }
+    // A failed write is retried no sooner than a second later as well.
+    m_lastWrite = m_clock();
+    m_written = true;
+    ++m_writes;
+    const bool written = save(m_path);
+    m_pending = !written;
+    return written;
 }

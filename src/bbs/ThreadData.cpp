@@ -79,6 +79,8 @@ bool ThreadData::InitInstance(const BoardList* boards,
                               int knownMaximum,
                               bool offline)
 {
+    // The thread left keeps the position reached in it.
+    Flush_Index();
     m_boards = boards;
     m_http = http;
     m_title = title;
@@ -138,6 +140,7 @@ bool ThreadData::loadThread()
     m_messages.clear();
     m_position = 0;
     m_logCreated = false;
+    m_logLines = -1;
     m_lastDownload = DownloadResult::None;
     if (!SafeName::isSafeKey(m_key)) {
         // The key would name the log file; one that could reach elsewhere is refused.
@@ -158,6 +161,7 @@ bool ThreadData::LoadLog()
     QDir().mkpath(m_folder);
     if (!QFileInfo::exists(m_logPath)) {
         m_logCreated = TextFile::writeLines(m_logPath, {});
+        m_logLines = m_logCreated ? 0 : -1;
         return m_logCreated;
     }
     const std::optional<QStringList> lines = TextFile::readLines(m_logPath);
@@ -171,6 +175,7 @@ bool ThreadData::LoadLog()
         }
         m_messages.append(fromLogLine(line));
     }
+    m_logLines = m_messages.size() == lines->size() ? m_messages.size() : -1;
     return true;
 }
 
@@ -195,18 +200,33 @@ QString ThreadData::logLine(const Message& m)
            + escapeField(m.body) + u',' + escapeField(m.id) + u',' + escapeField(m.host);
 }
 
-bool ThreadData::SaveLog() const
+// A download that only added messages to those the log holds appends them
+// (one flushed write, cut back when it fails); any other change rewrites the
+// log whole, atomically.
+bool ThreadData::SaveLog(const QList<Message>& before) const
 {
     if (m_logPath.isEmpty()) {
         return false;
     }
+    qsizetype kept = 0;
+    if (!before.isEmpty() && m_logLines == before.size() && m_messages.size() >= before.size()) {
+        kept = before.size();
+        for (qsizetype i = 0; i < kept; ++i) {
+            if (logLine(before.at(i)) != logLine(m_messages.at(i))) {
+                kept = 0;
+                break;
+            }
+        }
+    }
     QStringList lines;
-    lines.reserve(m_messages.size());
-    for (const Message& m : m_messages) {
-        lines.append(logLine(m));
+    lines.reserve(m_messages.size() - kept);
+    for (qsizetype i = kept; i < m_messages.size(); ++i) {
+        lines.append(logLine(m_messages.at(i)));
     }
     QDir().mkpath(m_folder);
-    const bool written = TextFile::writeLines(m_logPath, lines);
+    const bool written =
+        kept > 0 ? TextFile::appendLines(m_logPath, lines) : TextFile::writeLines(m_logPath, lines);
+    m_logLines = written ? m_messages.size() : -1;
     if (!written && !m_logFailing && m_onWriteFailure) {
         m_onWriteFailure(u"スレッドデータを保存できませんでした。"_s);
     }
@@ -226,7 +246,29 @@ bool ThreadData::Save_Index()
         return true;
     }
     m_positions.setPosition(m_key, m_position);
-    const bool written = m_positions.save(indexPath());
+    const int writes = m_positions.writeCount();
+    return noteIndexWrite(writes, m_positions.write());
+}
+
+bool ThreadData::Flush_Index()
+{
+    const int writes = m_positions.writeCount();
+    return noteIndexWrite(writes, m_positions.saveNow());
+}
+
+bool ThreadData::Flush_IndexIfDue()
+{
+    const int writes = m_positions.writeCount();
+    return noteIndexWrite(writes, m_positions.saveIfDue());
+}
+
+// Tells a failed write once, until a write works again; calls that wrote
+// nothing leave that state alone.
+bool ThreadData::noteIndexWrite(int writesBefore, bool written)
+{
+    if (m_positions.writeCount() == writesBefore) {
+        return written;
+    }
     if (!written && !m_indexFailing && m_onWriteFailure) {
         m_onWriteFailure(u"読み上げ位置を保存できませんでした。"_s);
     }
@@ -294,11 +336,12 @@ bool ThreadData::ParseDat()
     }
     const QString url = u"http://"_s + parts.at(2) + u'/' + parts.at(5) + u"/dat/"_s + m_key + u".dat"_s;
     const QString text = m_http->Get2(url);
+    const QList<Message> before = m_messages;
     if (!judgeAnswer(text) || !adopt(parseDat(text))) {
         return false;
     }
     m_maximum = qMax(m_maximum, int(m_messages.size()));
-    SaveLog();
+    SaveLog(before);
     return true;
 }
 
@@ -309,11 +352,12 @@ bool ThreadData::ParseHtml()
         return false;
     }
     const QString page = m_http->Get2(m_threadUrl);
+    const QList<Message> before = m_messages;
     if (!judgeAnswer(page) || !adopt(parseHtml(page))) {
         return false;
     }
     m_maximum = int(m_messages.size());
-    SaveLog();
+    SaveLog(before);
     return true;
 }
 
@@ -392,7 +436,10 @@ bool ThreadData::Move_Index(int delta)
     if (loaded == 0) {
         m_position = 0;
     }
-    Save_Index();
+    if (!m_key.isEmpty()) {
+        const int writes = m_positions.writeCount();
+        noteIndexWrite(writes, m_positions.record(m_key, m_position));
+    }
     return true;
 }
 
@@ -401,7 +448,10 @@ void ThreadData::Rewind_Index()
     if (m_position > 0) {
         --m_position;
     }
-    Save_Index();
+    if (!m_key.isEmpty()) {
+        const int writes = m_positions.writeCount();
+        noteIndexWrite(writes, m_positions.record(m_key, m_position));
+    }
 }
 
 QString ThreadData::Get_Message(int delta)

@@ -76,8 +76,18 @@ public:
 
     QString logPath() const { return m_logPath; }
 
-    // False when the read position could not be written.
+    // Writes the read position now. False when it could not be written.
     bool Save_Index();
+    // Writes a position changed by reading that is still held in memory: at
+    // once (leaving the thread or board, the end), or only when a second has
+    // passed since the last write (the periodic tick).
+    bool Flush_Index();
+    bool Flush_IndexIfDue();
+
+    // The clock the once-a-second rule of the position file runs on.
+    void setClock(ReadPositions::Clock clock) { m_positions.setClock(std::move(clock)); }
+
+    int indexWriteCount() const { return m_positions.writeCount(); }
 
     // Told the sentence to speak when the log or the read position cannot be
     // written: once, until a save of that kind works again.
@@ -120,7 +130,7 @@ public:
 private:
     bool loadThread();
     bool LoadLog();
-    bool SaveLog() const;
+    bool SaveLog(const QList<Message>& before) const;
     void LoadReadPosition();
     bool ParseDat();
     bool ParseHtml();
@@ -131,6 +141,7 @@ private:
     bool judgeAnswer(const QString& text);
     int resolve(int n) const;
     QString indexPath() const;
+    bool noteIndexWrite(int writesBefore, bool written);
 
     QString m_dataRoot;
     const CSettings& m_settings;
@@ -153,5 +164,7 @@ private:
     ReadPositions m_positions;
     std::function<void(const QString&)> m_onWriteFailure;
     mutable bool m_logFailing = false;
+    // Messages the log on disk holds exactly, line for line; -1 unknown.
+    mutable qsizetype m_logLines = -1;
     bool m_indexFailing = false;
 };

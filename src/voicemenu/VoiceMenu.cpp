@@ -204,6 +204,9 @@ void VoiceMenu::ExitInstance()
     m_itaBookmarks.reset();
     m_bookmarks.reset();
     m_message.reset();
+    if (m_thread) {
+        m_thread->Flush_Index();
+    }
     m_thread.reset();
     m_threads.reset();
     m_boards.reset();

@@ -120,6 +120,8 @@ public:
     // Moves the cursor by menu_delta items, or to item menu_delta when absolute.
     void Select_(qint32 menu_delta, bool absolute);
     void GoBack();
+    // The periodic tick: writes a read position changed more than a second ago.
+    void Save_IndexIfDue();
     void GoMain();
     void Go_First();
     void Go_Bottom();
@@ -235,6 +237,7 @@ private:
     void speakTitle();
     void jumpTo(qint16 menu);
     bool moveInReadingMenu(qint32 delta);
+    void leaveThread();
     void loadCurrentMessage();
 
     // Entry.

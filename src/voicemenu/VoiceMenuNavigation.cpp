@@ -301,6 +301,7 @@ void VoiceMenu::GoBack()
         return;
     }
     restorePreview();
+    leaveThread();
     if (m_menu == ReadingMenu) {
         if (m_readable) {
             m_title = u"読み上げ停止"_s;
@@ -316,12 +317,28 @@ void VoiceMenu::GoBack()
     speakTitle();
 }
 
+// Leaving the reading or thread menu writes the read position reached.
+void VoiceMenu::leaveThread()
+{
+    if (m_thread && (m_menu == ReadingMenu || m_menu == ThreadMenu)) {
+        m_thread->Flush_Index();
+    }
+}
+
+void VoiceMenu::Save_IndexIfDue()
+{
+    if (m_thread) {
+        m_thread->Flush_IndexIfDue();
+    }
+}
+
 void VoiceMenu::GoMain()
 {
     if (!m_enabled) {
         return;
     }
     restorePreview();
+    leaveThread();
     Set_Menu(MainMenu);
     m_readable = false;
     m_reading = false;
@@ -350,6 +367,7 @@ void VoiceMenu::jumpTo(qint16 menu)
     m_reading = false;
     m_helpReading = false;
     restorePreview();
+    leaveThread();
     Set_Menu(MainMenu);
     Set_Menu(menu);
     speakTitle();

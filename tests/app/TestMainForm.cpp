@@ -18,6 +18,7 @@
 #include <qpa/qwindowsysteminterface.h>
 
 #include "app/MainForm.h"
+#include "base/TextFile.h"
 #include "bbs/CHttp.h"
 #include "dialogs/LineEditDlg.h"
 #include "speech/ReadConv.h"
@@ -106,6 +107,9 @@ class TestMainForm : public QObject
 
 private slots:
     void onlineIndicator();
+    void noIdleScreenReaderTick();
+    void readConvReloadedOnChange_data();
+    void readConvReloadedOnChange();
     void remembersItsPlace();
     void listLines_data();
     void listLines();
@@ -122,6 +126,48 @@ private slots:
     void farewellOnce();
     void firstKeyInFrontIsSpoken();
 };
+
+void TestMainForm::noIdleScreenReaderTick()
+{
+    Window w;
+    QVERIFY(w.start());
+    QVERIFY(!w.form->screenReaderTickActive());
+}
+
+void TestMainForm::readConvReloadedOnChange_data()
+{
+    QTest::addColumn<bool>("byRename");
+    QTest::newRow("written in place") << false;
+    QTest::newRow("replaced by a rename") << true;
+}
+
+void TestMainForm::readConvReloadedOnChange()
+{
+    QFETCH(bool, byRename);
+    Window w;
+    const QString path = w.profile.path(u"readconv.txt"_s);
+    QVERIFY(TextFile::writeLines(path, {u"/ほげ/ふが/"_s}));
+    w.readconv.setFilePath(path);
+    w.readconv.InitInstance();
+    QCOMPARE(w.readconv.Convert(u"ほげ"_s), u"ふが"_s);
+    QVERIFY(w.start());
+    w.engine.clear();
+    if (byRename) {
+        QVERIFY(TextFile::writeLines(path, {u"/ほげ/ぴよ/"_s}));
+    } else {
+        // The same bytes, written over the watched file itself.
+        const QString other = w.profile.path(u"other.txt"_s);
+        QVERIFY(TextFile::writeLines(other, {u"/ほげ/ぴよ/"_s}));
+        QFile source(other);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QVERIFY(file.write(source.readAll()) > 0);
+        file.close();
+    }
+    QTRY_COMPARE(w.readconv.Convert(u"ほげ"_s), u"ぴよ"_s);
+    QVERIFY(w.engine.texts().contains(u"読み替え登録更新しました"_s));
+}
 
 void TestMainForm::onlineIndicator()
 {

@@ -2,6 +2,8 @@
 // 127.0.0.1: downloads, logs written and read back offline, headline threads,
 // HTML-served boards, posting with its cookie, and the faults of a bad server.
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -92,6 +94,8 @@ private slots:
     void htmlBoardFillsGaps();
     void faults_data();
     void faults();
+    void newMessagesAppended_data();
+    void newMessagesAppended();
     void brokenDownloadKeepsTheLog_data();
     void brokenDownloadKeepsTheLog();
     void endlessBodyIsCapped();
@@ -321,6 +325,66 @@ void TestBbsNetwork::brokenDownloadKeepsTheLog()
     for (const QString& name : leftovers) {
         QVERIFY2(name == key + u".log"_s || name.startsWith(u"thread."_s), qPrintable(name));
     }
+}
+
+void TestBbsNetwork::newMessagesAppended_data()
+{
+    QTest::addColumn<bool>("oldChanged");  // a message the log holds differs from the download
+    QTest::newRow("only new messages: appended") << false;
+    QTest::newRow("an old message changed: rewritten") << true;
+}
+
+void TestBbsNetwork::newMessagesAppended()
+{
+    QFETCH(bool, oldChanged);
+    const QString url = u"http://uni.2ch.example/test/read.cgi/zatsudan/"_s;
+    Session s;
+    QVERIFY(s.start());
+    ThreadList threads(s.profile.dataRoot());
+    bool offline = false;
+    QVERIFY(threads.InitInstance(s.http, u"http://uni.2ch.example/zatsudan/"_s, u"雑談"_s, u"なんでも雑談"_s,
+                                 nullptr, offline));
+    const QString key = threads.Get_ThreadNo(1);
+    QByteArray whole;
+    QString logPath;
+    {
+        ThreadData thread(s.profile.dataRoot(), s.profile.settings());
+        QVERIFY(thread.InitInstance(nullptr, &s.http, u"題"_s, url + key, u"雑談"_s, u"なんでも雑談"_s, 0,
+                                    false));
+        QVERIFY(thread.Get_MessageLoadedNum() > 3);
+        logPath = thread.logPath();
+        QFile log(logPath);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        whole = log.readAll();
+    }
+    // An older log: the first messages only, as an earlier visit left it.
+    QStringList lines = TextFile::readLines(logPath).value();
+    lines = lines.mid(0, 2);
+    if (oldChanged) {
+        lines[1] = u"あぼーん,あぼーん,あぼーん,あぼーん,,"_s;
+    }
+    QVERIFY(TextFile::writeLines(logPath, lines));
+
+    struct stat before
+    {
+    };
+
+    QCOMPARE(::stat(QFile::encodeName(logPath).constData(), &before), 0);
+    ThreadData thread(s.profile.dataRoot(), s.profile.settings());
+    QVERIFY(
+        thread.InitInstance(nullptr, &s.http, u"題"_s, url + key, u"雑談"_s, u"なんでも雑談"_s, 0, false));
+    QVERIFY(thread.Download(true));
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll(), whole);
+
+    // An append writes into the same file; a rewrite puts a new one in place.
+    struct stat after
+    {
+    };
+
+    QCOMPARE(::stat(QFile::encodeName(logPath).constData(), &after), 0);
+    QCOMPARE(after.st_ino == before.st_ino, !oldChanged);
 }
 
 void TestBbsNetwork::endlessBodyIsCapped()

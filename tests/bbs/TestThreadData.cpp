@@ -60,6 +60,9 @@ private slots:
     void headers();
     void bodies();
     void unwritablePosition();
+    void positionWritesCoalesced();
+    void positionKeptOnLeavingThread();
+    void positionAfterKill();
 };
 
 void TestThreadData::parseDat_data()
@@ -300,6 +303,117 @@ void TestThreadData::unwritablePosition()
     QVERIFY(QFile::remove(idx) && QDir().mkpath(idx));
     QVERIFY(!thread.Save_Index());
     QCOMPARE(told.size(), 2);
+}
+
+namespace {
+
+QString savedIndex(TempProfile& profile)
+{
+    return TextFile::readLines(profile.dataRoot() + u"/天気/天気予報/thread.idx"_s)
+        .value_or(QStringList{})
+        .join(u';');
+}
+
+}  // namespace
+
+void TestThreadData::positionWritesCoalesced()
+{
+    TempProfile profile;
+    ThreadData thread(profile.dataRoot(), profile.settings());
+    qint64 now = 50'000;
+    thread.setClock([&now] { return now; });
+    loadLog(profile, thread, QList<Message>(100, Message{u"n"_s, {}, u"d"_s, u"b"_s, {}, {}}), 1);
+    const int before = thread.indexWriteCount();
+    // The first move after a quiet second is written at once.
+    QVERIFY(thread.Move_Index(1));
+    QCOMPARE(savedIndex(profile), u"1231808850,2"_s);
+    // Many more within the second are held back.
+    for (int i = 0; i < 30; ++i) {
+        now += 30;
+        QVERIFY(thread.Move_Index(1));
+        QVERIFY(thread.Flush_IndexIfDue());
+    }
+    QCOMPARE(thread.indexWriteCount(), before + 1);
+    QCOMPARE(savedIndex(profile), u"1231808850,2"_s);
+    // Once the second has passed the tick writes the latest position, once.
+    now += 100;
+    QVERIFY(thread.Flush_IndexIfDue());
+    QCOMPARE(savedIndex(profile), u"1231808850,32"_s);
+    QCOMPARE(thread.indexWriteCount(), before + 2);
+    QVERIFY(thread.Flush_IndexIfDue());
+    QCOMPARE(thread.indexWriteCount(), before + 2);
+    // Nothing pending: leaving writes nothing more.
+    QVERIFY(thread.Flush_Index());
+    QCOMPARE(thread.indexWriteCount(), before + 2);
+    // A move within the second, then leaving: written at once.
+    now += 10;
+    thread.Rewind_Index();
+    QCOMPARE(savedIndex(profile), u"1231808850,32"_s);
+    QVERIFY(thread.Flush_Index());
+    QCOMPARE(savedIndex(profile), u"1231808850,31"_s);
+    QCOMPARE(thread.indexWriteCount(), before + 3);
+}
+
+void TestThreadData::positionKeptOnLeavingThread()
+{
+    // Opening another thread of the board keeps the position reached in the
+    // one left, though its last moves came within the second.
+    TempProfile profile;
+    ThreadData thread(profile.dataRoot(), profile.settings());
+    const qint64 now = 7'000;
+    thread.setClock([&now] { return now; });
+    loadLog(profile, thread, QList<Message>(20, Message{u"n"_s, {}, u"d"_s, u"b"_s, {}, {}}), 3);
+    for (int i = 0; i < 5; ++i) {
+        QVERIFY(thread.Move_Index(1));
+    }
+    QCOMPARE(savedIndex(profile), u"1231808850,4"_s);
+    const QString folder = profile.dataRoot() + u"/天気/天気予報"_s;
+    QVERIFY(TextFile::writeLines(folder + u"/1231900000.log"_s,
+                                 {ThreadData::logLine(Message{u"n"_s, {}, u"d"_s, u"b"_s, {}, {}})}));
+    QVERIFY(thread.InitInstance(nullptr, nullptr, u"次"_s,
+                                u"http://sora.example.net/test/read.cgi/weather/1231900000"_s, u"天気"_s,
+                                u"天気予報"_s, 0, true));
+    QCOMPARE(savedIndex(profile), u"1231808850,8"_s);
+    QVERIFY(thread.Move_Index(1));
+    QVERIFY(thread.Flush_Index());
+    QCOMPARE(savedIndex(profile), u"1231808850,8;1231900000,1"_s);
+}
+
+void TestThreadData::positionAfterKill()
+{
+    // Dropped without its end (a crash): what was read more than a second
+    // ago is on disk, the file whole.
+    TempProfile profile;
+    qint64 now = 1'000'000;
+    qint64 lastSecondFrom = 0;
+    int writtenAt = 0;
+    {
+        ThreadData thread(profile.dataRoot(), profile.settings());
+        thread.setClock([&now] { return now; });
+        loadLog(profile, thread, QList<Message>(500, Message{u"n"_s, {}, u"d"_s, u"b"_s, {}, {}}), 1);
+        for (int i = 0; i < 400; ++i) {
+            now += 70;
+            const int writes = thread.indexWriteCount();
+            QVERIFY(thread.Move_Index(1));
+            if (i % 3 == 0) {
+                thread.Flush_IndexIfDue();
+            }
+            if (thread.indexWriteCount() != writes) {
+                writtenAt = thread.Get_MessageCurrentNum();
+                lastSecondFrom = now;
+            }
+        }
+        QCOMPARE(thread.Get_MessageCurrentNum(), 401);
+        QVERIFY(now - lastSecondFrom < ReadPositions::kSaveIntervalMs);
+    }
+    QCOMPARE(savedIndex(profile), u"1231808850,"_s + QString::number(writtenAt));
+    // Moves come every 70 ms: under a second holds at most 14 of them.
+    QVERIFY(401 - writtenAt <= 1000 / 70);
+    ThreadData again(profile.dataRoot(), profile.settings());
+    QVERIFY(again.InitInstance(nullptr, nullptr, u"題"_s,
+                               u"http://sora.example.net/test/read.cgi/weather/1231808850"_s, u"天気"_s,
+                               u"天気予報"_s, 0, true));
+    QCOMPARE(again.Get_MessageCurrentNum(), writtenAt);
 }
 
 QTEST_GUILESS_MAIN(TestThreadData)

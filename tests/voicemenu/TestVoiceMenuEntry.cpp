@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "VoiceMenuFixture.h"
+#include "base/TextFile.h"
 #include "bbs/BookmarkItaList.h"
 #include "bbs/BookmarkList.h"
 #include "bbs/ThreadData.h"
@@ -45,6 +46,8 @@ private slots:
     void failedThreadDownloads();
     void boardListAnswers_data();
     void boardListAnswers();
+    void positionsKeptOnLeaving_data();
+    void positionsKeptOnLeaving();
 };
 
 void TestVoiceMenuEntry::walkToAThread()
@@ -77,6 +80,59 @@ void TestVoiceMenuEntry::walkToAThread()
     f.run({u"back"_s});
     QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ThreadMenu));
     QCOMPARE(f.menu->Get_Index(), 2);
+}
+
+void TestVoiceMenuEntry::positionsKeptOnLeaving_data()
+{
+    QTest::addColumn<QStringList>("leave");  // steps; "exit" ends the menu as the program's end does
+    QTest::addColumn<int>("menu");           // the menu afterwards, -1 when ended
+    QTest::newRow("the thread") << QStringList{u"back"_s, u"back"_s} << int(VoiceMenu::ThreadMenu);
+    QTest::newRow("the board") << QStringList{u"back"_s, u"back"_s, u"back"_s} << int(VoiceMenu::BoardMenu);
+    QTest::newRow("to the main menu") << QStringList{u"main"_s} << 0;
+    QTest::newRow("the program") << QStringList{u"exit"_s} << -1;
+}
+
+void TestVoiceMenuEntry::positionsKeptOnLeaving()
+{
+    // Reading moves within a second stay in memory; leaving writes them.
+    QFETCH(QStringList, leave);
+    QFETCH(int, menu);
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    f.run(kToTheThread);
+    f.run({u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    ThreadData& thread = f.menu->threadData();
+    thread.setClock([] { return qint64(0); });  // the clock stands still
+    const QString key = thread.key();
+    const QString idx = f.profile.dataRoot() + u"/雑談/なんでも雑談/thread.idx"_s;
+    const auto saved = [&] {
+        for (const QString& line : TextFile::readLines(idx).value_or(QStringList{})) {
+            if (line.startsWith(key + u',')) {
+                return line.mid(key.size() + 1).toInt();
+            }
+        }
+        return -1;
+    };
+    thread.Set_Index(1);
+    QVERIFY(thread.Save_Index());
+    QVERIFY(thread.Get_MessageLoadedNum() >= 5);
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(thread.Move_Index(1));
+    }
+    QCOMPARE(saved(), 1);
+    for (const QString& step : leave) {
+        if (step == u"exit"_s) {
+            f.menu->ExitInstance();
+        } else {
+            f.run({step});
+        }
+    }
+    if (menu >= 0) {
+        QCOMPARE(int(f.menu->Get_MenuNo()), menu);
+    }
+    QCOMPARE(saved(), 5);
 }
 
 void TestVoiceMenuEntry::freshMenuAsksForAnItem()
