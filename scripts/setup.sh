@@ -57,6 +57,8 @@ packages=(
     python3
     # Japanese fonts for the large-type display
     fonts-noto-cjk
+    # building and checking the Debian package (scripts/package-check.sh)
+    debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream man-db
 )
 
 # The one Japanese voice for Open JTalk that Debian packages (contrib).

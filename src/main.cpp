@@ -106,7 +106,14 @@ int main(int argc, char* argv[])
         u"speech-check"_s, u"Say a test sentence through the chosen voice, print which voice spoke "
                            "and how soon, and quit (exit status 0 when it was spoken)."_s);
     parser.addOptions({dataDir, configDir, offline, speech, smokeTest, speechCheck});
-    parser.process(withoutGuiOptions(QCoreApplication::arguments()));
+    const QStringList arguments = withoutGuiOptions(QCoreApplication::arguments());
+    // A mistyped option ends with 2, like every other bad command line
+    // (QCommandLineParser::process would end with 1, the code of a failed start).
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "yomimaru: %s (see --help)\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    parser.process(arguments);  // --help, --help-all and --version
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "yomimaru: unexpected argument \"%s\" (see --help)\n",
                      qPrintable(parser.positionalArguments().constFirst()));

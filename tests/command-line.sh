@@ -33,9 +33,10 @@ expect() {
 expect 0 "--data-dir" --help
 expect 0 "yomimaru " --version
 expect 0 "yomimaru " -platform offscreen --version
-expect nonzero "Unknown option 'no-such-option'" --no-such-option
-expect nonzero 'unexpected argument "stray"' stray --data-dir "$work/stray-data"
-expect nonzero 'unknown speech engine "foo"' --speech=foo --data-dir "$work/data" --config-dir "$work/config"
+expect 2 "Unknown option 'no-such-option'" --no-such-option
+expect 2 "Missing value after '--data-dir'" --data-dir
+expect 2 'unexpected argument "stray"' stray --data-dir "$work/stray-data"
+expect 2 'unknown speech engine "foo"' --speech=foo --data-dir "$work/data" --config-dir "$work/config"
 for folder in stray-data data config; do
     [ ! -e "$work/$folder" ] || fail "a refused command line made $folder"
 done

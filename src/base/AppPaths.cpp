@@ -1,5 +1,6 @@
 #include "AppPaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -40,8 +41,21 @@ QStringList AppPaths::resourceDirs() const
     if (!m_resourceDirs.isEmpty()) {
         return m_resourceDirs;
     }
-    return {m_dataRoot, QStringLiteral(YOMIMARU_INSTALL_RESOURCES),
-            QStringLiteral(YOMIMARU_SOURCE_RESOURCES)};
+    QStringList dirs{m_dataRoot};
+    if (QCoreApplication::instance()) {
+        dirs << installedResourceDir(QCoreApplication::applicationDirPath());
+    }
+    dirs << QStringLiteral(YOMIMARU_INSTALL_RESOURCES) << QStringLiteral(YOMIMARU_SOURCE_RESOURCES);
+    dirs.removeDuplicates();
+    return dirs;
+}
+
+QString AppPaths::installedResourceDir(const QString& binDir)
+{
+    if (binDir.isEmpty()) {
+        return {};
+    }
+    return QDir::cleanPath(binDir + u"/../share/yomimaru"_s);
 }
 
 QString AppPaths::findResource(const QString& name) const

@@ -7,7 +7,9 @@
 //   data root   --data-dir DIR, else $YOMIMARU_DATA_DIR, else $XDG_DATA_HOME/yomimaru
 //   settings    --config-dir DIR, else $YOMIMARU_CONFIG_DIR, else $XDG_CONFIG_HOME/yomimaru
 //   resources   the data root first (the user's own copy wins), then the
-//               installed share folder, then the source tree's resources/
+//               share folder next to the executable (../share/yomimaru),
+//               then the configured install prefix's, then the source
+//               tree's resources/
 
 #include <QString>
 #include <QStringList>
@@ -31,6 +33,10 @@ public:
 
     // The folders searched for read-only resources, in order.
     QStringList resourceDirs() const;
+
+    // The share folder of an installation whose executable is in binDir:
+    // binDir/../share/yomimaru, so a moved installation still finds its files.
+    static QString installedResourceDir(const QString& binDir);
 
     void setResourceDirs(const QStringList& dirs) { m_resourceDirs = dirs; }
 

@@ -18,6 +18,7 @@ private slots:
     void resolve_data();
     void resolve();
     void resources();
+    void installedNextToExecutable();
 };
 
 void TestAppPaths::resolve_data()
@@ -69,6 +70,32 @@ void TestAppPaths::resources()
     QVERIFY(QDir().mkpath(dir.filePath(u"data/help.txt"_s)));
     QVERIFY(paths.findResource(u"help.txt"_s) != dir.filePath(u"data/help.txt"_s));
     QCOMPARE(paths.dataFile(u"board.list"_s), dir.filePath(u"data/board.list"_s));
+}
+
+// An installation moved to another prefix (a .deb in /usr, a copy in /opt)
+// finds its shared files from where its executable is, not from where it was
+// configured to go.
+void TestAppPaths::installedNextToExecutable()
+{
+    QTemporaryDir prefix;
+    QVERIFY(QDir().mkpath(prefix.filePath(u"bin"_s)));
+    QVERIFY(TestData::writeFile(prefix.filePath(u"share/yomimaru/only-installed.txt"_s), "x\r\n"));
+    QCOMPARE(AppPaths::installedResourceDir(prefix.filePath(u"bin"_s)), prefix.filePath(u"share/yomimaru"_s));
+    QVERIFY(AppPaths::installedResourceDir(QString()).isEmpty());
+
+    QTemporaryDir dir;
+    AppPaths paths(dir.filePath(u"data"_s), dir.filePath(u"config"_s));
+    // The running test's own folder is searched right after the data root.
+    const QStringList dirs = paths.resourceDirs();
+    QVERIFY(dirs.size() >= 3);
+    QCOMPARE(dirs.at(0), dir.filePath(u"data"_s));
+    QCOMPARE(dirs.at(1), AppPaths::installedResourceDir(QCoreApplication::applicationDirPath()));
+
+    // Through the real look-up: a file only in the executable's share folder is found there.
+    paths.setResourceDirs(
+        {dir.filePath(u"data"_s), AppPaths::installedResourceDir(prefix.filePath(u"bin"_s))});
+    QCOMPARE(paths.findResource(u"only-installed.txt"_s),
+             prefix.filePath(u"share/yomimaru/only-installed.txt"_s));
 }
 
 QTEST_GUILESS_MAIN(TestAppPaths)
