@@ -6,7 +6,6 @@
 #include <QDesktopServices>
 #include <QGridLayout>
 #include <QKeyEvent>
-#include <QLCDNumber>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -18,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/CFormState.h"
+#include "app/FlowLayout.h"
 #include "app/KeyCodes.h"
 #include "app/WidgetFormWindow.h"
 #include "base/CSettings.h"
@@ -69,10 +69,15 @@ MainForm::MainForm(const AppPaths& paths,
         }
     });
     if (m_services.speech) {
-        connect(m_services.speech, &SpeechOutput::speechStarted, this,
-                [this] { Label_Speak->setStyleSheet(u"color: rgb(0, 255, 0);"_s); });
-        connect(m_services.speech, &SpeechOutput::speechFinished, this,
-                [this] { Label_Speak->setStyleSheet({}); });
+        connect(m_services.speech, &SpeechOutput::speechStarted, this, [this] {
+            m_speaking = true;
+            applyStatusColours();
+            followReadingUnit(false);
+        });
+        connect(m_services.speech, &SpeechOutput::speechFinished, this, [this] {
+            m_speaking = false;
+            applyStatusColours();
+        });
     }
 }
 
@@ -102,7 +107,6 @@ void MainForm::buildUi()
     Picture_Back->setObjectName(u"Picture_Back"_s);
     Picture_Back->setAutoFillBackground(true);
     outer->addWidget(Picture_Back);
-    auto* grid = new QGridLayout(Picture_Back);
     TreeView_Board = new QTreeWidget(Picture_Back);
     TreeView_Board->setObjectName(u"TreeView_Board"_s);
     TreeView_Board->setHeaderHidden(true);
@@ -115,40 +119,59 @@ void MainForm::buildUi()
     Text_Msg->setReadOnly(true);
     Text_Msg->setFocusPolicy(Qt::NoFocus);
     Text_Msg->setMaximumBlockCount(5000);
-    Label_Sel = new QLabel(u"選択"_s, this);
-    Label_Sel->setObjectName(u"Label_Sel"_s);
-    Label_Total = new QLabel(u"ﾄｰﾀﾙ"_s, this);
-    Label_Total->setObjectName(u"Label_Total"_s);
-    DigitalD_Read = new QLCDNumber(5, this);
-    DigitalD_Read->setObjectName(u"DigitalD_Read"_s);
-    DigitalD_Total = new QLCDNumber(5, this);
-    DigitalD_Total->setObjectName(u"DigitalD_Total"_s);
-    Label_Online = new QLabel(u"Online"_s, this);
-    Label_Online->setObjectName(u"Label_Online"_s);
-    Label_Speak = new QLabel(u"Speak"_s, this);
-    Label_Speak->setObjectName(u"Label_Speak"_s);
-    Label_Load = new QLabel(u"Download"_s, this);
-    Label_Load->setObjectName(u"Label_Load"_s);
-    Label_ProgBar = new QLabel(this);
+    Picture_Status = new QWidget(Picture_Back);
+    Picture_Status->setObjectName(u"Picture_Status"_s);
+    Picture_Status->setAutoFillBackground(true);
+    m_statusFlow = new FlowLayout(Picture_Status);
+    m_statusFlow->setContentsMargins(0, 0, 0, 0);
+    const auto label = [this](const QString& name, const QString& text) {
+        auto* l = new QLabel(text, Picture_Status);
+        l->setObjectName(name);
+        l->setAutoFillBackground(true);
+        l->setMargin(2);
+        return l;
+    };
+    Label_Sel = label(u"Label_Sel"_s, u"選択"_s);
+    Label_Total = label(u"Label_Total"_s, u"ﾄｰﾀﾙ"_s);
+    DigitalD_Read = label(u"DigitalD_Read"_s, u"0"_s);
+    DigitalD_Total = label(u"DigitalD_Total"_s, u"0"_s);
+    for (QLabel* counter : {DigitalD_Read, DigitalD_Total}) {
+        counter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    Label_Online = label(u"Label_Online"_s, u"Online"_s);
+    Label_Speak = label(u"Label_Speak"_s, u"Speak"_s);
+    Label_Load = label(u"Label_Load"_s, u"Download"_s);
+    Label_ProgBar = new QLabel(Picture_Back);
     Label_ProgBar->setObjectName(u"Label_ProgBar"_s);
     Label_ProgBar->setAutoFillBackground(true);
     Label_ProgBar->setFixedHeight(6);
     Label_ProgBar->setFixedWidth(0);
+    Label_ProgBar->hide();
 
-    auto* status = new QHBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{Label_Sel, DigitalD_Read, Label_Total, DigitalD_Total,
-                                                      Label_Online, Label_Speak, Label_Load}) {
-        status->addWidget(w);
+    // A counter stays beside its caption when the row wraps.
+    for (const auto& [caption, counter] :
+         {std::pair{Label_Sel, DigitalD_Read}, {Label_Total, DigitalD_Total}}) {
+        auto* pair = new QWidget(Picture_Status);
+        auto* row = new QHBoxLayout(pair);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(0);
+        row->addWidget(caption);
+        row->addWidget(counter);
+        m_statusFlow->addWidget(pair);
     }
-    status->addStretch();
-    grid->addWidget(TreeView_Board, 0, 0, 4, 1);
-    grid->addWidget(Text_Msg, 0, 1);
-    grid->addWidget(Label_ProgBar, 1, 1, Qt::AlignLeft);
-    grid->addWidget(List_Select, 2, 1);
-    grid->addLayout(status, 3, 1);
-    grid->setColumnStretch(1, 3);
-    grid->setColumnStretch(0, 1);
-    grid->setRowStretch(2, 1);
+    for (QWidget* w : std::initializer_list<QWidget*>{Label_Online, Label_Speak, Label_Load}) {
+        m_statusFlow->addWidget(w);
+    }
+    // The tree beside the message box and the list; the status row below both.
+    m_grid = new QGridLayout(Picture_Back);
+    m_grid->addWidget(TreeView_Board, 0, 0, 3, 1);
+    m_grid->addWidget(Text_Msg, 0, 1);
+    m_grid->addWidget(Label_ProgBar, 1, 1, Qt::AlignLeft);
+    m_grid->addWidget(List_Select, 2, 1);
+    m_grid->addWidget(Picture_Status, 3, 0, 1, 2);
+    m_grid->setColumnStretch(1, 3);
+    m_grid->setColumnStretch(0, 1);
+    m_grid->setRowStretch(2, 1);
     resize(800, 600);
 }
 
@@ -171,7 +194,7 @@ bool MainForm::start()
         return false;
     }
     setOnline(VMenu->Get_Online());
-    if (m_settings.Get_(CSettings::WindowMaximized) == u"1"_s) {
+    if (m_settings.Get_(CSettings::WindowMaximized) == u"1"_s || maximizedOnly()) {
         showMaximized();
     }
     Switch_FontSize();
@@ -236,7 +259,7 @@ void MainForm::resizeEvent(QResizeEvent* event)
     }
     if (isMaximized()) {
         m_settings.Set_(CSettings::WindowMaximized, u"1"_s);
-    } else if (!isMinimized()) {
+    } else if (!isMinimized() && !maximizedOnly()) {
         m_settings.Set_(CSettings::WindowMaximized, u"0"_s);
     }
     Switch_FontSize();
@@ -290,6 +313,9 @@ bool MainForm::windowActive() const
 
 void MainForm::changeEvent(QEvent* event)
 {
+    if (event->type() == QEvent::WindowStateChange) {
+        keepMaximized();
+    }
     if (event->type() == QEvent::ActivationChange && VMenu) {
         if (windowActive() && !m_filterInstalled) {
             qApp->installEventFilter(this);

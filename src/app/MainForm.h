@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "app/DisplayColours.h"
 #include "app/KeyDispatcher.h"
 #include "app/ReadAllRun.h"
 #include "app/Ticker.h"
@@ -29,8 +30,9 @@
 class CFormState;
 class CSettings;
 class CSrCntl;
+class FlowLayout;
 class QDialog;
-class QLCDNumber;
+class QGridLayout;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
@@ -175,6 +177,14 @@ private:
     void watchReadConv();
     void checkReadConv();
     void applyReadingLayout(bool reading);
+    // Marks the unit being spoken in Text_Msg and scrolls it into view; with
+    // force, also when it is the one marked already (after a new layout).
+    void followReadingUnit(bool force);
+    void showText(const QString& text);
+    void applyStatusColours();
+    // Large type is shown maximized only.
+    bool maximizedOnly() const;
+    void keepMaximized();
     void fitTreeWidth();
     QString applicationTitle() const;
 
@@ -191,13 +201,18 @@ private:
     QPlainTextEdit* Text_Msg = nullptr;
     QLabel* Label_Sel = nullptr;
     QLabel* Label_Total = nullptr;
-    QLCDNumber* DigitalD_Read = nullptr;
-    QLCDNumber* DigitalD_Total = nullptr;
+    // The counters: plain digits in the list's type.
+    QLabel* DigitalD_Read = nullptr;
+    QLabel* DigitalD_Total = nullptr;
     QLabel* Label_Online = nullptr;
     QLabel* Label_Speak = nullptr;
     QLabel* Label_Load = nullptr;
     QLabel* Label_ProgBar = nullptr;
     QWidget* Picture_Back = nullptr;
+    // The status row under the tree and the list: counters and indicators.
+    QWidget* Picture_Status = nullptr;
+    QGridLayout* m_grid = nullptr;
+    FlowLayout* m_statusFlow = nullptr;
     QTimer Timer_Read;
     QTimer Timer_SRV_Block;
     QtTicker Timer_AllRead;
@@ -211,6 +226,14 @@ private:
     bool m_end = false;
     bool m_quit_now = false;  // the quit key: end at the next idle tick, speech or not
     bool m_reading_layout = false;
+    DisplayColours m_colours = DisplayColours::standard();
+    bool m_online = true;
+    bool m_speaking = false;
+    bool m_downloading = false;
+    QString m_shownText;      // Text_Msg's text as it was given, line ends and all
+    qint32 m_unitStart = -1;  // the unit marked in Text_Msg; -1 none
+    qint32 m_unitLength = 0;
+    bool m_maximizePending = false;
     bool m_migemo = false;
     bool m_wasActive = false;
     Migemo m_migemoDictionary;

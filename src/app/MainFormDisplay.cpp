@@ -2,16 +2,20 @@
 // the counters, the reading layout, colours and type size.
 
 #include <QApplication>
-#include <QLCDNumber>
+#include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 #include <QTreeWidget>
 
+#include "app/FlowLayout.h"
 #include "app/MainForm.h"
 #include "base/CSettings.h"
 #include "bbs/BoardList.h"
+#include "speech/CMessageData.h"
 #include "voicemenu/VoiceMenu.h"
 
 using namespace Qt::StringLiterals;
@@ -23,19 +27,61 @@ int digitCount(qint64 value)
     return int(QString::number(value).size());
 }
 
+// The position in a text document of an offset into the text it was given:
+// the document keeps one paragraph break where the text has CR LF.
+int documentPosition(const QString& text, qint32 offset)
+{
+    const qint32 end = qBound(0, offset, qint32(text.size()));
+    int position = end;
+    for (qint32 i = 0; i + 1 < end; ++i) {
+        if (text.at(i) == u'\r' && text.at(i + 1) == u'\n') {
+            --position;
+            ++i;
+        }
+    }
+    return position;
+}
+
+void setColours(QWidget* w,
+                QPalette::ColorRole textRole,
+                const QColor& text,
+                QPalette::ColorRole backRole,
+                const QColor& back)
+{
+    QPalette p = w->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        p.setColor(group, textRole, text);
+        p.setColor(group, backRole, back);
+    }
+    w->setPalette(p);
+}
+
 }  // namespace
 
 void MainForm::setOnline(bool online)
 {
-    QPalette palette = Label_Online->palette();
-    if (online) {
-        Label_Online->setText(u"Online"_s);
-        palette.setColor(QPalette::WindowText, QColor(255, 255, 0));
-    } else {
-        Label_Online->setText(u"Offline"_s);
-        palette.setColor(QPalette::WindowText, palette.color(QPalette::Active, QPalette::Mid));
+    m_online = online;
+    Label_Online->setText(online ? u"Online"_s : u"Offline"_s);
+    applyStatusColours();
+}
+
+void MainForm::applyStatusColours()
+{
+    // Each label fills its own background, so the pair that is drawn is
+    // the pair that is set.
+    const DisplayColours& c = m_colours;
+    for (QLabel* l : {Label_Sel, Label_Total, DigitalD_Read, DigitalD_Total}) {
+        setColours(l, QPalette::WindowText, c.text, QPalette::Window, c.background);
     }
-    Label_Online->setPalette(palette);
+    if (m_online) {
+        setColours(Label_Online, QPalette::WindowText, c.onlineText, QPalette::Window, c.onlineBackground);
+    } else {
+        setColours(Label_Online, QPalette::WindowText, c.offlineText, QPalette::Window, c.background);
+    }
+    for (const auto& [label, on] : {std::pair{Label_Speak, m_speaking}, {Label_Load, m_downloading}}) {
+        setColours(label, QPalette::WindowText, on ? c.activeText : c.text, QPalette::Window,
+                   on ? c.activeBackground : c.background);
+    }
 }
 
 QString MainForm::listLine(int i, int n, const QString& text)
@@ -98,19 +144,22 @@ void MainForm::Update_Tree()
     if (cat == m_tree_category && board == m_tree_board) {
         return;
     }
-    const QBrush yellow(QColor(255, 255, 0));
+    const QBrush yellow(m_colours.treeCurrent);
+    const QBrush yellowText(m_colours.treeCurrentText);
     const QBrush normal;
     for (int c = 0; c < TreeView_Board->topLevelItemCount(); ++c) {
         QTreeWidgetItem* node = TreeView_Board->topLevelItem(c);
         const bool current = c + 1 == cat;
         node->setSelected(current && board == 0);
         node->setBackground(0, current && board == 0 ? yellow : normal);
+        node->setForeground(0, current && board == 0 ? yellowText : normal);
         node->setExpanded(current && board > 0);
         for (int b = 0; b < node->childCount(); ++b) {
             QTreeWidgetItem* child = node->child(b);
             const bool chosen = current && b + 1 == board;
             child->setSelected(chosen);
             child->setBackground(0, chosen ? yellow : normal);
+            child->setForeground(0, chosen ? yellowText : normal);
         }
         if (current) {
             TreeView_Board->scrollToItem(node);
@@ -122,8 +171,8 @@ void MainForm::Update_Tree()
 
 void MainForm::Show_Counter(int index, int total)
 {
-    DigitalD_Read->display(index);
-    DigitalD_Total->display(total);
+    DigitalD_Read->setText(QString::number(index));
+    DigitalD_Total->setText(QString::number(total));
     const bool reading = VMenu && VMenu->IsReadable();
     Label_Sel->setText(reading ? u"読上"_s : u"選択"_s);
     Label_Total->setText(reading ? u"DL済"_s : u"ﾄｰﾀﾙ"_s);
@@ -138,18 +187,82 @@ void MainForm::selectListRow(int row)
 
 void MainForm::setProgress(double ratio)
 {
-    if (ratio <= 0.0) {
-        Label_Load->setStyleSheet({});
+    const bool downloading = ratio > 0.0;
+    if (downloading != m_downloading) {
+        m_downloading = downloading;
+        applyStatusColours();
+    }
+    // The bar takes no room from the message box while nothing downloads.
+    Label_ProgBar->setVisible(downloading);
+    if (!downloading) {
         Label_ProgBar->setFixedWidth(0);
         return;
     }
-    Label_Load->setStyleSheet(u"color: rgb(0, 255, 0);"_s);
     Label_ProgBar->setFixedWidth(int(Text_Msg->width() * qMin(ratio, 1.0)));
 }
 
 void MainForm::showMessageText(const QString& text)
 {
+    showText(text);
+}
+
+void MainForm::showText(const QString& text)
+{
+    m_shownText = text;
+    m_unitStart = -1;
+    m_unitLength = 0;
+    Text_Msg->setExtraSelections({});
     Text_Msg->setPlainText(text);
+}
+
+void MainForm::followReadingUnit(bool force)
+{
+    if (!VMenu) {
+        return;
+    }
+    qint32 start = 0;
+    qint32 length = 0;
+    if (VMenu->IsReading()) {
+        const CMessageData& message = VMenu->messageData();
+        if (message.Get_MessageCurrentNum() < 1) {
+            return;
+        }
+        message.Get_OrgMessagePos(start, length);
+    } else if (VMenu->IsHelpReading()) {
+        // A help text is spoken whole: it is the unit.
+        const QString help = VMenu->Get_Text();
+        if (help != m_shownText) {
+            showText(help);
+        }
+        length = qint32(help.size());
+    } else {
+        return;
+    }
+    if (!force && start == m_unitStart && length == m_unitLength) {
+        return;
+    }
+    m_unitStart = start;
+    m_unitLength = length;
+    QTextDocument* document = Text_Msg->document();
+    const int last = qMax(0, document->characterCount() - 1);
+    const int from = qMin(documentPosition(m_shownText, start), last);
+    const int to = qMin(documentPosition(m_shownText, start + length), last);
+    QTextEdit::ExtraSelection unit;
+    unit.cursor = QTextCursor(document);
+    unit.cursor.setPosition(from);
+    unit.cursor.setPosition(to, QTextCursor::KeepAnchor);
+    unit.format.setBackground(m_colours.selection);
+    unit.format.setForeground(m_colours.selectionText);
+    Text_Msg->setExtraSelections({unit});
+    // The end first, then the beginning: a unit taller than the box shows
+    // from its beginning.
+    QTextCursor place(document);
+    place.setPosition(to);
+    Text_Msg->setTextCursor(place);
+    Text_Msg->ensureCursorVisible();
+    place.setPosition(from);
+    Text_Msg->setTextCursor(place);
+    Text_Msg->ensureCursorVisible();
 }
 
 int MainForm::Get_TextHeight() const
@@ -160,22 +273,38 @@ int MainForm::Get_TextHeight() const
 void MainForm::applyReadingLayout(bool reading)
 {
     // While a message or a help text is read, the text takes the list's
-    // place; otherwise it is one line above the list.
+    // place and the whole height beside the tree; otherwise it is one line
+    // above the list.
     const int margins = Text_Msg->contentsMargins().top() + Text_Msg->contentsMargins().bottom()
                         + int(Text_Msg->document()->documentMargin() * 2) + 2 * Text_Msg->frameWidth();
     if (reading) {
         List_Select->hide();
         Text_Msg->setMinimumHeight(0);
         Text_Msg->setMaximumHeight(QWIDGETSIZE_MAX);
+        m_grid->setRowStretch(0, 1);
+        m_grid->setRowStretch(2, 0);
     } else {
         Text_Msg->setFixedHeight(Get_TextHeight() + margins);
+        m_grid->setRowStretch(0, 0);
+        m_grid->setRowStretch(2, 1);
         List_Select->show();
         const int index = VMenu ? VMenu->Get_Index() : 0;
         if (index > 0 && List_Select->count() >= index) {
             List_Select->setCurrentRow(index - 1);
         }
+        Text_Msg->setExtraSelections({});
+        m_unitStart = -1;
+        m_unitLength = 0;
     }
     m_reading_layout = reading;
+    // The new sizes now, so the text scrolls within the box it will have.
+    m_statusFlow->invalidate();
+    m_grid->invalidate();
+    m_grid->activate();
+    m_statusFlow->activate();
+    if (reading) {
+        followReadingUnit(true);
+    }
 }
 
 void MainForm::Switch_FontSize()
@@ -185,11 +314,41 @@ void MainForm::Switch_FontSize()
     }
     QFont f = font();
     f.setPointSize(qBound(8, m_settings.getInt(CSettings::FontSize, 11), 72));
-    for (QWidget* w : std::initializer_list<QWidget*>{TreeView_Board, List_Select, Text_Msg}) {
+    // Every text of the window in the one size: the counters in the list's
+    // type, the captions and indicators alike.
+    for (QWidget* w : std::initializer_list<QWidget*>{TreeView_Board, List_Select, Text_Msg, Label_Sel,
+                                                      Label_Total, DigitalD_Read, DigitalD_Total,
+                                                      Label_Online, Label_Speak, Label_Load}) {
         w->setFont(f);
     }
+    m_statusFlow->setSpacing(QFontMetrics(f).averageCharWidth());
     fitTreeWidth();
     applyReadingLayout(VMenu && (VMenu->IsReading() || VMenu->IsHelpReading()));
+    if (maximizedOnly()) {
+        keepMaximized();
+    }
+}
+
+bool MainForm::maximizedOnly() const
+{
+    return m_settings.getInt(CSettings::FontSize, 11) > 27;
+}
+
+void MainForm::keepMaximized()
+{
+    // Large type does not fit a smaller window: whatever made the window
+    // normal (the window manager, the user), it is maximized again. Not
+    // while minimized, which the program does itself in the background.
+    if (!maximizedOnly() || m_maximizePending) {
+        return;
+    }
+    m_maximizePending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_maximizePending = false;
+        if (maximizedOnly() && isVisible() && !isMinimized() && !isMaximized() && !isFullScreen()) {
+            showMaximized();
+        }
+    });
 }
 
 void MainForm::fitTreeWidth()
@@ -213,33 +372,43 @@ void MainForm::fitTreeWidth()
 void MainForm::Switch_Color()
 {
     const bool lowVision = m_settings.Get_(CSettings::LowVisionColors) == u"1"_s;
-    const QColor selection = lowVision ? QColor(0, 0, 255) : QColor(192, 240, 255);
-    const QColor selectionText = lowVision ? QColor(255, 255, 0) : QColor(0, 0, 0);
-    const QColor background = lowVision ? QColor(0, 0, 128) : QColor(255, 255, 255);
-    const QColor text = lowVision ? QColor(255, 255, 255) : QColor(0, 0, 0);
+    m_colours = DisplayColours::of(lowVision);
+    const DisplayColours& c = m_colours;
     // The selection colours belong to the whole program, as they did to the
     // whole desktop; they are given back at the end.
     QPalette app = QApplication::palette();
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        app.setColor(group, QPalette::Highlight, selection);
-        app.setColor(group, QPalette::HighlightedText, selectionText);
+        app.setColor(group, QPalette::Highlight, c.selection);
+        app.setColor(group, QPalette::HighlightedText, c.selectionText);
     }
     QApplication::setPalette(app);
-    for (QWidget* w : std::initializer_list<QWidget*>{List_Select, Text_Msg}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{List_Select, Text_Msg, TreeView_Board}) {
         QPalette p = w->palette();
+        // The tree's selection is its current category or board.
+        const bool tree = w == TreeView_Board;
         for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-            p.setColor(group, QPalette::Base, background);
-            p.setColor(group, QPalette::Text, text);
-            p.setColor(group, QPalette::Highlight, selection);
-            p.setColor(group, QPalette::HighlightedText, selectionText);
+            p.setColor(group, QPalette::Base, c.background);
+            p.setColor(group, QPalette::Window, c.background);
+            p.setColor(group, QPalette::Text, c.text);
+            p.setColor(group, QPalette::Highlight, tree ? c.treeCurrent : c.selection);
+            p.setColor(group, QPalette::HighlightedText, tree ? c.treeCurrentText : c.selectionText);
         }
         w->setPalette(p);
     }
-    QPalette back = Picture_Back->palette();
-    back.setColor(QPalette::Window, background);
-    back.setColor(QPalette::WindowText, text);
-    Picture_Back->setPalette(back);
-    setOnline(VMenu ? VMenu->Get_Online() : true);
+    for (QWidget* w : {Picture_Back, Picture_Status}) {
+        setColours(w, QPalette::WindowText, c.text, QPalette::Window, c.background);
+    }
+    QPalette bar = Label_ProgBar->palette();
+    bar.setColor(QPalette::Window, c.progress);
+    Label_ProgBar->setPalette(bar);
+    setOnline(VMenu ? VMenu->Get_Online() : m_online);
+    // The current node in the new colours.
+    m_tree_category = -1;
+    m_tree_board = -1;
+    Update_Tree();
+    if (m_reading_layout) {
+        followReadingUnit(true);
+    }
 }
 
 void MainForm::setFormState(int state)

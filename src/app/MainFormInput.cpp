@@ -4,7 +4,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QLCDNumber>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 
@@ -65,7 +65,7 @@ void MainForm::moveBy(int delta)
     if (index > 0 && List_Select->count() >= index) {
         List_Select->setCurrentRow(index - 1);
     }
-    DigitalD_Read->display(index);
+    DigitalD_Read->setText(QString::number(index));
     Update_Tree();
 }
 

@@ -55,6 +55,8 @@ void MainForm::Timer_Read_Tick()
         const bool reading = VMenu->IsReading() || VMenu->IsHelpReading();
         if (reading != m_reading_layout) {
             applyReadingLayout(reading);
+        } else if (reading) {
+            followReadingUnit(false);
         }
     }
     followForeground();
@@ -103,7 +105,7 @@ void MainForm::followForeground()
 
 void MainForm::comeToFront()
 {
-    if (m_settings.Get_(CSettings::WindowMaximized) == u"1"_s) {
+    if (m_settings.Get_(CSettings::WindowMaximized) == u"1"_s || maximizedOnly()) {
         showMaximized();
     } else {
         showNormal();

@@ -4,23 +4,27 @@
 // numbers are TestKeyDispatcher's; the read-all run is TestReadAllRun's.
 
 #include <QApplication>
-#include <QLCDNumber>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
 #include <qpa/qwindowsysteminterface.h>
 
 #include "app/MainForm.h"
+#include "base/ColourContrast.h"
 #include "base/TextFile.h"
 #include "bbs/CHttp.h"
+#include "bbs/ThreadData.h"
 #include "dialogs/LineEditDlg.h"
+#include "speech/CMessageData.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
 #include "support/BoardServerProcess.h"
@@ -37,6 +41,34 @@ namespace {
 constexpr quint32 kEnter = 13;
 constexpr quint32 kEsc = 27;
 constexpr quint32 kDown = 40;
+constexpr quint32 kF1 = 112;
+
+// Every text of the status row.
+const QStringList kStatusTexts = {u"Label_Sel"_s,      u"DigitalD_Read"_s, u"Label_Total"_s,
+                                  u"DigitalD_Total"_s, u"Label_Online"_s,  u"Label_Speak"_s,
+                                  u"Label_Load"_s};
+
+double contrast(const QColor& a, const QColor& b)
+{
+    return ColourContrast::contrastRatio(a.red(), a.green(), a.blue(), b.red(), b.green(), b.blue());
+}
+
+// The colour a widget's background is drawn in: its own when it fills it,
+// else that of the nearest ancestor that does.
+QColor backgroundOf(const QWidget* w)
+{
+    for (; w; w = w->parentWidget()) {
+        if (w->autoFillBackground() || w->isWindow()) {
+            return w->palette().color(w->backgroundRole());
+        }
+    }
+    return {};
+}
+
+QString describe(const QColor& text, const QColor& back)
+{
+    return text.name() + u" on "_s + back.name() + u": "_s + QString::number(contrast(text, back), 'f', 2);
+}
 
 // The main window with the voice menu running against the local board server.
 struct Window
@@ -96,6 +128,32 @@ struct Window
 
     QListWidget* list() const { return form->findChild<QListWidget*>(u"List_Select"_s); }
 
+    QPlainTextEdit* text() const { return form->findChild<QPlainTextEdit*>(u"Text_Msg"_s); }
+
+    QTreeWidget* tree() const { return form->findChild<QTreeWidget*>(u"TreeView_Board"_s); }
+
+    // Category 3, board 1, thread 2 (six messages): the reading menu.
+    void openThread()
+    {
+        menu().JumpCategory();
+        press('3');
+        form->Timer_Number_Tick();
+        quickly({kEnter});
+        press(kDown);
+        quickly({kEnter});
+        press(kDown);
+        press(kDown);
+        quickly({kEnter});
+    }
+
+    // The engine says the current utterance ended; the reading tick goes on.
+    void speakNext()
+    {
+        engine.startCurrent();
+        engine.finishCurrent();
+        form->Timer_Read_Tick();
+    }
+
     VoiceMenu& menu() const { return *form->voiceMenu(); }
 };
 
@@ -125,6 +183,14 @@ private slots:
     void romajiDictionary();
     void farewellOnce();
     void firstKeyInFrontIsSpoken();
+    void readingLayout_data();
+    void readingLayout();
+    void everyTextInTheFontSize_data();
+    void everyTextInTheFontSize();
+    void contrastRatio_data();
+    void contrastRatio();
+    void textContrast_data();
+    void textContrast();
 };
 
 void TestMainForm::noIdleScreenReaderTick()
@@ -276,7 +342,7 @@ void TestMainForm::doublePresses()
     QTRY_VERIFY(w.engine.texts().size() > said);
     QCOMPARE(w.engine.texts().constLast(), spoken);
     QCOMPARE(int(w.menu().Get_MenuNo()), menu);
-    QCOMPARE(w.form->findChild<QLCDNumber*>(u"DigitalD_Total"_s)->intValue(), w.menu().Get_ItemNum());
+    QCOMPARE(w.form->findChild<QLabel*>(u"DigitalD_Total"_s)->text().toInt(), w.menu().Get_ItemNum());
 }
 
 void TestMainForm::keysThroughTheWindow()
@@ -301,8 +367,8 @@ void TestMainForm::keysThroughTheWindow()
     QVERIFY(tree->topLevelItem(2)->isSelected());
     QCOMPARE(tree->topLevelItem(0)->background(0).style(), Qt::NoBrush);
     // The counters: item 3 of 4 categories.
-    QCOMPARE(w.form->findChild<QLCDNumber*>(u"DigitalD_Read"_s)->intValue(), 3);
-    QCOMPARE(w.form->findChild<QLCDNumber*>(u"DigitalD_Total"_s)->intValue(), 4);
+    QCOMPARE(w.form->findChild<QLabel*>(u"DigitalD_Read"_s)->text().toInt(), 3);
+    QCOMPARE(w.form->findChild<QLabel*>(u"DigitalD_Total"_s)->text().toInt(), 4);
     QCOMPARE(w.form->findChild<QLabel*>(u"Label_Sel"_s)->text(), u"選択"_s);
     // Enter waits for the queue; then the board list.
     QTest::keyClick(window, Qt::Key_Return);
@@ -511,6 +577,280 @@ void TestMainForm::firstKeyInFrontIsSpoken()
         w.form->Timer_Read_Tick();
     }
     QVERIFY(w.speech->inBackground());
+}
+
+void TestMainForm::readingLayout_data()
+{
+    QTest::addColumn<int>("points");
+    QTest::addColumn<bool>("lowVision");
+    QTest::addColumn<bool>("help");
+    QTest::addColumn<bool>("mustScroll");  // the message is taller than the box
+    QTest::newRow("message, 11 points") << 11 << false << false << false;
+    QTest::newRow("message, 28 points, low vision") << 28 << true << false << false;
+    QTest::newRow("message, 72 points") << 72 << false << false << true;
+    QTest::newRow("help, 11 points, low vision") << 11 << true << true << false;
+    QTest::newRow("help, 36 points") << 36 << false << true << false;
+}
+
+void TestMainForm::readingLayout()
+{
+    // While a message or a help text is read, the message box takes the
+    // whole height beside the tree and keeps the unit being spoken in view,
+    // marked in the selection colours; when reading stops, it is one line
+    // above the list again.
+    QFETCH(int, points);
+    QFETCH(bool, lowVision);
+    QFETCH(bool, help);
+    QFETCH(bool, mustScroll);
+    Window w;
+    w.profile.settings().Set_(CSettings::FontSize, QString::number(points));
+    w.profile.settings().Set_(CSettings::LowVisionColors, lowVision ? u"1"_s : u"0"_s);
+    QVERIFY(w.start());
+    QPlainTextEdit* text = w.text();
+    const int lineHeight = QFontMetrics(text->font()).lineSpacing();
+    const auto checkMenuLayout = [&] {
+        QVERIFY(w.list()->isVisible());
+        QVERIFY2(text->height() < 2 * lineHeight, qPrintable(QString::number(text->height())));
+        QVERIFY(text->geometry().bottom() < w.list()->geometry().top());
+        QVERIFY(text->extraSelections().isEmpty());
+    };
+    checkMenuLayout();
+    if (help) {
+        w.quickly({kF1});
+        w.form->Timer_Read_Tick();
+        QVERIFY(w.menu().IsHelpReading());
+    } else {
+        w.openThread();
+        QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+        w.speakNext();
+        QVERIFY(w.menu().IsReading());
+    }
+    const DisplayColours colours = DisplayColours::of(lowVision);
+    const QWidget* tree = w.tree();
+    bool scrolled = false;
+    int units = 0;
+    // Every unit of the first two messages (the help text is one unit).
+    for (int step = 0; step < 60; ++step) {
+        QVERIFY(!w.list()->isVisible());
+        QVERIFY2(text->height() >= 0.9 * tree->height(),
+                 qPrintable(u"box %1 px beside a tree of %2 px"_s.arg(text->height()).arg(tree->height())));
+        const QList<QTextEdit::ExtraSelection> marked = text->extraSelections();
+        QCOMPARE(marked.size(), 1);
+        const QTextCursor unit = marked.first().cursor;
+        QString expected = help ? w.menu().Get_Text() : w.menu().messageData().Get_OrgMessage(-1);
+        expected.replace(u"\r\n"_s, QChar(QChar::ParagraphSeparator));
+        QCOMPARE(unit.selectedText(), expected);
+        QCOMPARE(marked.first().format.background().color(), colours.selection);
+        QCOMPARE(marked.first().format.foreground().color(), colours.selectionText);
+        QVERIFY2(contrast(colours.selectionText, colours.selection) >= ColourContrast::kMinimumTextRatio,
+                 qPrintable(describe(colours.selectionText, colours.selection)));
+        // The unit's first line, and its last when the unit fits, lie in the viewport.
+        const QRect viewport = text->viewport()->rect();
+        QTextCursor first = unit;
+        first.setPosition(unit.selectionStart());
+        QTextCursor last = unit;
+        last.setPosition(unit.selectionEnd());
+        QVERIFY2(viewport.contains(text->cursorRect(first)),
+                 qPrintable(u"unit %1 starts outside the box"_s.arg(units)));
+        if (text->cursorRect(last).bottom() - text->cursorRect(first).top() < viewport.height()) {
+            QVERIFY2(viewport.contains(text->cursorRect(last)),
+                     qPrintable(u"unit %1 ends outside the box"_s.arg(units)));
+        }
+        scrolled = scrolled || text->verticalScrollBar()->value() > 0;
+        ++units;
+        if (help || w.menu().threadData().Get_MessageCurrentNum() > 2) {
+            break;
+        }
+        w.speakNext();
+    }
+    QVERIFY(units > (help ? 0 : 5));
+    if (mustScroll) {
+        QVERIFY(scrolled);
+    }
+    // Reading stops: back to the menu layout.
+    if (help) {
+        w.press(kDown);
+    } else {
+        w.quickly({kEsc});
+    }
+    w.form->Timer_Read_Tick();
+    QVERIFY(!w.menu().IsReading() && !w.menu().IsHelpReading());
+    checkMenuLayout();
+}
+
+void TestMainForm::everyTextInTheFontSize_data()
+{
+    QTest::addColumn<int>("points");
+    for (const int points : {8, 11, 28, 72}) {
+        QTest::addRow("%d points", points) << points;
+    }
+}
+
+void TestMainForm::everyTextInTheFontSize()
+{
+    // Every text of the window in the chosen size, the status row whole:
+    // wrapped within the window rather than cut off at its edge.
+    QFETCH(int, points);
+    Window w;
+    QVERIFY(w.start());
+    w.form->resize(1000, 750);
+    w.profile.settings().Set_(CSettings::FontSize, QString::number(points));
+    w.form->Switch_FontSize();
+    QCoreApplication::processEvents();
+    QStringList names = kStatusTexts;
+    names << u"List_Select"_s << u"Text_Msg"_s << u"TreeView_Board"_s;
+    const QRect window = w.form->rect();
+    QList<QRect> placed;
+    for (const QString& name : names) {
+        auto* widget = w.form->findChild<QWidget*>(name);
+        QVERIFY2(widget, qPrintable(name));
+        QCOMPARE(widget->font().pointSize(), points);
+        auto* label = qobject_cast<QLabel*>(widget);
+        if (!label) {
+            continue;
+        }
+        QVERIFY2(label->isVisible(), qPrintable(name));
+        const QRect r(label->mapTo(w.form.get(), QPoint(0, 0)), label->size());
+        QVERIFY2(window.contains(r), qPrintable(name + u" is cut off at the window's edge"_s));
+        QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(label->text()),
+                 qPrintable(name + u" is narrower than its text"_s));
+        QVERIFY2(label->height() >= label->fontMetrics().height(), qPrintable(name));
+        for (const QRect& other : std::as_const(placed)) {
+            QVERIFY2(!other.intersects(r), qPrintable(name + u" overlaps another label"_s));
+        }
+        // A counter and its caption stay side by side; other labels may wrap.
+        placed << r;
+    }
+    if (points >= 72) {
+        // The row did not fit on one line at this size: it wrapped.
+        QVERIFY(placed.constFirst().top() != placed.constLast().top());
+    }
+    // The counters show whole numbers in the list's type.
+    w.form->Show_Counter(1234, 5678);
+    QCOMPARE(w.form->findChild<QLabel*>(u"DigitalD_Total"_s)->font(), w.list()->font());
+}
+
+void TestMainForm::contrastRatio_data()
+{
+    QTest::addColumn<QColor>("a");
+    QTest::addColumn<QColor>("b");
+    QTest::addColumn<double>("ratio");
+    QTest::newRow("black on white") << QColor(0, 0, 0) << QColor(255, 255, 255) << 21.0;
+    QTest::newRow("the same colour") << QColor(0, 0, 128) << QColor(0, 0, 128) << 1.0;
+    QTest::newRow("yellow on white") << QColor(255, 255, 0) << QColor(255, 255, 255) << 1.07;
+    QTest::newRow("yellow on navy") << QColor(255, 255, 0) << QColor(0, 0, 128) << 14.91;
+    QTest::newRow("mid grey on white (sRGB curve)") << QColor(119, 119, 119) << QColor(255, 255, 255) << 4.48;
+    QTest::newRow("order does not matter") << QColor(255, 255, 255) << QColor(0, 0, 255) << 8.59;
+}
+
+void TestMainForm::contrastRatio()
+{
+    QFETCH(QColor, a);
+    QFETCH(QColor, b);
+    QFETCH(double, ratio);
+    QVERIFY2(qAbs(contrast(a, b) - ratio) < 0.01, qPrintable(QString::number(contrast(a, b))));
+}
+
+void TestMainForm::textContrast_data()
+{
+    QTest::addColumn<bool>("lowVision");
+    QTest::addColumn<QString>("element");
+    const QStringList elements = {u"message box"_s,  u"list"_s,       u"list selection"_s, u"tree"_s,
+                                  u"tree current"_s, u"captions"_s,   u"counters"_s,       u"online"_s,
+                                  u"offline"_s,      u"speak idle"_s, u"speaking"_s,       u"download idle"_s,
+                                  u"downloading"_s};
+    for (const bool lowVision : {false, true}) {
+        for (const QString& element : elements) {
+            QTest::addRow("%s, %s", lowVision ? "low vision" : "standard", qPrintable(element))
+                << lowVision << element;
+        }
+    }
+}
+
+void TestMainForm::textContrast()
+{
+    // Every text of the window against what is drawn behind it, as the
+    // widgets have it, in both schemes.
+    QFETCH(bool, lowVision);
+    QFETCH(QString, element);
+    Window w;
+    w.profile.settings().Set_(CSettings::LowVisionColors, lowVision ? u"1"_s : u"0"_s);
+    QVERIFY(w.start());
+    const auto label = [&w](const QString& name) { return w.form->findChild<QLabel*>(name); };
+    QList<QPair<QColor, QColor>> pairs;  // text, background
+    const auto labelPair = [&](const QString& name) {
+        QLabel* l = label(name);
+        QVERIFY(l);
+        pairs.append({l->palette().color(l->foregroundRole()), backgroundOf(l)});
+    };
+    const auto viewPair = [&](const QWidget* view, bool selected) {
+        const QPalette p = view->palette();
+        pairs.append(selected ? qMakePair(p.color(QPalette::HighlightedText), p.color(QPalette::Highlight))
+                              : qMakePair(p.color(QPalette::Text), p.color(QPalette::Base)));
+    };
+    if (element == u"message box") {
+        viewPair(w.text(), false);
+    } else if (element == u"list") {
+        viewPair(w.list(), false);
+    } else if (element == u"list selection") {
+        w.press(kDown);
+        QCOMPARE(w.list()->currentRow(), 0);
+        viewPair(w.list(), true);
+    } else if (element == u"tree") {
+        viewPair(w.tree(), false);
+    } else if (element == u"tree current") {
+        w.menu().JumpCategory();
+        w.press('3');
+        w.form->Timer_Number_Tick();
+        w.form->Update_Tree();
+        QTreeWidgetItem* node = w.tree()->topLevelItem(2);
+        QVERIFY(node->isSelected());
+        // The node's own colours are the tree's selection colours.
+        QCOMPARE(node->background(0).color(), w.tree()->palette().color(QPalette::Highlight));
+        QCOMPARE(node->foreground(0).color(), w.tree()->palette().color(QPalette::HighlightedText));
+        viewPair(w.tree(), true);
+        QCOMPARE(pairs.constLast().second,
+                 lowVision ? QColor(0, 0, 255) : QColor(255, 255, 0));  // yellow when it passes
+    } else if (element == u"captions") {
+        labelPair(u"Label_Sel"_s);
+        labelPair(u"Label_Total"_s);
+    } else if (element == u"counters") {
+        labelPair(u"DigitalD_Read"_s);
+        labelPair(u"DigitalD_Total"_s);
+    } else if (element == u"online" || element == u"offline") {
+        w.form->setOnline(element == u"online");
+        labelPair(u"Label_Online"_s);
+        if (element == u"online") {
+            // Highlighted: yellow letters, as ever, on a ground they show on.
+            QCOMPARE(pairs.constLast().first, QColor(255, 255, 0));
+        }
+    } else if (element == u"speak idle" || element == u"speaking") {
+        if (element == u"speaking") {
+            w.press(kDown);
+            w.engine.startCurrent();
+        }
+        labelPair(u"Label_Speak"_s);
+    } else if (element == u"download idle" || element == u"downloading") {
+        if (element == u"downloading") {
+            w.form->setProgress(0.5);
+        }
+        labelPair(u"Label_Load"_s);
+    }
+    QVERIFY(!pairs.isEmpty());
+    for (const auto& [text, back] : std::as_const(pairs)) {
+        QVERIFY(text.isValid() && back.isValid());
+        QVERIFY2(contrast(text, back) >= ColourContrast::kMinimumTextRatio, qPrintable(describe(text, back)));
+    }
+    // An indicator that is on looks different from one that is off.
+    if (element == u"speaking" || element == u"downloading" || element == u"online") {
+        QLabel* l = label(element == u"speaking"      ? u"Label_Speak"_s
+                          : element == u"downloading" ? u"Label_Load"_s
+                                                      : u"Label_Online"_s);
+        QVERIFY(pairs.constLast()
+                != qMakePair(label(u"Label_Sel"_s)->palette().color(QPalette::WindowText),
+                             backgroundOf(label(u"Label_Sel"_s))));
+        QVERIFY(l->isVisible());
+    }
 }
 
 QTEST_MAIN(TestMainForm)
