@@ -47,6 +47,8 @@ packages=(
     kanjidic edict
     # end-to-end tests and the audio capture test
     xvfb xauth xdotool pulseaudio pulseaudio-utils sox
+    # the large-type window test: a real window manager, and xprop and xwininfo to ask it
+    openbox x11-utils
     # a private session bus for the screen-reader detection test
     dbus-daemon
     # the emoji name table (tools/emoji/make_emoji_table.py reads CLDR)
