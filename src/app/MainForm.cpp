@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -12,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QResizeEvent>
+#include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -31,6 +34,43 @@
 #include "voicemenu/VoiceMenu.h"
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// Rows of the tree as tall as their names wrapped within the tree's width:
+// the view itself measures a wrapped name as if it had the whole width, and
+// a large-type name was cut off below its first line.
+class WrappingTreeDelegate : public QStyledItemDelegate
+{
+public:
+    explicit WrappingTreeDelegate(QTreeView* tree)
+        : QStyledItemDelegate(tree)
+        , m_tree(tree)
+    {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem item(option);
+        initStyleOption(&item, index);
+        int depth = 1;
+        for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) {
+            ++depth;
+        }
+        const QStyle* style = m_tree->style();
+        const int textMargin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_tree) + 1;
+        const int width =
+            qMax(1, m_tree->viewport()->width() - m_tree->indentation() * depth - 2 * textMargin);
+        const QRect text = item.fontMetrics.boundingRect(QRect(0, 0, width, QWIDGETSIZE_MAX),
+                                                         Qt::TextWordWrap | Qt::TextWrapAnywhere, item.text);
+        const QSize plain = QStyledItemDelegate::sizeHint(option, index);
+        return {plain.width(), qMax(plain.height(), text.height() + 2 * textMargin)};
+    }
+
+private:
+    QTreeView* m_tree;
+};
+
+}  // namespace
 
 MainForm::MainForm(const AppPaths& paths, SettingsStore& store, CSettings& settings, QWidget* parent)
     : MainForm(paths, store, settings, Services(), parent)
@@ -111,9 +151,24 @@ void MainForm::buildUi()
     TreeView_Board->setObjectName(u"TreeView_Board"_s);
     TreeView_Board->setHeaderHidden(true);
     TreeView_Board->setFocusPolicy(Qt::NoFocus);
+    // Long names wrap within the tree's width rather than run off its edge.
+    TreeView_Board->setWordWrap(true);
+    TreeView_Board->setTextElideMode(Qt::ElideNone);
+    TreeView_Board->setUniformRowHeights(false);
+    TreeView_Board->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    TreeView_Board->header()->setStretchLastSection(true);
+    TreeView_Board->setItemDelegate(new WrappingTreeDelegate(TreeView_Board));
+    // The view keeps row heights measured at the old width: measure again.
+    connect(TreeView_Board->header(), &QHeaderView::sectionResized, TreeView_Board,
+            [this] { QTimer::singleShot(0, TreeView_Board, [this] { TreeView_Board->doItemsLayout(); }); });
     List_Select = new QListWidget(Picture_Back);
     List_Select->setObjectName(u"List_Select"_s);
     List_Select->setFocusPolicy(Qt::NoFocus);
+    // Items wrap within the list's width: large type is never cut off.
+    List_Select->setWordWrap(true);
+    List_Select->setTextElideMode(Qt::ElideNone);
+    List_Select->setResizeMode(QListView::Adjust);
+    List_Select->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text_Msg = new QPlainTextEdit(Picture_Back);
     Text_Msg->setObjectName(u"Text_Msg"_s);
     Text_Msg->setReadOnly(true);

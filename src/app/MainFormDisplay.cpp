@@ -243,6 +243,18 @@ void MainForm::followReadingUnit(bool force)
     }
     m_unitStart = start;
     m_unitLength = length;
+    // The line breaks around a unit are not marked: the mark would run to
+    // the end of the line before.
+    const auto lineBreak = [this](qint32 i) {
+        return i >= 0 && i < m_shownText.size() && (m_shownText.at(i) == u'\r' || m_shownText.at(i) == u'\n');
+    };
+    while (length > 0 && lineBreak(start)) {
+        ++start;
+        --length;
+    }
+    while (length > 0 && lineBreak(start + length - 1)) {
+        --length;
+    }
     QTextDocument* document = Text_Msg->document();
     const int last = qMax(0, document->characterCount() - 1);
     const int from = qMin(documentPosition(m_shownText, start), last);

@@ -638,6 +638,13 @@ void TestMainForm::readingLayout()
         QCOMPARE(marked.size(), 1);
         const QTextCursor unit = marked.first().cursor;
         QString expected = help ? w.menu().Get_Text() : w.menu().messageData().Get_OrgMessage(-1);
+        // Marked without the line breaks around it.
+        while (expected.startsWith(u"\r\n"_s)) {
+            expected.remove(0, 2);
+        }
+        while (expected.endsWith(u"\r\n"_s)) {
+            expected.chop(2);
+        }
         expected.replace(u"\r\n"_s, QChar(QChar::ParagraphSeparator));
         QCOMPARE(unit.selectedText(), expected);
         QCOMPARE(marked.first().format.background().color(), colours.selection);
@@ -724,6 +731,29 @@ void TestMainForm::everyTextInTheFontSize()
     if (points >= 72) {
         // The row did not fit on one line at this size: it wrapped.
         QVERIFY(placed.constFirst().top() != placed.constLast().top());
+    }
+    // The items of the list and the names of the tree wrap within their
+    // width: every line of each is in its row.
+    const auto whole = [](const QAbstractItemView* view, const QRect& rect, const QString& text) {
+        const QRect need = view->fontMetrics().boundingRect(QRect(0, 0, rect.width() - 8, QWIDGETSIZE_MAX),
+                                                            Qt::TextWordWrap | Qt::TextWrapAnywhere, text);
+        return rect.left() >= 0 && rect.right() <= view->viewport()->width()
+               && need.height() <= rect.height();
+    };
+    w.menu().JumpCategory();
+    w.press('3');
+    w.form->Timer_Number_Tick();
+    w.quickly({kEnter});
+    w.press(kDown);
+    QCoreApplication::processEvents();
+    QVERIFY(w.tree()->topLevelItem(2)->isExpanded());
+    for (int row = 0; row < w.list()->count(); ++row) {
+        QListWidgetItem* item = w.list()->item(row);
+        QVERIFY2(whole(w.list(), w.list()->visualItemRect(item), item->text()), qPrintable(item->text()));
+    }
+    QTreeWidgetItem* category = w.tree()->topLevelItem(2);
+    for (QTreeWidgetItem* node : {category, category->child(0), category->child(1)}) {
+        QVERIFY2(whole(w.tree(), w.tree()->visualItemRect(node), node->text(0)), qPrintable(node->text(0)));
     }
     // The counters show whole numbers in the list's type.
     w.form->Show_Counter(1234, 5678);

@@ -4,7 +4,8 @@
 # window manager and stays so when it is restored; below 28 points a window
 # the user restores stays restored. With YOMIMARU_SCREENSHOTS=DIR set, it
 # also saves screenshots at 11, 28 and 72 points in both colour schemes, in
-# the main menu and while a message is read, as DIR/<points>-<scheme>-<state>.png.
+# the main menu and while a message is read, as DIR/<points>-<scheme>-<state>.png
+# (YOMIMARU_SCREENSHOT_SIZES="11 28 72" chooses the sizes).
 # Usage: large-type-window.sh PROGRAM BOARDSERVER SAMPLES SCREENSHOT
 set -euo pipefail
 program=$1
@@ -167,7 +168,7 @@ done
 mkdir -p "$shots"
 key() { xdotool key --delay 60 "$@"; sleep 0.4; }
 export YOMIMARU_TRANSCRIPT_MS_PER_CHAR=120
-for points in 11 28 72; do
+for points in ${YOMIMARU_SCREENSHOT_SIZES:-11 28 72}; do
     for scheme in 0 1; do
         label=$([ "$scheme" = 1 ] && echo lowvision || echo standard)
         start_program "$points" "$scheme" 0
