@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogs/TextBoxSpeaker.h"
 #include "speech/SoundPlayer.h"
 #include "speech/SpeechOutput.h"
 #include "voicemenu/HelpMenu.h"
@@ -51,6 +52,15 @@ void LineEditDlg::setText(const QString& text)
     Text_Msg->setText(text);
 }
 
+void LineEditDlg::setTextBoxReader(mSpeakTextBox* reader)
+{
+    delete m_textBox;
+    m_textBox = reader != nullptr ? new TextBoxSpeaker(reader, this) : nullptr;
+    if (m_textBox) {
+        m_textBox->addField(Text_Msg);
+    }
+}
+
 void LineEditDlg::setLowVision(bool lowVision)
 {
     QPalette p = Text_Msg->palette();
@@ -90,6 +100,10 @@ void LineEditDlg::keyPressEvent(QKeyEvent* event)
         }
         return;
     }
+    // Escape belongs to the input method while it composes.
+    if (event->key() == Qt::Key_Escape && m_textBox && m_textBox->imeComposing()) {
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 
@@ -100,6 +114,9 @@ void LineEditDlg::done(int r)
     }
     if (m_speech) {
         m_speech->StopSpeech();
+    }
+    if (m_textBox) {
+        m_textBox->detach();
     }
     if (m_sounds) {
         m_sounds->play(u"ir_end.wav"_s, false);

@@ -1,0 +1,48 @@
+#pragma once
+
+// A QLineEdit or QPlainTextEdit as the text-box reader sees it, and the wide
+// caret drawn in it while the reader is attached.
+
+#include <memory>
+
+#include <QPointer>
+
+#include "speech/TextBoxField.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+class QStyle;
+class QWidget;
+
+class QtTextBoxField : public TextBoxField
+{
+public:
+    explicit QtTextBoxField(QLineEdit* edit);
+    explicit QtTextBoxField(QPlainTextEdit* edit);
+    ~QtTextBoxField() override;
+
+    QWidget* widget() const;
+
+    QString text() const override;
+    int caretPosition() const override;
+    QString selectedText() const override;
+    int selectionStart() const override;
+    bool isReadOnly() const override;
+    int limitText() const override;
+    int textHeight() const override;
+    int textWidth() const override;
+    QString clipboardText() const override;
+    void setClipboardText(const QString& text) override;
+    void setCaretWidth(int width) override;
+    void restoreCaret() override;
+
+    // The width the caret is drawn with now.
+    int caretWidth() const;
+
+private:
+    QPointer<QLineEdit> m_line;
+    QPointer<QPlainTextEdit> m_plain;
+    // A line edit takes its caret width from its style.
+    std::unique_ptr<QStyle> m_caretStyle;
+    int m_originalWidth = -1;
+};
