@@ -127,7 +127,9 @@ bool TextBoxSpeaker::eventFilter(QObject* watched, QEvent* event)
             cancelComposition(field);
             return true;
         }
-        m_reader->keyDown(key->key(), key->modifiers());
+        if (m_reader->keyDown(key->key(), key->modifiers())) {
+            return true;
+        }
         const Qt::KeyboardModifiers commands = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
         if (!key->text().isEmpty() && (key->modifiers() & commands) == 0) {
             m_reader->charInput(key->text());

@@ -126,11 +126,11 @@ QString mSpeakTextBox::withWordAfterMarker(const QString& reading, const QString
     return word + reading;
 }
 
-void mSpeakTextBox::keyDown(int key, Qt::KeyboardModifiers modifiers)
+bool mSpeakTextBox::keyDown(int key, Qt::KeyboardModifiers modifiers)
 {
     m_composing = false;
     if (m_field == nullptr) {
-        return;
+        return false;
     }
     m_pressed.insert(key, modifiers);
     const QString text = m_field->text();
@@ -140,7 +140,7 @@ void mSpeakTextBox::keyDown(int key, Qt::KeyboardModifiers modifiers)
     m_caretTooFar = caret > kCaretLimit;
     if (m_caretTooFar) {
         say(u"カレット位置が64キロバイトを超えています"_s);
-        return;
+        return false;
     }
     const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
     const bool alt = modifiers.testFlag(Qt::AltModifier);
@@ -151,33 +151,33 @@ void mSpeakTextBox::keyDown(int key, Qt::KeyboardModifiers modifiers)
         if (editable) {
             readDelete(false);
         }
-        return;
+        return false;
     case Qt::Key_Backspace:
         if (editable) {
             readDelete(true);
         }
-        return;
+        return false;
     case Qt::Key_Home:
         say(ctrl || m_rowAtKeyDown == 0 ? u"ブントー"_s : u"ヒダリハシ"_s);
-        return;
+        return false;
     case Qt::Key_End:
         say(ctrl || m_rowAtKeyDown == int(text.count(u'\n')) ? u"ブンマツ"_s : u"ミギハシ"_s);
-        return;
+        return false;
     case Qt::Key_A:
         if (ctrlOnly) {
             say(u"全て選択"_s);
         }
-        return;
+        return false;
     case Qt::Key_X:
         if (ctrlOnly && editable) {
             say(QString::number(byteLength(m_field->selectedText())) + u"バイト切り取り "_s);
         }
-        return;
+        return false;
     case Qt::Key_Z:
         if (ctrlOnly && editable) {
             say(u"元に戻す"_s);
         }
-        return;
+        return false;
     case Qt::Key_V:
         if (ctrlOnly) {
             m_lengthBeforePaste = int(text.size());
@@ -185,25 +185,25 @@ void mSpeakTextBox::keyDown(int key, Qt::KeyboardModifiers modifiers)
             m_selectionStartBeforePaste = m_field->selectionStart();
             m_clipboardBeforePaste = m_field->clipboardText();
         }
-        return;
+        return false;
     case Qt::Key_P:
         if (ctrlOnly) {
             report(7);
         }
-        return;
+        return false;
     default:
         break;
     }
     if (isDigitKey(key) && ctrl) {
         const int digit = key - Qt::Key_0;
-        if (alt) {
-            if (!screenReaderUse()) {
-                switchOption(digit);
-            }
-        } else {
+        if (!alt) {
             report(digit);
+        } else if (!screenReaderUse() && digit != 0) {
+            switchOption(digit);
+            return true;
         }
     }
+    return false;
 }
 
 void mSpeakTextBox::keyUp(int key, Qt::KeyboardModifiers)

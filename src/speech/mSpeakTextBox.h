@@ -58,7 +58,9 @@ public:
     // the dialog.
     bool imeComposing() const { return m_composing; }
 
-    void keyDown(int key, Qt::KeyboardModifiers modifiers);
+    // True when the key was the reader's own command (an option switch),
+    // which the field must not see (it would type the digit).
+    bool keyDown(int key, Qt::KeyboardModifiers modifiers);
     void keyUp(int key, Qt::KeyboardModifiers modifiers);
     // A character the field received from the keyboard (not from the input
     // method).
