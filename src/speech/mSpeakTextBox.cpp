@@ -260,7 +260,10 @@ void mSpeakTextBox::charInput(const QString& text)
     if (m_field == nullptr || m_field->isReadOnly() || m_composing || text.isEmpty()) {
         return;
     }
-    if (text.size() == 1 && text.at(0).unicode() < 0x20 && text.at(0) != u'\r') {
+    // Backspace, Delete, Tab and Escape come with control characters that
+    // are keys, not text.
+    const char16_t first = text.at(0).unicode();
+    if (text.size() == 1 && (first < 0x20 || first == 0x7F) && first != u'\r') {
         return;
     }
     // A character reaches the field past the input method only while it is

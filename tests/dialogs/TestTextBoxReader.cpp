@@ -642,6 +642,10 @@ void TestTextBoxReader::charactersOutsideTheCodePage()
     QVERIFY(!shipped().Get_ShosaiYomi(emoji, false, false, true).isEmpty());
     QTest::keyClick(bench.plain, Qt::Key_Left);
     QVERIFY(!bench.heard().isEmpty());
+    // Delete as the window system sends it, with its control character.
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, u"\x7f"_s);
+    QCoreApplication::sendEvent(bench.plain, &press);
+    QCOMPARE(bench.heard(), u"サクジョ｜キゴー｜"_s);
 }
 
 void TestTextBoxReader::caretPast64Kilobytes()
