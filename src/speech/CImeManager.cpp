@@ -15,11 +15,16 @@ bool CImeManager::update(const Composition& composition)
 {
     Composition next = composition;
     next.clauses = mergeClauses(next.clauses);
+    if (next.preedit.isEmpty()) {
+        next.cursor = -1;
+    }
     if (next == m_current) {
         return false;
     }
     m_previousPreedit = m_current.preedit;
     m_current = next;
+    // A result is news once: the same text committed again is a new event.
+    m_current.commit.clear();
     if (m_current.preedit.isEmpty()) {
         m_reading.clear();
         m_previousPreedit.clear();

@@ -198,10 +198,14 @@ bool mSpeakTextBox::keyDown(int key, Qt::KeyboardModifiers modifiers)
         const int digit = key - Qt::Key_0;
         if (!alt) {
             report(digit);
-        } else if (!screenReaderUse() && digit != 0) {
-            switchOption(digit);
-            return true;
+            return false;
         }
+        // The option keys never type their digit, whether or not they
+        // switch anything.
+        if (!screenReaderUse()) {
+            switchOption(digit);
+        }
+        return true;
     }
     return false;
 }

@@ -538,7 +538,12 @@ void TestTextBoxReader::typingAndCommit()
     QVERIFY2(kawa.contains(u"カワ"_s), qPrintable(kawa));
     bench.sendIme(false, QString(), {}, u"川"_s);
     QCOMPARE(bench.line->text(), u"川"_s);
-    bench.heard();
+    QCOMPARE(bench.heard(), u"川"_s);
+    bench.sendIme(false, QString(), {cursorAt(1)});  // what follows a commit
+    bench.sendIme(false, u"川"_s, {clause(0, 1, true), cursorAt(0)});
+    bench.sendIme(false, QString(), {}, u"川"_s);  // the same word again
+    QCOMPARE(bench.line->text(), u"川川"_s);
+    QCOMPARE(bench.heard().section(u'/', -1), u"川"_s);
     // A key that reaches the field shows the input method is off again.
     QTest::keyClick(bench.line, 'a');
     QVERIFY(!bench.reader.imeOpen());
@@ -669,6 +674,7 @@ void TestTextBoxReader::screenReaderTakesOver()
     bench.sendIme(false, u"川"_s, {clause(0, 1, true), cursorAt(0)});
     QCOMPARE(bench.heard(), QString());
     QCOMPARE(bench.profile.settings().Get_(CSettings::CaretPhonetic), u"0"_s);
+    QCOMPARE(bench.line->text(), u"xab"_s);  // the option key typed nothing
     QVERIFY(bench.reader.imeComposing());
     // Moving the caret is still read.
     QTest::keyClick(bench.line, Qt::Key_Home);
