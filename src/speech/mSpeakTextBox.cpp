@@ -233,7 +233,9 @@ void mSpeakTextBox::keyUp(int key, Qt::KeyboardModifiers)
         break;
     case Qt::Key_Up:
     case Qt::Key_Down:
-        readVertical(key == Qt::Key_Up);
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        readVertical(key == Qt::Key_Up || key == Qt::Key_PageUp);
         break;
     case Qt::Key_C:
         if (!ctrlOnly) {

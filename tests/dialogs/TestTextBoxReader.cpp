@@ -227,6 +227,10 @@ void TestTextBoxReader::keys_data()
         << true << u"ab\ncd"_s << 4 << int(Qt::Key_Down) << 0 << u"下にはいけません"_s;
     QTest::newRow("Up on the first line")
         << true << u"ab\ncd"_s << 1 << int(Qt::Key_Up) << 0 << u"上にはいけません"_s;
+    QTest::newRow("Page Down reads the line reached")
+        << true << u"ab\ncd"_s << 0 << int(Qt::Key_PageDown) << 0 << u"ｃｄ"_s;
+    QTest::newRow("Page Up on the first line")
+        << true << u"ab\ncd"_s << 0 << int(Qt::Key_PageUp) << 0 << u"上にはいけません"_s;
     QTest::newRow("Up in a line edit")
         << false << u"ab"_s << 1 << int(Qt::Key_Up) << 0 << u"上にはいけません"_s;
     QTest::newRow("Ctrl+A") << false << u"ab"_s << 1 << int(Qt::Key_A) << ctrl << u"全て選択"_s;
