@@ -40,6 +40,12 @@ LineEditDlg::LineEditDlg(SpeechOutput* speech, SoundPlayer* sounds, const HelpMe
     });
 }
 
+LineEditDlg::~LineEditDlg()
+{
+    // The reader lets go of the field while the field is still whole.
+    delete m_textBox;
+}
+
 void LineEditDlg::Initialize(const QString& caption, const QString& comment)
 {
     setWindowTitle(caption);

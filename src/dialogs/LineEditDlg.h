@@ -22,6 +22,7 @@ class LineEditDlg : public QDialog
 
 public:
     LineEditDlg(SpeechOutput* speech, SoundPlayer* sounds, const HelpMenu* help, QWidget* parent = nullptr);
+    ~LineEditDlg() override;
 
     // Sets the caption and the prompt; the announcement is due again.
     void Initialize(const QString& caption, const QString& comment);

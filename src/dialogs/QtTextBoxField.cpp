@@ -42,11 +42,13 @@ QString plainLines(QString text)
 }  // namespace
 
 QtTextBoxField::QtTextBoxField(QLineEdit* edit)
-    : m_line(edit)
+    : m_widget(edit)
+    , m_lineEdit(edit)
 {}
 
 QtTextBoxField::QtTextBoxField(QPlainTextEdit* edit)
-    : m_plain(edit)
+    : m_widget(edit)
+    , m_plainEdit(edit)
 {}
 
 QtTextBoxField::~QtTextBoxField()
@@ -56,56 +58,53 @@ QtTextBoxField::~QtTextBoxField()
 
 QWidget* QtTextBoxField::widget() const
 {
-    if (m_line) {
-        return m_line;
-    }
-    return m_plain;
+    return m_widget.data();
 }
 
 QString QtTextBoxField::text() const
 {
-    if (m_line) {
-        return m_line->text();
+    if (line()) {
+        return line()->text();
     }
-    return m_plain ? m_plain->toPlainText() : QString();
+    return plain() ? plain()->toPlainText() : QString();
 }
 
 int QtTextBoxField::caretPosition() const
 {
-    if (m_line) {
-        return m_line->cursorPosition();
+    if (line()) {
+        return line()->cursorPosition();
     }
-    return m_plain ? m_plain->textCursor().position() : 0;
+    return plain() ? plain()->textCursor().position() : 0;
 }
 
 QString QtTextBoxField::selectedText() const
 {
-    if (m_line) {
-        return m_line->selectedText();
+    if (line()) {
+        return line()->selectedText();
     }
-    return m_plain ? plainLines(m_plain->textCursor().selectedText()) : QString();
+    return plain() ? plainLines(plain()->textCursor().selectedText()) : QString();
 }
 
 int QtTextBoxField::selectionStart() const
 {
-    if (m_line) {
-        return m_line->hasSelectedText() ? m_line->selectionStart() : m_line->cursorPosition();
+    if (line()) {
+        return line()->hasSelectedText() ? line()->selectionStart() : line()->cursorPosition();
     }
-    return m_plain ? m_plain->textCursor().selectionStart() : 0;
+    return plain() ? plain()->textCursor().selectionStart() : 0;
 }
 
 bool QtTextBoxField::isReadOnly() const
 {
-    if (m_line) {
-        return m_line->isReadOnly();
+    if (line()) {
+        return line()->isReadOnly();
     }
-    return m_plain ? m_plain->isReadOnly() : true;
+    return plain() ? plain()->isReadOnly() : true;
 }
 
 int QtTextBoxField::limitText() const
 {
-    if (m_line) {
-        return m_line->maxLength();
+    if (line()) {
+        return line()->maxLength();
     }
     return std::numeric_limits<int>::max();
 }
@@ -137,17 +136,17 @@ void QtTextBoxField::setClipboardText(const QString& text)
 
 void QtTextBoxField::setCaretWidth(int width)
 {
-    if (m_plain) {
+    if (plain()) {
         if (m_originalWidth < 0) {
-            m_originalWidth = m_plain->cursorWidth();
+            m_originalWidth = plain()->cursorWidth();
         }
-        m_plain->setCursorWidth(width);
-    } else if (m_line) {
+        plain()->setCursorWidth(width);
+    } else if (line()) {
         // The style is the line edit's only; its own style (if any) is not
         // replaced.
-        if (!m_line->testAttribute(Qt::WA_SetStyle) || m_caretStyle) {
+        if (!line()->testAttribute(Qt::WA_SetStyle) || m_caretStyle) {
             auto style = std::make_unique<WideCaretStyle>(width);
-            m_line->setStyle(style.get());
+            line()->setStyle(style.get());
             m_caretStyle = std::move(style);
         }
     }
@@ -155,14 +154,14 @@ void QtTextBoxField::setCaretWidth(int width)
 
 void QtTextBoxField::restoreCaret()
 {
-    if (m_plain && m_originalWidth >= 0) {
-        m_plain->setCursorWidth(m_originalWidth);
+    if (plain() && m_originalWidth >= 0) {
+        plain()->setCursorWidth(m_originalWidth);
         m_originalWidth = -1;
     }
     if (m_caretStyle) {
-        if (m_line) {
-            m_line->setStyle(nullptr);
-            m_line->setAttribute(Qt::WA_SetStyle, false);
+        if (m_widget) {
+            m_widget->setStyle(nullptr);
+            m_widget->setAttribute(Qt::WA_SetStyle, false);
         }
         m_caretStyle.reset();
     }
@@ -170,8 +169,8 @@ void QtTextBoxField::restoreCaret()
 
 int QtTextBoxField::caretWidth() const
 {
-    if (m_plain) {
-        return m_plain->cursorWidth();
+    if (plain()) {
+        return plain()->cursorWidth();
     }
-    return m_line ? m_line->style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, m_line) : 0;
+    return line() ? line()->style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, line()) : 0;
 }

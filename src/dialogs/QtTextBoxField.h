@@ -40,8 +40,15 @@ public:
     int caretWidth() const;
 
 private:
-    QPointer<QLineEdit> m_line;
-    QPointer<QPlainTextEdit> m_plain;
+    QLineEdit* line() const { return m_widget ? m_lineEdit : nullptr; }
+
+    QPlainTextEdit* plain() const { return m_widget ? m_plainEdit : nullptr; }
+
+    // The field may go before this object; the typed pointers are used only
+    // while the widget lives.
+    QPointer<QWidget> m_widget;
+    QLineEdit* m_lineEdit = nullptr;
+    QPlainTextEdit* m_plainEdit = nullptr;
     // A line edit takes its caret width from its style.
     std::unique_ptr<QStyle> m_caretStyle;
     int m_originalWidth = -1;

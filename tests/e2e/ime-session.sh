@@ -28,7 +28,7 @@ if [ "$(id -u)" = 0 ] && [ -z "${YOMIMARU_E2E_INNER:-}" ]; then
     chown "$user" "$work"
     trap 'rm -rf "$work"' EXIT
     status=0
-    runuser -u "$user" -- env -i PATH="$PATH" LANG=C.UTF-8 YOMIMARU_E2E_INNER=1 HOME="$work" E2E_TRACE="${E2E_TRACE:-}" \
+    runuser -u "$user" -- env -i PATH="$PATH" LANG=C.UTF-8 ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" YOMIMARU_E2E_INNER=1 HOME="$work" E2E_TRACE="${E2E_TRACE:-}" \
         bash ${E2E_TRACE:+-x} "$(realpath "$0")" "$program" "$server" "$samples" || status=$?
     exit $status
 fi
