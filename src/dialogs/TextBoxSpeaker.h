@@ -15,13 +15,13 @@
 
 #include <QObject>
 
+#include "speech/CImeManager.h"
+
 class mSpeakTextBox;
 class QInputMethodEvent;
 class QLineEdit;
 class QPlainTextEdit;
 class QtTextBoxField;
-
-#include "speech/CImeManager.h"
 
 class TextBoxSpeaker : public QObject
 {

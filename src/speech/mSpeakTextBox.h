@@ -79,10 +79,9 @@ public:
     // byte that stands in for it.
     static int byteLength(QStringView text);
 
+private:
     // The reading of one character with the caret options.
     QString oneCharReading(const QString& ch) const;
-
-private:
     void say(const QString& text);
     bool setting(qint16 index) const;
     bool screenReaderUse() const;
