@@ -51,6 +51,8 @@ packages=(
     openbox x11-utils
     # a private session bus for the screen-reader detection test
     dbus-daemon
+    # a real Japanese input method for the input-method end-to-end test
+    fcitx5 fcitx5-mozc fcitx5-frontend-qt6
     # the emoji name table (tools/emoji/make_emoji_table.py reads CLDR)
     unicode-cldr-core
     # benchmarks

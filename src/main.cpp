@@ -23,12 +23,14 @@
 #include "platform/SpeechCheck.h"
 #include "platform/SpeechEngineFactory.h"
 #include "platform/TranscriptEngine.h"
+#include "speech/CShosaiYomi.h"
 #include "speech/CSrCntl.h"
 #include "speech/EmojiNames.h"
 #include "speech/JapaneseFrontEnd.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
+#include "speech/mSpeakTextBox.h"
 
 using namespace Qt::StringLiterals;
 
@@ -174,6 +176,12 @@ int main(int argc, char* argv[])
     CSrCntl screenReaders({&orca});
     screenReaders.InitInstance();
     QtSoundPlayer sounds(QtSoundPlayer::searchDirsFor(paths.resourceDirs()));
+    // Character details for the speaking text fields; a missing dictionary is
+    // reported on stderr by the loader and the others still serve.
+    CShosaiYomi shosaiYomi;
+    shosaiYomi.setEmojiNames(&emojiNames);
+    shosaiYomi.InitInstance(paths);
+    mSpeakTextBox textBox(speechOutput, settings, shosaiYomi);
 
     MainForm::Services services;
     services.speech = &speechOutput;
@@ -181,6 +189,7 @@ int main(int argc, char* argv[])
     services.readconv = &readconv;
     services.screenReaders = &screenReaders;
     services.sounds = &sounds;
+    services.textBox = &textBox;
     services.offline = parser.isSet(offline);
     services.powerOff = [] { QProcess::startDetached(u"systemctl"_s, {u"poweroff"_s}); };
 

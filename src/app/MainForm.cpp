@@ -294,6 +294,7 @@ QString MainForm::runLineEditDialog(const QString& caption, const QString& promp
     LineEditDlg dialog(m_services.speech, m_services.sounds, VMenu ? &VMenu->helpMenu() : nullptr, this);
     dialog.Initialize(caption, prompt);
     dialog.setText(text);
+    dialog.setTextBoxReader(m_services.textBox);
     dialog.setLowVision(m_settings.Get_(CSettings::LowVisionColors) == u"1"_s);
     if (m_services.dialogRunner) {
         m_services.dialogRunner(dialog);

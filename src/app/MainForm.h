@@ -44,6 +44,7 @@ class SpeechEngine;
 class SpeechOutput;
 class VoiceMenu;
 class WidgetFormWindow;
+class mSpeakTextBox;
 
 class MainForm : public QWidget, public VoiceMenuHost, private KeyDispatcherHost, private ReadAllHost
 {
@@ -57,6 +58,8 @@ public:
         ReadConv* readconv = nullptr;
         CSrCntl* screenReaders = nullptr;
         SoundPlayer* sounds = nullptr;
+        // Makes the dialogs' text fields speak; none: they stay silent.
+        mSpeakTextBox* textBox = nullptr;
         bool offline = false;
         // Called at the end when the user chose to shut the machine down.
         std::function<void()> powerOff;

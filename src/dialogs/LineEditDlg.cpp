@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogs/TextBoxSpeaker.h"
 #include "speech/SoundPlayer.h"
 #include "speech/SpeechOutput.h"
 #include "voicemenu/HelpMenu.h"
@@ -39,6 +40,12 @@ LineEditDlg::LineEditDlg(SpeechOutput* speech, SoundPlayer* sounds, const HelpMe
     });
 }
 
+LineEditDlg::~LineEditDlg()
+{
+    // The reader lets go of the field while the field is still whole.
+    delete m_textBox;
+}
+
 void LineEditDlg::Initialize(const QString& caption, const QString& comment)
 {
     setWindowTitle(caption);
@@ -49,6 +56,15 @@ void LineEditDlg::Initialize(const QString& caption, const QString& comment)
 void LineEditDlg::setText(const QString& text)
 {
     Text_Msg->setText(text);
+}
+
+void LineEditDlg::setTextBoxReader(mSpeakTextBox* reader)
+{
+    delete m_textBox;
+    m_textBox = reader != nullptr ? new TextBoxSpeaker(reader, this) : nullptr;
+    if (m_textBox) {
+        m_textBox->addField(Text_Msg);
+    }
 }
 
 void LineEditDlg::setLowVision(bool lowVision)
@@ -90,6 +106,10 @@ void LineEditDlg::keyPressEvent(QKeyEvent* event)
         }
         return;
     }
+    // Escape belongs to the input method while it composes.
+    if (event->key() == Qt::Key_Escape && m_textBox && m_textBox->imeComposing()) {
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 
@@ -100,6 +120,9 @@ void LineEditDlg::done(int r)
     }
     if (m_speech) {
         m_speech->StopSpeech();
+    }
+    if (m_textBox) {
+        m_textBox->detach();
     }
     if (m_sounds) {
         m_sounds->play(u"ir_end.wav"_s, false);

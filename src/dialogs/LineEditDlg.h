@@ -13,6 +13,8 @@ class QLineEdit;
 class QPushButton;
 class SoundPlayer;
 class SpeechOutput;
+class TextBoxSpeaker;
+class mSpeakTextBox;
 
 class LineEditDlg : public QDialog
 {
@@ -20,6 +22,7 @@ class LineEditDlg : public QDialog
 
 public:
     LineEditDlg(SpeechOutput* speech, SoundPlayer* sounds, const HelpMenu* help, QWidget* parent = nullptr);
+    ~LineEditDlg() override;
 
     // Sets the caption and the prompt; the announcement is due again.
     void Initialize(const QString& caption, const QString& comment);
@@ -27,6 +30,9 @@ public:
 
     // The confirmed text without surrounding blanks; empty when cancelled.
     QString result() const { return m_result; }
+
+    // Makes the text field speak while it has the focus.
+    void setTextBoxReader(mSpeakTextBox* reader);
 
     // Applies the colour scheme of the settings ("1" low vision).
     void setLowVision(bool lowVision);
@@ -45,6 +51,7 @@ private:
     QLabel* Label_Comment = nullptr;
     QLineEdit* Text_Msg = nullptr;
     QPushButton* Command_OK = nullptr;
+    TextBoxSpeaker* m_textBox = nullptr;
     bool m_announced = false;
     QString m_result;
 };

@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# A Japanese input method for real: the program under Xvfb with fcitx5 and
+# mozc, speech to a transcript. The proxy dialog is opened from the option
+# menu; romaji typed into its field is composed by mozc, Space converts it,
+# and the transcript must hold the detailed reading of the converted clause
+# (kanji told apart); Return commits, and the committed text is read.
+# Escape during a composition cancels it and the dialog stays open.
+#
+# Needs: xvfb, xdotool, dbus (dbus-run-session), fcitx5, fcitx5-mozc,
+# fcitx5-frontend-qt6. mozc's server will not run as root, so as root the
+# session runs as the user YOMIMARU_E2E_USER (default: nobody).
+# Exit 77: the input method is not installed (skipped).
+# Usage: ime-session.sh PROGRAM BOARDSERVER SAMPLES
+set -euo pipefail
+program=$(realpath "$1")
+server=$(realpath "$2")
+samples=$(realpath "$3")
+
+for tool in Xvfb xdotool dbus-run-session fcitx5 fcitx5-remote; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed" >&2; exit 77; }
+done
+[ -e /usr/lib/x86_64-linux-gnu/fcitx5/libmozc.so ] || [ -n "$(find /usr/lib -name 'mozc.so' -path '*fcitx5*' -print -quit 2>/dev/null)" ] ||
+    [ -e /usr/share/fcitx5/addon/mozc.conf ] || { echo "skipped: fcitx5-mozc is not installed" >&2; exit 77; }
+
+if [ "$(id -u)" = 0 ] && [ -z "${YOMIMARU_E2E_INNER:-}" ]; then
+    user=${YOMIMARU_E2E_USER:-nobody}
+    work=$(mktemp -d)
+    chown "$user" "$work"
+    trap 'rm -rf "$work"' EXIT
+    status=0
+    runuser -u "$user" -- env -i PATH="$PATH" LANG=C.UTF-8 ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" YOMIMARU_E2E_INNER=1 HOME="$work" E2E_TRACE="${E2E_TRACE:-}" \
+        bash ${E2E_TRACE:+-x} "$(realpath "$0")" "$program" "$server" "$samples" || status=$?
+    exit $status
+fi
+
+export LANG=C.UTF-8
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+    exec dbus-run-session -- bash ${E2E_TRACE:+-x} "$(realpath "$0")" "$program" "$server" "$samples"
+fi
+
+work=$(mktemp -d)
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
+export XDG_RUNTIME_DIR=$work/run
+mkdir -p "$HOME" "$XDG_CONFIG_HOME/fcitx5" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$work/display")"
+
+# fcitx5 with mozc as its input method, switched on by the test.
+cat >"$XDG_CONFIG_HOME/fcitx5/profile" <<'PROFILE'
+[Groups/0]
+Name=Default
+Default Layout=us
+DefaultIM=mozc
+
+[Groups/0/Items/0]
+Name=keyboard-us
+Layout=
+
+[Groups/0/Items/1]
+Name=mozc
+Layout=
+
+[GroupOrder]
+0=Default
+PROFILE
+fcitx5 -r >"$work/fcitx5.log" 2>&1 &
+pids+=($!)
+# Asked without activating it (fcitx5-remote would start a second one).
+has_fcitx() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+        string:org.fcitx.Fcitx5 2>/dev/null | grep -q true
+}
+for _ in $(seq 1 100); do has_fcitx && break; sleep 0.1; done
+has_fcitx || { echo "fcitx5 did not start" >&2; cat "$work/fcitx5.log" >&2; exit 1; }
+
+"$server" --root "$samples" --port 0 >"$work/server.out" 2>"$work/server.err" &
+pids+=($!)
+port=""
+for _ in $(seq 1 100); do
+    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out" 2>/dev/null || true)
+    [ -n "$port" ] && break
+    sleep 0.05
+done
+[ -n "$port" ] || { echo "board server did not start" >&2; exit 1; }
+
+mkdir -p "$work/data" "$work/config"
+printf '[Config]\nBoardListUrl=http://menu.2ch.example/bbsmenu.html\nSetting15=1\nSetting16=127.0.0.1:%s\n' \
+    "$port" >"$work/config/yomimaru.ini"
+transcript=$work/transcript.txt
+export YOMIMARU_TRANSCRIPT_MS_PER_CHAR=0 QT_QPA_PLATFORM=xcb QT_IM_MODULE=fcitx
+
+texts() { cut -f6- "$transcript" 2>/dev/null | sed 's/^text=//'; }
+
+wait_for() {
+    local line=$1 count=${2:-1}
+    for _ in $(seq 1 200); do
+        if [ "$(texts | grep -cF -- "$line")" -ge "$count" ]; then return 0; fi
+        sleep 0.05
+    done
+    echo "timed out waiting for: $line" >&2
+    texts | tail -n 20 >&2
+    exit 1
+}
+
+key() { xdotool key --delay 80 "$@"; sleep 0.4; }
+
+"$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" \
+    >"$work/program.log" 2>&1 &
+app=$!
+pids+=($app)
+window=""
+for _ in $(seq 1 200); do
+    window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && break
+    sleep 0.05
+done
+[ -n "$window" ] || { echo "no window" >&2; cat "$work/program.log" >&2; exit 1; }
+xdotool windowfocus --sync "$window"
+sleep 0.5
+
+key o; key Return
+key 8; key Return
+wait_for "プロキシ設定ダイアログ"
+dialog=""
+for _ in $(seq 1 100); do
+    dialog=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -vx "$window" | tail -n 1 || true)
+    [ -n "$dialog" ] && break
+    sleep 0.05
+done
+[ -n "$dialog" ] || { echo "no dialog window" >&2; exit 1; }
+xdotool windowfocus --sync "$dialog"
+sleep 0.3
+fcitx5-remote -o
+sleep 0.3
+[ "$(fcitx5-remote)" = 2 ] || { echo "the input method did not switch on" >&2; exit 1; }
+
+dialog_open() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -qx "$dialog"; }
+last_text() { texts | tail -n 1; }
+
+# Romaji into the composition, then Space: the converted clause is read in
+# detail, a kanji of the reading かわ told apart by a word that uses it.
+xdotool type --delay 120 kawa
+wait_for "ワ｜"
+key space
+wait_for "カワ、"
+converted=$(texts | grep -F "カワ、" | tail -n 1)
+case $converted in
+    カワ、*｜) ;;
+    *) echo "the conversion was read as: $converted" >&2; exit 1 ;;
+esac
+# Return commits; the committed text is read.
+key Return
+for _ in $(seq 1 40); do [ "$(last_text)" != "$converted" ] && break; sleep 0.05; done
+committed=$(last_text)
+if [ "${#committed}" != 1 ]; then
+    echo "the commit was read as: $committed" >&2
+    exit 1
+fi
+dialog_open || { echo "the dialog closed on the commit" >&2; exit 1; }
+
+# Escape during a composition belongs to the input method: the composition
+# goes, the dialog stays.
+xdotool type --delay 120 kawa
+wait_for "ワ｜" 2
+key Escape
+sleep 0.5
+dialog_open || { echo "Escape during the composition closed the dialog" >&2; exit 1; }
+# Without a composition Escape closes it.
+key Escape
+wait_for "キャンセルしました"
+dialog_open && { echo "Escape did not close the dialog" >&2; exit 1; }
+echo "converted: $converted; committed: $committed"
