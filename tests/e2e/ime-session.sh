@@ -25,11 +25,20 @@ done
 if [ "$(id -u)" = 0 ] && [ -z "${YOMIMARU_E2E_INNER:-}" ]; then
     user=${YOMIMARU_E2E_USER:-nobody}
     work=$(mktemp -d)
-    chown "$user" "$work"
     trap 'rm -rf "$work"' EXIT
+    # The build may lie in a folder that user cannot enter (a clone under
+    # /root): the session runs copies of what it needs.
+    mkdir -p "$work/bin"
+    cp "$program" "$server" "$(realpath "$0")" "$work/bin/"
+    cp -r "$samples" "$work/samples"
+    # Beside bin/, where an installed program finds its dictionaries.
+    mkdir -p "$work/share"
+    cp -r "$(dirname "$(realpath "$0")")/../../resources" "$work/share/yomimaru"
+    chown -R "$user" "$work"
     status=0
     runuser -u "$user" -- env -i PATH="$PATH" LANG=C.UTF-8 ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" YOMIMARU_E2E_INNER=1 HOME="$work" E2E_TRACE="${E2E_TRACE:-}" \
-        bash ${E2E_TRACE:+-x} "$(realpath "$0")" "$program" "$server" "$samples" || status=$?
+        bash ${E2E_TRACE:+-x} "$work/bin/$(basename "$0")" "$work/bin/$(basename "$program")" \
+        "$work/bin/$(basename "$server")" "$work/samples" || status=$?
     exit $status
 fi
 
