@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -72,7 +73,38 @@ private:
             return;
         }
         m_answered = true;
+        if (m_parser.request().method == "CONNECT") {
+            openTunnel(m_parser.request());
+            return;
+        }
         answer(m_parser.request());
+    }
+
+    // A proxy's tunnel to an https host: the server itself is that host. After
+    // "200" the same connection speaks TLS and carries one request.
+    void openTunnel(const HttpRequest& request)
+    {
+        auto* tls = qobject_cast<QSslSocket*>(m_socket);
+        const bool toHttpsPort = request.target.endsWith(":443");
+        if (!tls || !m_server.tlsEnabled() || !toHttpsPort || m_tunnel) {
+            m_server.log("CONNECT " + request.target + " -> 405");
+            sendWhole(statusPage(405, "No tunnel is opened here."), request.version, false);
+            return;
+        }
+        m_server.log("CONNECT " + request.target + " -> 200");
+        m_tunnel = true;
+        m_socket->write(request.version + " 200 Connection established\r\n\r\n");
+        m_parser = HttpRequestParser();
+        m_answered = false;
+        tls->setLocalCertificate(m_server.options().certificate);
+        tls->setPrivateKey(m_server.options().privateKey);
+        tls->setPeerVerifyMode(QSslSocket::VerifyNone);
+        connect(tls, &QSslSocket::sslErrors, this, [this] {
+            m_socket->abort();
+            finish();
+        });
+        tls->startServerEncryption();
+        m_guard.start(BoardServer::kRequestTimeoutMs);
     }
 
     void answer(const HttpRequest& request)
@@ -96,6 +128,12 @@ private:
         }
         if (plan.fault) {
             note += ' ' + plan.fault->name();
+        }
+        if (m_tunnel) {
+            note += " tls";
+        }
+        if (!plan.fault || plan.fault->deliversRealAnswer()) {
+            note += " body=" + QByteArray::number(request.method == "HEAD" ? 0 : response.body.size());
         }
         m_server.log(request.method + ' ' + request.target + " -> "
                      + (plan.fault && !plan.fault->deliversRealAnswer() ? QByteArray("-")
@@ -265,6 +303,7 @@ private:
     bool m_answered = false;
     bool m_continueSent = false;
     bool m_finished = false;
+    bool m_tunnel = false;
     QByteArray m_endlessChunk;
     QElapsedTimer m_endlessClock;
     qint64 m_endlessLimitMs = 0;
@@ -297,6 +336,16 @@ void BoardServer::log(const QByteArray& line) const
         std::fprintf(stderr, "%s\n", line.constData());
         std::fflush(stderr);
     }
+}
+
+void BoardServer::SocketServer::incomingConnection(qintptr descriptor)
+{
+    auto* socket = new QSslSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        return;
+    }
+    addPendingConnection(socket);
 }
 
 void BoardServer::acceptPending()
