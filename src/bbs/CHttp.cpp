@@ -170,6 +170,13 @@ QByteArray CHttp::readLocalFile(const UrlParts& parts, const QString& url) const
     return file.read(m_maxBodySize);
 }
 
+void CHttp::addCaCertificates(const QList<QSslCertificate>& certificates)
+{
+    m_extraCa += certificates;
+    // Connections made under the old trust are not reused.
+    m_manager->clearConnectionCache();
+}
+
 QByteArray CHttp::lastHeader(const QByteArray& name) const
 {
     for (const auto& [key, value] : m_lastHeaders) {

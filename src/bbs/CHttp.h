@@ -113,7 +113,7 @@ public:
 
     // Certificates trusted besides the system's; the certificate checks
     // themselves are never switched off.
-    void addCaCertificates(const QList<QSslCertificate>& certificates) { m_extraCa += certificates; }
+    void addCaCertificates(const QList<QSslCertificate>& certificates);
 
     // True when the last request ended because its overall deadline passed.
     bool lastDeadlineHit() const { return m_deadlineHit; }
