@@ -1,5 +1,7 @@
 #include "CHttp.h"
 
+#include <zlib.h>
+
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +13,6 @@
 #include <QSslConfiguration>
 #include <QTimer>
 #include <QUrl>
-#include <zlib.h>
 
 #include "base/TextCodec.h"
 #include "base/TextFile.h"

@@ -56,7 +56,7 @@ public:
     // unpacked on their own.
     struct Conditions
     {
-        qint64 from = -1;      // Range: bytes=from- ; -1 asks for the whole file
+        qint64 from = -1;         // Range: bytes=from- ; -1 asks for the whole file
         QByteArray lastModified;  // If-Modified-Since, as the server sent it
         QByteArray etag;          // If-None-Match, as the server sent it
     };

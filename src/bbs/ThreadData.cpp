@@ -389,11 +389,10 @@ bool ThreadData::saveDatState(const DatState& state) const
         }
         return value.size() <= 200 ? QString::fromLatin1(value) : QString();
     };
-    return TextFile::writeLines(path, {u"length="_s + QString::number(state.length),
-                                       u"messages="_s + QString::number(state.messages),
-                                       u"encoding="_s + (state.utf8 ? u"utf-8"_s : u"japanese"_s),
-                                       u"last-modified="_s + clean(state.lastModified),
-                                       u"etag="_s + clean(state.etag)});
+    return TextFile::writeLines(
+        path, {u"length="_s + QString::number(state.length), u"messages="_s + QString::number(state.messages),
+               u"encoding="_s + (state.utf8 ? u"utf-8"_s : u"japanese"_s),
+               u"last-modified="_s + clean(state.lastModified), u"etag="_s + clean(state.etag)});
 }
 
 // The state of the last download, when it still describes the log on disk
@@ -448,7 +447,8 @@ ThreadData::Fetch ThreadData::fetchAdded(const QString& url, const DatState& hel
     // "bytes FIRST-LAST/TOTAL": the range must start where it was asked; a
     // total below the length held means the file shrank.
     static const VbRegExp rangePattern(u"^bytes ([0-9]+)-([0-9]+)/([0-9]+|\\*)$"_s, false, true);
-    const QList<VbMatch> range = rangePattern.Execute(QString::fromLatin1(m_http->lastHeader("Content-Range")));
+    const QList<VbMatch> range =
+        rangePattern.Execute(QString::fromLatin1(m_http->lastHeader("Content-Range")));
     if (range.isEmpty() || range.first().SubMatches.value(0).toLongLong() != conditions.from) {
         return Fetch::Failed;
     }
@@ -543,7 +543,8 @@ bool ThreadData::ParseDat()
         return false;
     }
     // The thread is fetched as its board is linked: https where the menu says so.
-    const QString scheme = parts.at(0).compare(u"https:"_s, Qt::CaseInsensitive) == 0 ? u"https"_s : u"http"_s;
+    const QString scheme =
+        parts.at(0).compare(u"https:"_s, Qt::CaseInsensitive) == 0 ? u"https"_s : u"http"_s;
     const QString board = scheme + u"://"_s + parts.at(2) + u'/' + parts.at(5);
     // A thread that left the live server is kept in the archive of past
     // threads, in a folder named by the first four digits of its key.

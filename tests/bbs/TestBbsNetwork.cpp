@@ -614,9 +614,10 @@ void TestBbsNetwork::requestHeaders()
     held.from = 1233;
     held.lastModified = "Tue, 08 Dec 2026 01:02:03 GMT";
     held.etag = "\"abc-1\"";
-    QCOMPARE(http.Get_Binary2(u"http://127.0.0.1:"_s + QString::number(listener.serverPort()) + u"/moved.txt"_s,
-                              {}, nullptr, &held),
-             QByteArray("ok"));
+    QCOMPARE(
+        http.Get_Binary2(u"http://127.0.0.1:"_s + QString::number(listener.serverPort()) + u"/moved.txt"_s,
+                         {}, nullptr, &held),
+        QByteArray("ok"));
     QVERIFY2(requests.contains("Range: bytes=1233-\r\n"), requests.constData());
     QVERIFY(requests.contains("Accept-Encoding: identity\r\n"));
     QVERIFY(requests.contains("If-Modified-Since: Tue, 08 Dec 2026 01:02:03 GMT\r\n"));

@@ -189,12 +189,15 @@ void TestThreadDownload::httpsWhereTheMenuSaysHttps()
         nonbiri = url.endsWith(u"/nonbiri/"_s) ? i : nonbiri;
     }
     QVERIFY(zatsudan > 0 && nonbiri > 0);
-    const auto urlOf = [&](int i) { return boards.Get_BoardUrl(boards.Get_CategoryIdx(i), boards.Get_BoardIdx(i)); };
+    const auto urlOf = [&](int i) {
+        return boards.Get_BoardUrl(boards.Get_CategoryIdx(i), boards.Get_BoardIdx(i));
+    };
     QCOMPARE(urlOf(zatsudan), u"https://uni.2ch.example/zatsudan/"_s);
 
     ThreadList threads(world.profile.dataRoot());
-    QVERIFY2(threads.InitInstance(world.http, urlOf(zatsudan), u"雑談"_s, u"なんでも雑談"_s, nullptr, offline),
-             world.server.log().constData());
+    QVERIFY2(
+        threads.InitInstance(world.http, urlOf(zatsudan), u"雑談"_s, u"なんでも雑談"_s, nullptr, offline),
+        world.server.log().constData());
     QCOMPARE(threads.subjectUrl(), u"https://uni.2ch.example/zatsudan/subject.txt"_s);
     QVERIFY(threads.Get_ThreadURL(1).startsWith(u"https://uni.2ch.example/test/read.cgi/zatsudan/"_s));
     ThreadData thread(world.profile.dataRoot(), world.profile.settings());
@@ -204,7 +207,8 @@ void TestThreadDownload::httpsWhereTheMenuSaysHttps()
     QCOMPARE(thread.Get_MessageLoadedNum(), threads.Get_MessageNum(1));
     QVERIFY2(world.server.waitForLog("CONNECT uni.2ch.example:443 -> 200"), world.server.log().constData());
     QVERIFY(world.server.waitForLog("GET /zatsudan/subject.txt -> 200 tls"));
-    QVERIFY(world.server.waitForLog("GET /zatsudan/dat/" + threads.Get_ThreadNo(1).toLatin1() + ".dat -> 200 tls"));
+    QVERIFY(world.server.waitForLog("GET /zatsudan/dat/" + threads.Get_ThreadNo(1).toLatin1()
+                                    + ".dat -> 200 tls"));
 
     // A board the menu links with http is fetched with plain http.
     ThreadList plain(world.profile.dataRoot());
@@ -218,7 +222,8 @@ void TestThreadDownload::pastThreadsFromTheArchive_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("archived");  // where the server keeps it; empty: nowhere
     QTest::newRow("ten-digit key") << u"1714850000"_s << u"oyster/1714/1714850000.dat"_s;
-    QTest::newRow("nine-digit key: the first four digits too") << u"999850000"_s << u"oyster/9998/999850000.dat"_s;
+    QTest::newRow("nine-digit key: the first four digits too")
+        << u"999850000"_s << u"oyster/9998/999850000.dat"_s;
     QTest::newRow("in neither place: gone") << u"1714850000"_s << QString();
 }
 
@@ -259,8 +264,8 @@ void TestThreadDownload::pastThreadsFromTheArchive()
     const QByteArray log = readAll(thread.logPath());
     QVERIFY(!log.isEmpty());
     ThreadData offline(world.profile.dataRoot(), world.profile.settings());
-    QVERIFY(offline.InitInstance(nullptr, &world.http, u"題"_s, kThreadUrl + key, u"雑談"_s, u"なんでも雑談"_s, 0,
-                                 true));
+    QVERIFY(offline.InitInstance(nullptr, &world.http, u"題"_s, kThreadUrl + key, u"雑談"_s,
+                                 u"なんでも雑談"_s, 0, true));
     QCOMPARE(offline.Get_OrgMessage(2), thread.Get_OrgMessage(2));
 
     // Opened again: the archive says nothing changed, and the log stays.

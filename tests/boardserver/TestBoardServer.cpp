@@ -6,6 +6,7 @@
 #include <memory>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <zlib.h>
 
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -20,7 +21,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <zlib.h>
 
 #include "base/TextCodec.h"
 
@@ -349,22 +349,22 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("contentRange");
         QTest::addColumn<QString>("body");  // "whole", "gzip", "empty", "from:N", "first:N"
-        QTest::newRow("range to the end") << "Range: bytes=10-\r\n"_ba << 206 << "bytes 10-$LAST/$SIZE"_ba
-                                          << u"from:10"_s;
-        QTest::newRow("range of ten bytes") << "Range: bytes=0-9\r\n"_ba << 206 << "bytes 0-9/$SIZE"_ba
-                                            << u"first:10"_s;
-        QTest::newRow("range past the end") << "Range: bytes=$SIZE-\r\n"_ba << 416 << "bytes */$SIZE"_ba
-                                            << u"empty"_s;
+        QTest::newRow("range to the end")
+            << "Range: bytes=10-\r\n"_ba << 206 << "bytes 10-$LAST/$SIZE"_ba << u"from:10"_s;
+        QTest::newRow("range of ten bytes")
+            << "Range: bytes=0-9\r\n"_ba << 206 << "bytes 0-9/$SIZE"_ba << u"first:10"_s;
+        QTest::newRow("range past the end")
+            << "Range: bytes=$SIZE-\r\n"_ba << 416 << "bytes */$SIZE"_ba << u"empty"_s;
         QTest::newRow("several ranges: the whole file")
             << "Range: bytes=0-1,5-6\r\n"_ba << 200 << QByteArray() << u"whole"_s;
         QTest::newRow("tag matches") << "If-None-Match: $ETAG\r\n"_ba << 304 << QByteArray() << u"empty"_s;
         QTest::newRow("tag differs: the date is not asked")
             << "If-None-Match: \"other\"\r\nIf-Modified-Since: $DATE\r\n"_ba << 200 << QByteArray()
             << u"whole"_s;
-        QTest::newRow("not modified since") << "If-Modified-Since: $DATE\r\n"_ba << 304 << QByteArray()
-                                            << u"empty"_s;
-        QTest::newRow("modified since") << "If-Modified-Since: Mon, 01 Jan 2001 00:00:00 GMT\r\n"_ba << 200
-                                        << QByteArray() << u"whole"_s;
+        QTest::newRow("not modified since")
+            << "If-Modified-Since: $DATE\r\n"_ba << 304 << QByteArray() << u"empty"_s;
+        QTest::newRow("modified since")
+            << "If-Modified-Since: Mon, 01 Jan 2001 00:00:00 GMT\r\n"_ba << 200 << QByteArray() << u"whole"_s;
         QTest::newRow("gzip asked") << "Accept-Encoding: gzip, deflate\r\n"_ba << 200 << QByteArray()
                                     << u"gzip"_s;
         QTest::newRow("gzip and a range: the range uncompressed")
@@ -389,9 +389,8 @@ private slots:
                 .replace("$SIZE", QByteArray::number(file.size()))
                 .replace("$LAST", QByteArray::number(file.size() - 1));
         };
-        const RawReply reply = exchange(m_server.port(),
-                                        "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + fill(headers)
-                                            + "Connection: close\r\n\r\n");
+        const RawReply reply = exchange(m_server.port(), "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                                             + fill(headers) + "Connection: close\r\n\r\n");
         QCOMPARE(reply.status(), status);
         QCOMPARE(reply.header("content-range"), fill(contentRange));
         QCOMPARE(reply.header("content-length").toLongLong(), reply.bodySize);

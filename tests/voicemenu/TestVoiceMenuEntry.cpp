@@ -470,7 +470,8 @@ void TestVoiceMenuEntry::threadFromTheArchive()
     QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
     QCOMPARE(f.engine.texts().size(), 2);
     QCOMPARE(f.engine.texts().at(0), u"読み込み中です"_s);
-    QVERIFY2(f.engine.texts().at(1).startsWith(u"過去ログを読み込みました。"_s), qPrintable(f.engine.texts().at(1)));
+    QVERIFY2(f.engine.texts().at(1).startsWith(u"過去ログを読み込みました。"_s),
+             qPrintable(f.engine.texts().at(1)));
     QVERIFY(f.menu->IsReadable());
     QCOMPARE(f.menu->threadData().Get_MessageLoadedNum(), 10);
     QVERIFY(QDir(f.profile.dataRoot() + u"/雑談/なんでも雑談"_s).exists(kThreadKey + u".log"_s));

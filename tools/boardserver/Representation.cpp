@@ -12,7 +12,8 @@ namespace {
 
 QDateTime parseHttpDate(const QByteArray& text)
 {
-    QDateTime time = QLocale::c().toDateTime(QString::fromLatin1(text.trimmed()), u"ddd, dd MMM yyyy hh:mm:ss 'GMT'"_s);
+    QDateTime time =
+        QLocale::c().toDateTime(QString::fromLatin1(text.trimmed()), u"ddd, dd MMM yyyy hh:mm:ss 'GMT'"_s);
     time.setTimeSpec(Qt::UTC);
     return time;
 }
@@ -65,7 +66,8 @@ QByteArray httpDate(const QDateTime& time)
 
 QByteArray entityTag(qint64 size, const QDateTime& modified)
 {
-    return '"' + QByteArray::number(size, 16) + '-' + QByteArray::number(modified.toMSecsSinceEpoch(), 16) + '"';
+    return '"' + QByteArray::number(size, 16) + '-' + QByteArray::number(modified.toMSecsSinceEpoch(), 16)
+           + '"';
 }
 
 QByteArray gzip(const QByteArray& body)
@@ -102,8 +104,9 @@ void apply(const HttpRequest& request, HttpResponse& response)
     bool current = false;
     if (!ifNoneMatch.isEmpty()) {
         // The tag decides when both are sent.
-        current = !etag.isEmpty() && (ifNoneMatch.trimmed() == "*" || ifNoneMatch.split(',').contains(etag)
-                                      || ifNoneMatch.split(',').contains(' ' + etag));
+        current = !etag.isEmpty()
+                  && (ifNoneMatch.trimmed() == "*" || ifNoneMatch.split(',').contains(etag)
+                      || ifNoneMatch.split(',').contains(' ' + etag));
     } else if (!ifModifiedSince.isEmpty() && !modified.isEmpty()) {
         const QDateTime since = parseHttpDate(ifModifiedSince);
         const QDateTime stored = parseHttpDate(modified);
@@ -131,14 +134,15 @@ void apply(const HttpRequest& request, HttpResponse& response)
         }
         response.status = 206;
         response.headers.append({"Content-Range", "bytes " + QByteArray::number(first) + '-'
-                                                      + QByteArray::number(last) + '/' + QByteArray::number(size)});
+                                                      + QByteArray::number(last) + '/'
+                                                      + QByteArray::number(size)});
         response.body = response.body.mid(first, last - first + 1);
         // A range is of the stored bytes; it is never compressed.
         return;
     }
 
-    if (request.header("accept-encoding").toLower().contains("gzip") && response.contentType.startsWith("text/")
-        && !response.body.isEmpty()) {
+    if (request.header("accept-encoding").toLower().contains("gzip")
+        && response.contentType.startsWith("text/") && !response.body.isEmpty()) {
         const QByteArray packed = gzip(response.body);
         if (!packed.isEmpty()) {
             response.body = packed;
