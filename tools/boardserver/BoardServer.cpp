@@ -245,6 +245,32 @@ private:
             m_trickle.start();
             return;
         }
+        case FaultRule::Kind::Throttle: {
+            // Every 10 ms the share of a second's bytes goes out.
+            const qint64 perSecond = qMax<qint64>(1, fault->value < 0 ? 125000 : fault->value);
+            const qint64 perTick = qMax<qint64>(1, perSecond / 100);
+            m_socket->write(responseHead(response, request.version, response.body.size()));
+            if (headOnly || response.body.isEmpty()) {
+                m_socket->disconnectFromHost();
+                return;
+            }
+            m_trickleBody = response.body;
+            m_guard.start(static_cast<int>(
+                qMin<qint64>((m_trickleBody.size() / perTick + 1) * 10 + kLingerMs, INT_MAX)));
+            m_trickle.setInterval(10);
+            connect(&m_trickle, &QTimer::timeout, this, [this, perTick] {
+                if (m_trickleSent >= m_trickleBody.size()
+                    || m_socket->state() != QAbstractSocket::ConnectedState) {
+                    m_trickle.stop();
+                    m_socket->disconnectFromHost();
+                    return;
+                }
+                m_socket->write(m_trickleBody.mid(m_trickleSent, perTick));
+                m_trickleSent += perTick;
+            });
+            m_trickle.start();
+            return;
+        }
         case FaultRule::Kind::ErrorPage:
             sendWhole(BoardSite::boardErrorPage(), request.version, headOnly);
             return;
