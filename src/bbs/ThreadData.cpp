@@ -311,24 +311,19 @@ bool ThreadData::judgeAnswer(const QString& text)
 
 // Takes a freshly parsed thread (of an answer that arrived whole) unless it
 // would lose what is loaded: a page that holds no message (an error page) or
-// fewer messages than the log already has (threads only grow) keep the old
-// ones. A thread the server rewrote (messages removed, moved) is taken as it
-// now is.
-bool ThreadData::adopt(std::optional<QList<Message>> parsed, bool rewritten)
+// fewer messages than the log already has (threads only grow) keep the old ones.
+bool ThreadData::adopt(std::optional<QList<Message>> parsed)
 {
     if (!parsed || parsed->isEmpty()) {
         // An answer without a single message (an error page) is no thread.
         m_lastDownload = DownloadResult::Failed;
         return false;
     }
-    if (parsed->size() < m_messages.size() && !rewritten) {
+    if (parsed->size() < m_messages.size()) {
         qCWarning(lcThread) << "download shorter than the log kept:" << m_logPath;
         return false;
     }
     m_messages = std::move(*parsed);
-    if (m_position > m_messages.size()) {
-        m_position = int(m_messages.size());
-    }
     return true;
 }
 
@@ -438,8 +433,7 @@ ThreadData::Fetch ThreadData::fetchAdded(const QString& url, const DatState& hel
     }
     if (status == 200) {
         // The server sent the whole file instead of the range.
-        const bool appended = bytes.size() >= held.length && bytes.at(held.length - 1) == '\n';
-        return takeWhole(bytes, !appended);
+        return takeWhole(bytes);
     }
     if (status != 206) {
         return Fetch::Failed;
@@ -484,7 +478,7 @@ ThreadData::Fetch ThreadData::fetchAdded(const QString& url, const DatState& hel
     return Fetch::Done;
 }
 
-ThreadData::Fetch ThreadData::fetchWhole(const QString& url, bool rewritten)
+ThreadData::Fetch ThreadData::fetchWhole(const QString& url)
 {
     const QByteArray bytes = m_http->Get_Binary2(url);
     m_bytesTransferred += m_http->lastTransferred();
@@ -495,25 +489,27 @@ ThreadData::Fetch ThreadData::fetchWhole(const QString& url, bool rewritten)
     if (!m_http->lastComplete() || status < 200 || status >= 300 || bytes.isEmpty()) {
         return Fetch::Failed;
     }
-    return takeWhole(bytes, rewritten);
+    return takeWhole(bytes);
 }
 
 // A whole ".dat" that arrived complete: parsed, taken and logged, and its
-// state kept for the next download.
-ThreadData::Fetch ThreadData::takeWhole(const QByteArray& bytes, bool rewritten)
+// state kept for the next download. A thread the board rewrote (deleted
+// messages become "あぼーん" lines, so it keeps its numbering) replaces the
+// log; one with fewer messages than the log holds does not: threads only
+// grow, and a server that lost messages must not take them from the user.
+ThreadData::Fetch ThreadData::takeWhole(const QByteArray& bytes)
 {
     std::optional<QList<Message>> parsed = parseDat(TextCodec::decodeServerText(bytes));
     if (!parsed || parsed->isEmpty()) {
         // An answer without a single message (an error page) is no thread.
         return Fetch::Failed;
     }
-    if (!rewritten && parsed->size() < m_messages.size()) {
-        // Threads only grow; without proof of a rewrite the log is kept.
+    if (parsed->size() < m_messages.size()) {
         qCWarning(lcThread) << "download shorter than the log kept:" << m_logPath;
         return Fetch::Done;
     }
     const QList<Message> before = m_messages;
-    adopt(std::move(parsed), rewritten);
+    adopt(std::move(parsed));
     m_maximum = qMax(m_maximum, int(m_messages.size()));
     DatState state;
     state.length = bytes.lastIndexOf('\n') + 1;
@@ -553,11 +549,11 @@ bool ThreadData::ParseDat()
     Fetch result = Fetch::Gone;
     for (qsizetype i = 0; i < urls.size() && result == Fetch::Gone; ++i) {
         const std::optional<DatState> held = heldDat();
-        result = held ? fetchAdded(urls.at(i), *held) : fetchWhole(urls.at(i), false);
+        result = held ? fetchAdded(urls.at(i), *held) : fetchWhole(urls.at(i));
         if (result == Fetch::Rewritten) {
             // Replaced only by a whole new download; a broken one keeps the log.
             qCWarning(lcThread) << "thread rewritten on the server, fetched whole:" << urls.at(i);
-            result = fetchWhole(urls.at(i), true);
+            result = fetchWhole(urls.at(i));
         }
         m_fromArchive = i > 0 && result == Fetch::Done;
     }

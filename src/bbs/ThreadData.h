@@ -165,15 +165,15 @@ private:
         Failed,
     };
     Fetch fetchAdded(const QString& url, const DatState& held);
-    Fetch fetchWhole(const QString& url, bool rewritten);
-    Fetch takeWhole(const QByteArray& bytes, bool rewritten);
+    Fetch fetchWhole(const QString& url);
+    Fetch takeWhole(const QByteArray& bytes);
     void noteValidators(DatState& state) const;
     bool saveDatState(const DatState& state) const;
     std::optional<DatState> heldDat() const;
     bool ParseHtml();
     bool CheckHeadlineBoard() const;
     bool FollowHeadlineLink();
-    bool adopt(std::optional<QList<Message>> parsed, bool rewritten = false);
+    bool adopt(std::optional<QList<Message>> parsed);
     // Judges the answer of the request just made; true when it may be parsed.
     bool judgeAnswer(const QString& text);
     int resolve(int n) const;

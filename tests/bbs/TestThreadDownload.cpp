@@ -142,6 +142,7 @@ private slots:
     void pastThreadsFromTheArchive();
     void reopenDownloadsOnlyTheAddedBytes();
     void reopenWithNothingNew();
+    void movedBoardKeepsItsLog();
     void rewrittenThreadReplacesTheLog_data();
     void rewrittenThreadReplacesTheLog();
     void brokenRefetchKeepsTheLog();
@@ -333,11 +334,45 @@ void TestThreadDownload::reopenWithNothingNew()
     QCOMPARE(inode(logPath), before);
 }
 
+void TestThreadDownload::movedBoardKeepsItsLog()
+{
+    // The board moved to another host (and to https): its folder is named by
+    // category and board, so the log, the read position and the state of the
+    // last download carry over, and only the added messages are fetched.
+    QTemporaryDir keys;
+    QString certificate;
+    QString key;
+    QVERIFY(BoardServerProcess::makeCertificate(keys.path(), &certificate, &key));
+    World world;
+    QVERIFY(world.start({u"--tls-certificate"_s, certificate, u"--tls-key"_s, key}));
+    world.http.addCaCertificates(QSslCertificate::fromPath(certificate));
+    QString logPath;
+    {
+        ThreadData thread(world.profile.dataRoot(), world.profile.settings());
+        QVERIFY(world.open(thread));
+        thread.Set_Index(700);
+        QVERIFY(thread.Save_Index());
+        logPath = thread.logPath();
+    }
+    const QByteArray added = datLines(1001, 2);
+    QVERIFY(appendAll(world.dat(), added));
+    ThreadData thread(world.profile.dataRoot(), world.profile.settings());
+    QVERIFY(thread.InitInstance(nullptr, &world.http, u"題"_s,
+                                u"https://mi.2ch.example/test/read.cgi/zatsudan/"_s + kKey, u"雑談"_s,
+                                u"なんでも雑談"_s, 1002, false));
+    QCOMPARE(thread.logPath(), logPath);
+    QCOMPARE(thread.Get_MessageLoadedNum(), 1002);
+    QCOMPARE(thread.Get_MessageCurrentNum(), 700);
+    QCOMPARE(thread.lastBytesTransferred(), added.size() + 1);
+    QVERIFY(world.server.waitForLog("CONNECT mi.2ch.example:443 -> 200"));
+    QVERIFY(world.server.waitForLog("GET /zatsudan/dat/1714300000.dat -> 206 tls"));
+}
+
 void TestThreadDownload::rewrittenThreadReplacesTheLog_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<QByteArray>("answer");  // what the range request gets
-    QTest::newRow("shrunk below the bytes held") << u"shrink"_s << "-> 416"_ba;
+    QTest::newRow("messages deleted: shrunk below the bytes held") << u"shrink"_s << "-> 416"_ba;
     QTest::newRow("rewritten in place, longer") << u"rewrite"_s << "-> 206"_ba;
 }
 
@@ -356,11 +391,14 @@ void TestThreadDownload::rewrittenThreadReplacesTheLog()
     }
     QList<QByteArray> lines = readAll(world.dat()).split('\n');
     QCOMPARE(lines.size(), 1001);
-    // Message 5 deleted by the board; on the shrunk file the last ten go too.
-    lines[4] = TextCodec::toCp932(u"あぼーん<>あぼーん<>あぼーん<>あぼーん<>"_s);
+    // Messages deleted by the board: their lines become あぼーん, the
+    // numbering stays. Deleting many shrinks the file below the bytes held.
+    const QByteArray abone = TextCodec::toCp932(u"あぼーん<>あぼーん<>あぼーん<>あぼーん<>"_s);
+    lines[4] = abone;
     if (change == u"shrink"_s) {
-        lines = lines.mid(0, 990);
-        lines.append(QByteArray());
+        for (int i = 10; i < 40; ++i) {
+            lines[i] = abone;
+        }
     } else {
         lines[2] += TextCodec::toCp932(u"（編集で長くなりました）"_s);
     }
@@ -371,7 +409,7 @@ void TestThreadDownload::rewrittenThreadReplacesTheLog()
     QCOMPARE(thread.lastDownload(), ThreadData::DownloadResult::Done);
     QVERIFY(world.server.waitForLog("dat/1714300000.dat " + answer));
     QVERIFY(world.server.waitForLog("dat/1714300000.dat -> 200"));
-    QCOMPARE(thread.Get_MessageLoadedNum(), change == u"shrink"_s ? 990 : 1000);
+    QCOMPARE(thread.Get_MessageLoadedNum(), 1000);
     QCOMPARE(thread.message(5)->date, u"あぼーん"_s);
     QVERIFY(thread.Get_MessageCurrentNum() <= thread.Get_MessageLoadedNum());
     QCOMPARE(readAll(logPath), freshLog(world));
@@ -388,8 +426,10 @@ void TestThreadDownload::brokenRefetchKeepsTheLog()
         logPath = thread.logPath();
     }
     const QByteArray log = readAll(logPath);
-    QList<QByteArray> lines = readAll(world.dat()).split('\n').mid(0, 500);
-    lines.append(QByteArray());
+    QList<QByteArray> lines = readAll(world.dat()).split('\n');
+    for (int i = 10; i < 40; ++i) {
+        lines[i] = TextCodec::toCp932(u"あぼーん<>あぼーん<>あぼーん<>あぼーん<>"_s);
+    }
     QVERIFY(writeAll(world.dat(), lines.join('\n')));
     // The file shrank (416), and its whole new copy breaks off on the way.
     QVERIFY(world.start({u"--fault=short:3000@.dat"_s}));
@@ -406,7 +446,8 @@ void TestThreadDownload::brokenRefetchKeepsTheLog()
     ThreadData later(world.profile.dataRoot(), world.profile.settings());
     QVERIFY(world.open(later));
     QCOMPARE(later.lastDownload(), ThreadData::DownloadResult::Done);
-    QCOMPARE(later.Get_MessageLoadedNum(), 500);
+    QCOMPARE(later.Get_MessageLoadedNum(), 1000);
+    QCOMPARE(later.message(11)->date, u"あぼーん"_s);
     QCOMPARE(readAll(logPath), freshLog(world));
 }
 
