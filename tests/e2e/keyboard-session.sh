@@ -183,6 +183,7 @@ key Return; wait_for "スレッド選択メニューです" 3
 key Down; wait_for "1, 1から1000まで数えるスレ(未読1000)"
 key Return; wait_for "過去ログを読み込みました。メッセージ数は1000です。"
 wait_for "1" 2
+key Escape; wait_for "読み上げ停止"
 key Escape; wait_for "スレッド選択メニューです" 4
 key Down Down; wait_for "3, 今日あったちょっといいこと(未読10)"
 key Return; wait_for "このスレッドはサーバーにありません。"
