@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QSslCertificate>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -146,6 +148,8 @@ private slots:
     void rewrittenThreadReplacesTheLog_data();
     void rewrittenThreadReplacesTheLog();
     void brokenRefetchKeepsTheLog();
+    void oddRangeAnswersKeepTheLog_data();
+    void oddRangeAnswersKeepTheLog();
 };
 
 void TestThreadDownload::httpsWhereTheMenuSaysHttps()
@@ -449,6 +453,58 @@ void TestThreadDownload::brokenRefetchKeepsTheLog()
     QCOMPARE(later.Get_MessageLoadedNum(), 1000);
     QCOMPARE(later.message(11)->date, u"あぼーん"_s);
     QCOMPARE(readAll(logPath), freshLog(world));
+}
+
+void TestThreadDownload::oddRangeAnswersKeepTheLog_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("range not from where it was asked")
+        << "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-9/99999\r\nContent-Length: 10\r\n\r\n\nabc<>\n<>\n"_ba;
+    QTest::newRow("no Content-Range")
+        << "HTTP/1.1 206 Partial Content\r\nContent-Length: 10\r\n\r\n\nabc<>\n<>\n"_ba;
+    QTest::newRow("a range packed, and damaged") << "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes "
+                                                    "$FROM-$LAST/$TOTAL\r\nContent-Encoding: gzip\r\n"
+                                                    "Content-Length: 10\r\n\r\n\x1f\x8b\x08\x00garbag"_ba;
+}
+
+void TestThreadDownload::oddRangeAnswersKeepTheLog()
+{
+    // A server that answers a range request with something else than the
+    // bytes asked for: nothing is appended, and the failure is reported.
+    QFETCH(QByteArray, answer);
+    World world;
+    QVERIFY(world.start());
+    QString logPath;
+    qint64 held = 0;
+    {
+        ThreadData thread(world.profile.dataRoot(), world.profile.settings());
+        QVERIFY(world.open(thread));
+        logPath = thread.logPath();
+        held = thread.loadDatState().value_or(ThreadData::DatState{}).length;
+    }
+    QVERIFY(held > 0);
+    const QByteArray log = readAll(logPath);
+    answer.replace("$FROM", QByteArray::number(held - 1))
+        .replace("$LAST", QByteArray::number(held + 8))
+        .replace("$TOTAL", QByteArray::number(held + 9));
+    QTcpServer liar;
+    QVERIFY(liar.listen(QHostAddress::LocalHost));
+    connect(&liar, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket* socket = liar.nextPendingConnection();
+        connect(socket, &QTcpSocket::readyRead, socket, [socket, answer] {
+            socket->readAll();
+            socket->write(answer);
+            socket->disconnectFromHost();
+        });
+    });
+    CHttp http;
+    http.InitInstance(kUserAgent, u"127.0.0.1:"_s + QString::number(liar.serverPort()), 5000, 5000, 5000);
+    ThreadData thread(world.profile.dataRoot(), world.profile.settings());
+    QVERIFY(thread.InitInstance(nullptr, &http, u"題"_s, kThreadUrl + kKey, u"雑談"_s, u"なんでも雑談"_s, 0,
+                                false));
+    QCOMPARE(thread.lastDownload(), ThreadData::DownloadResult::Failed);
+    QCOMPARE(thread.Get_MessageLoadedNum(), 1000);
+    QCOMPARE(readAll(logPath), log);
 }
 
 QTEST_GUILESS_MAIN(TestThreadDownload)
