@@ -257,8 +257,7 @@ private:
             m_trickleBody = response.body;
             m_guard.start(static_cast<int>(
                 qMin<qint64>((m_trickleBody.size() / perTick + 1) * 10 + kLingerMs, INT_MAX)));
-            m_trickle.setInterval(10);
-            connect(&m_trickle, &QTimer::timeout, this, [this, perTick] {
+            const auto sendShare = [this, perTick] {
                 if (m_trickleSent >= m_trickleBody.size()
                     || m_socket->state() != QAbstractSocket::ConnectedState) {
                     m_trickle.stop();
@@ -267,7 +266,11 @@ private:
                 }
                 m_socket->write(m_trickleBody.mid(m_trickleSent, perTick));
                 m_trickleSent += perTick;
-            });
+            };
+            m_trickle.setInterval(10);
+            connect(&m_trickle, &QTimer::timeout, this, sendShare);
+            // The first share leaves at once, as it would on a link.
+            sendShare();
             m_trickle.start();
             return;
         }
