@@ -715,6 +715,7 @@ private slots:
         QTest::newRow("redirect") << u"redirect:/cooking/subject.txt@/old"_s << "/old/place"_ba
                                   << u"redirect"_s;
         QTest::newRow("trickle") << u"trickle:1@subject.txt"_s << "/cooking/subject.txt"_ba << u"trickle"_s;
+        QTest::newRow("throttle") << u"throttle:20000@/dat/"_s << dat << u"throttle"_s;
         QTest::newRow("other paths unaffected")
             << u"drop@/dat/"_s << "/cooking/subject.txt"_ba << u"normal"_s;
     }
@@ -766,6 +767,11 @@ private slots:
             QCOMPARE(reply.header("content-length").toLongLong(),
                      sampleBytes(u"cooking/subject.txt"_s).size());
             QCOMPARE(reply.body, sampleBytes(u"cooking/subject.txt"_s));
+        } else if (expect == u"throttle"_s) {
+            // At the rate of a slow link, whole in the end.
+            QCOMPARE(reply.status(), 200);
+            QCOMPARE(reply.header("content-length").toLongLong(), full.size());
+            QCOMPARE(reply.body, full);
         } else if (expect == u"error-page"_s) {
             QCOMPARE(reply.status(), 200);
             QVERIFY(isError(decode(reply.body)));
