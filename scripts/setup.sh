@@ -35,6 +35,9 @@ packages=(
     clang libclang-rt-14-dev
     # Qt 6 (Core, Gui, Widgets, Network, Test, Multimedia) and regular expressions
     qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-multimedia-dev libqt6opengl6-dev libpcre2-dev
+    # gzip answers (the client unpacks and checks them itself) and the test
+    # certificate of the local board server's https
+    zlib1g-dev openssl
     # speech
     libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
     # Japanese reading for espeak-ng: MeCab with the UTF-8 IPAdic dictionary, and kakasi

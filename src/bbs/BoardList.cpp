@@ -332,6 +332,8 @@ bool BoardList::Delete_BoardData(int category, int position)
     for (const QString& file : folder.entryList({u"*.log"_s}, QDir::Files)) {
         found = true;
         folder.remove(file);
+        // The state of the thread's last download goes with its log.
+        folder.remove(file.chopped(4) + u".datinfo"_s);
     }
     return found;
 }

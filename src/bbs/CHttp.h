@@ -11,8 +11,11 @@
 // connection broke off, partial) result, as the callers expect.
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QPointer>
+#include <QSslCertificate>
 #include <QString>
 #include <QUrl>
 
@@ -46,10 +49,26 @@ public:
     // writes none.
     void setHtmlTxtPath(const QString& path) { m_htmlTxtPath = path; }
 
+    // What the caller already holds of a file: the server then sends only
+    // what is new (a byte range from `from`), or nothing when its copy has not
+    // changed (304). A range is asked uncompressed: a range of a compressed
+    // answer would be bytes of the compressed stream, which cannot be
+    // unpacked on their own.
+    struct Conditions
+    {
+        qint64 from = -1;         // Range: bytes=from- ; -1 asks for the whole file
+        QByteArray lastModified;  // If-Modified-Since, as the server sent it
+        QByteArray etag;          // If-None-Match, as the server sent it
+    };
+
     // Fetches one URL ("http", "https" or "file") and returns the body bytes,
     // empty on any failure. finalUrl receives the address after redirections,
-    // with the request's fragment appended.
-    QByteArray Get_Binary2(const QString& url, const QString& referer = {}, QString* finalUrl = nullptr);
+    // with the request's fragment appended. Whole files are asked compressed
+    // (gzip or deflate) and arrive unpacked.
+    QByteArray Get_Binary2(const QString& url,
+                           const QString& referer = {},
+                           QString* finalUrl = nullptr,
+                           const Conditions* conditions = nullptr);
 
     // Fetches and decodes to text (UTF-8 when the bytes look like it, else the
     // Japanese encoding they are in) and mirrors the text in "html.txt".
@@ -83,6 +102,18 @@ public:
     // The HTTP status of the last answer (after redirections); 0 when no
     // answer came (or for a local file).
     int lastStatus() const { return m_lastStatus; }
+
+    // A header of the last answer (Last-Modified, ETag, Content-Range), empty
+    // when it had none.
+    QByteArray lastHeader(const QByteArray& name) const;
+
+    // Bytes of the last answer's body as they came over the wire (compressed
+    // when the server compressed them).
+    qint64 lastTransferred() const { return m_lastTransferred; }
+
+    // Certificates trusted besides the system's; the certificate checks
+    // themselves are never switched off.
+    void addCaCertificates(const QList<QSslCertificate>& certificates);
 
     // True when the last request ended because its overall deadline passed.
     bool lastDeadlineHit() const { return m_deadlineHit; }
@@ -124,7 +155,7 @@ public:
 private:
     QByteArray readLocalFile(const UrlParts& parts, const QString& url) const;
     QByteArray runRequest(QNetworkReply* reply);
-    void prepare(QNetworkRequest& request, const QString& referer) const;
+    void prepare(QNetworkRequest& request, const QString& referer, bool compressed) const;
     void applyProxy();
 
     QNetworkAccessManager* m_manager = nullptr;
@@ -136,6 +167,10 @@ private:
     int m_sendTimeout = 30000;
     qint64 m_totalLength = 0;
     qint64 m_received = 0;
+    bool m_encoded = false;
+    qint64 m_lastTransferred = 0;
+    QList<QPair<QByteArray, QByteArray>> m_lastHeaders;
+    QList<QSslCertificate> m_extraCa;
     bool m_downloading = false;
     bool m_lastComplete = false;
     bool m_cancelled = false;

@@ -61,6 +61,7 @@ void LogManager::Delete_in_board(
         const QString key = file.left(file.size() - 4);
         if (!list.Exist(key) && !bookmarks.Exist(categoryName, boardName, key) && isTenDigits(key)) {
             folder.remove(file);
+            folder.remove(key + u".datinfo"_s);
         }
     }
 }

@@ -8,6 +8,7 @@
 
 #include "base/CSettings.h"
 #include "base/SafeName.h"
+#include "base/TextCodec.h"
 #include "base/TextFile.h"
 #include "base/VbRegExp.h"
 #include "bbs/BoardList.h"
@@ -142,6 +143,8 @@ bool ThreadData::loadThread()
     m_logCreated = false;
     m_logLines = -1;
     m_lastDownload = DownloadResult::None;
+    m_fromArchive = false;
+    m_bytesTransferred = 0;
     if (!SafeName::isSafeKey(m_key)) {
         // The key would name the log file; one that could reach elsewhere is refused.
         qCWarning(lcThread) << "unsafe thread key refused:" << m_key;
@@ -324,9 +327,210 @@ bool ThreadData::adopt(std::optional<QList<Message>> parsed)
     return true;
 }
 
+QString ThreadData::datStatePath() const
+{
+    return m_logPath.isEmpty() ? QString() : m_folder + u'/' + m_key + u".datinfo"_s;
+}
+
+std::optional<ThreadData::DatState> ThreadData::loadDatState() const
+{
+    const QString path = datStatePath();
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    const std::optional<QStringList> lines = TextFile::readLines(path);
+    if (!lines) {
+        return std::nullopt;
+    }
+    DatState state;
+    for (const QString& line : *lines) {
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0) {
+            continue;
+        }
+        const QString name = line.left(eq);
+        const QString value = line.mid(eq + 1);
+        if (name == u"length"_s) {
+            state.length = value.toLongLong();
+        } else if (name == u"messages"_s) {
+            state.messages = value.toInt();
+        } else if (name == u"encoding"_s) {
+            state.utf8 = value == u"utf-8"_s;
+        } else if (name == u"last-modified"_s) {
+            state.lastModified = value.toLatin1();
+        } else if (name == u"etag"_s) {
+            state.etag = value.toLatin1();
+        }
+    }
+    if (state.length <= 0 || state.messages <= 0) {
+        return std::nullopt;
+    }
+    return state;
+}
+
+bool ThreadData::saveDatState(const DatState& state) const
+{
+    const QString path = datStatePath();
+    if (path.isEmpty()) {
+        return false;
+    }
+    // Validators come from the network: only printable ASCII of a sane
+    // length is kept, so nothing can break the file's lines.
+    const auto clean = [](const QByteArray& value) {
+        for (char c : value) {
+            if (c < 0x20 || c > 0x7e) {
+                return QString();
+            }
+        }
+        return value.size() <= 200 ? QString::fromLatin1(value) : QString();
+    };
+    return TextFile::writeLines(
+        path, {u"length="_s + QString::number(state.length), u"messages="_s + QString::number(state.messages),
+               u"encoding="_s + (state.utf8 ? u"utf-8"_s : u"japanese"_s),
+               u"last-modified="_s + clean(state.lastModified), u"etag="_s + clean(state.etag)});
+}
+
+// The state of the last download, when it still describes the log on disk
+// message for message; anything else makes the next download a whole one.
+std::optional<ThreadData::DatState> ThreadData::heldDat() const
+{
+    std::optional<DatState> state = loadDatState();
+    if (!state || m_logLines != m_messages.size() || state->messages != m_messages.size()) {
+        return std::nullopt;
+    }
+    return state;
+}
+
+void ThreadData::noteValidators(DatState& state) const
+{
+    state.lastModified = m_http->lastHeader("Last-Modified");
+    state.etag = m_http->lastHeader("ETag");
+}
+
+// Asks for the bytes after those held, from the last line feed held: the
+// answer must start with that line feed, or the file was not merely
+// appended to.
+ThreadData::Fetch ThreadData::fetchAdded(const QString& url, const DatState& held)
+{
+    CHttp::Conditions conditions;
+    conditions.from = held.length - 1;
+    conditions.lastModified = held.lastModified;
+    conditions.etag = held.etag;
+    const QByteArray bytes = m_http->Get_Binary2(url, {}, nullptr, &conditions);
+    m_bytesTransferred += m_http->lastTransferred();
+    const int status = m_http->lastStatus();
+    if (status == 404 || status == 410) {
+        return Fetch::Gone;
+    }
+    if (status == 304) {
+        return Fetch::Done;
+    }
+    if (status == 416) {
+        return Fetch::Rewritten;
+    }
+    if (!m_http->lastComplete()) {
+        return Fetch::Failed;
+    }
+    if (status == 200) {
+        // The server sent the whole file instead of the range.
+        return takeWhole(bytes);
+    }
+    if (status != 206) {
+        return Fetch::Failed;
+    }
+    // "bytes FIRST-LAST/TOTAL": the range must start where it was asked; a
+    // total below the length held means the file shrank.
+    static const VbRegExp rangePattern(u"^bytes ([0-9]+)-([0-9]+)/([0-9]+|\\*)$"_s, false, true);
+    const QList<VbMatch> range =
+        rangePattern.Execute(QString::fromLatin1(m_http->lastHeader("Content-Range")));
+    if (range.isEmpty() || range.first().SubMatches.value(0).toLongLong() != conditions.from) {
+        return Fetch::Failed;
+    }
+    const QString total = range.first().SubMatches.value(2);
+    if ((total != u"*"_s && total.toLongLong() < held.length) || bytes.isEmpty() || bytes.at(0) != '\n') {
+        return Fetch::Rewritten;
+    }
+    // Only whole lines count; a line still being written comes next time.
+    const qsizetype end = bytes.lastIndexOf('\n') + 1;
+    DatState state = held;
+    noteValidators(state);
+    if (end <= 1) {
+        saveDatState(state);
+        return Fetch::Done;
+    }
+    const QByteArray added = bytes.mid(1, end - 1);
+    const QString text = state.utf8 ? TextCodec::Utf8ToText(added) : TextCodec::decodeServerText(added);
+    std::optional<QList<Message>> parsed = parseDat(text);
+    if (!parsed) {
+        return Fetch::Failed;
+    }
+    const QList<Message> before = m_messages;
+    const qsizetype room = qMax<qsizetype>(0, kMaxMessages - m_messages.size());
+    m_messages.append(parsed->mid(0, room));
+    m_maximum = qMax(m_maximum, int(m_messages.size()));
+    state.length += end - 1;
+    state.messages = int(m_messages.size());
+    if (SaveLog(before)) {
+        saveDatState(state);
+    } else {
+        QFile::remove(datStatePath());
+    }
+    return Fetch::Done;
+}
+
+ThreadData::Fetch ThreadData::fetchWhole(const QString& url)
+{
+    const QByteArray bytes = m_http->Get_Binary2(url);
+    m_bytesTransferred += m_http->lastTransferred();
+    const int status = m_http->lastStatus();
+    if (status == 404 || status == 410) {
+        return Fetch::Gone;
+    }
+    if (!m_http->lastComplete() || status < 200 || status >= 300 || bytes.isEmpty()) {
+        return Fetch::Failed;
+    }
+    return takeWhole(bytes);
+}
+
+// A whole ".dat" that arrived complete: parsed, taken and logged, and its
+// state kept for the next download. A thread the board rewrote (deleted
+// messages become "あぼーん" lines, so it keeps its numbering) replaces the
+// log; one with fewer messages than the log holds does not: threads only
+// grow, and a server that lost messages must not take them from the user.
+ThreadData::Fetch ThreadData::takeWhole(const QByteArray& bytes)
+{
+    std::optional<QList<Message>> parsed = parseDat(TextCodec::decodeServerText(bytes));
+    if (!parsed || parsed->isEmpty()) {
+        // An answer without a single message (an error page) is no thread.
+        return Fetch::Failed;
+    }
+    if (parsed->size() < m_messages.size()) {
+        qCWarning(lcThread) << "download shorter than the log kept:" << m_logPath;
+        return Fetch::Done;
+    }
+    const QList<Message> before = m_messages;
+    adopt(std::move(parsed));
+    m_maximum = qMax(m_maximum, int(m_messages.size()));
+    DatState state;
+    state.length = bytes.lastIndexOf('\n') + 1;
+    state.messages = int(m_messages.size());
+    state.utf8 = TextCodec::IsUtf8(bytes, 4096);
+    noteValidators(state);
+    // A log capped below the file's lines cannot be continued from its bytes.
+    const bool continuable = state.length > 0 && state.messages == bytes.count('\n');
+    if (SaveLog(before) && continuable) {
+        saveDatState(state);
+    } else {
+        QFile::remove(datStatePath());
+    }
+    return Fetch::Done;
+}
+
 bool ThreadData::ParseDat()
 {
     m_lastDownload = DownloadResult::Failed;
+    m_fromArchive = false;
+    m_bytesTransferred = 0;
     if (!m_http) {
         return false;
     }
@@ -334,15 +538,40 @@ bool ThreadData::ParseDat()
     if (parts.size() < 7) {
         return false;
     }
-    const QString url = u"http://"_s + parts.at(2) + u'/' + parts.at(5) + u"/dat/"_s + m_key + u".dat"_s;
-    const QString text = m_http->Get2(url);
-    const QList<Message> before = m_messages;
-    if (!judgeAnswer(text) || !adopt(parseDat(text))) {
-        return false;
+    // The thread is fetched as its board is linked: https where the menu says so.
+    const QString scheme =
+        parts.at(0).compare(u"https:"_s, Qt::CaseInsensitive) == 0 ? u"https"_s : u"http"_s;
+    const QString board = scheme + u"://"_s + parts.at(2) + u'/' + parts.at(5);
+    // A thread that left the live server is kept in the archive of past
+    // threads, in a folder named by the first four digits of its key.
+    const QStringList urls{board + u"/dat/"_s + m_key + u".dat"_s,
+                           board + u"/oyster/"_s + m_key.left(4) + u'/' + m_key + u".dat"_s};
+    Fetch result = Fetch::Gone;
+    for (qsizetype i = 0; i < urls.size() && result == Fetch::Gone; ++i) {
+        const std::optional<DatState> held = heldDat();
+        result = held ? fetchAdded(urls.at(i), *held) : fetchWhole(urls.at(i));
+        if (result == Fetch::Rewritten) {
+            // Replaced only by a whole new download; a broken one keeps the log.
+            qCWarning(lcThread) << "thread rewritten on the server, fetched whole:" << urls.at(i);
+            result = fetchWhole(urls.at(i));
+        }
+        m_fromArchive = i > 0 && result == Fetch::Done;
     }
-    m_maximum = qMax(m_maximum, int(m_messages.size()));
-    SaveLog(before);
-    return true;
+    switch (result) {
+    case Fetch::Done:
+        m_lastDownload = DownloadResult::Done;
+        m_maximum = qMax(m_maximum, int(m_messages.size()));
+        return true;
+    case Fetch::Gone:
+        m_lastDownload = DownloadResult::Gone;
+        break;
+    default:
+        m_lastDownload = DownloadResult::Failed;
+        break;
+    }
+    qCWarning(lcThread) << "thread download failed:" << m_threadUrl << "status" << m_http->lastStatus()
+                        << (m_http->lastDeadlineHit() ? "deadline passed" : "");
+    return false;
 }
 
 bool ThreadData::ParseHtml()
@@ -388,7 +617,7 @@ bool ThreadData::CheckHeadlineBoard() const
 
 bool ThreadData::FollowHeadlineLink()
 {
-    static const VbRegExp url(u"(http:\\/\\/[-_.!~*'a-zA-Z0-9;/?:@&=+$,%#]+)"_s, false, false);
+    static const VbRegExp url(u"(https?:\\/\\/[-_.!~*'a-zA-Z0-9;/?:@&=+$,%#]+)"_s, false, false);
     if (m_messages.size() <= 1) {
         return false;
     }

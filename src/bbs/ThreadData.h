@@ -66,6 +66,29 @@ public:
 
     DownloadResult lastDownload() const { return m_lastDownload; }
 
+    // True when the last download found the thread in the board's archive of
+    // past threads because the live server no longer has it.
+    bool fromArchive() const { return m_fromArchive; }
+
+    // Bytes the last download took over the network, all its requests together.
+    qint64 lastBytesTransferred() const { return m_bytesTransferred; }
+
+    // The ".dat" as last downloaded: how many of its bytes (up to its last
+    // line feed) the log holds, in how many messages, and the server's
+    // validators for it. Kept in a small file next to the log, so that a
+    // later download asks only for what was added.
+    struct DatState
+    {
+        qint64 length = 0;
+        int messages = 0;
+        bool utf8 = false;
+        QByteArray lastModified;
+        QByteArray etag;
+    };
+
+    QString datStatePath() const;
+    std::optional<DatState> loadDatState() const;
+
     QString Get_ThreadURL() const { return m_threadUrl; }
 
     QString key() const { return m_key; }
@@ -133,6 +156,20 @@ private:
     bool SaveLog(const QList<Message>& before) const;
     void LoadReadPosition();
     bool ParseDat();
+    // How one address answered.
+    enum class Fetch
+    {
+        Done,       // the log holds the thread as the server has it
+        Rewritten,  // the file changed other than by appending
+        Gone,       // 404 or 410
+        Failed,
+    };
+    Fetch fetchAdded(const QString& url, const DatState& held);
+    Fetch fetchWhole(const QString& url);
+    Fetch takeWhole(const QByteArray& bytes);
+    void noteValidators(DatState& state) const;
+    bool saveDatState(const DatState& state) const;
+    std::optional<DatState> heldDat() const;
     bool ParseHtml();
     bool CheckHeadlineBoard() const;
     bool FollowHeadlineLink();
@@ -160,6 +197,8 @@ private:
     bool m_offline = false;
     bool m_logCreated = false;
     DownloadResult m_lastDownload = DownloadResult::None;
+    bool m_fromArchive = false;
+    qint64 m_bytesTransferred = 0;
     QList<Message> m_messages;
     ReadPositions m_positions;
     std::function<void(const QString&)> m_onWriteFailure;

@@ -92,10 +92,13 @@ bool ThreadList::InitInstance(CHttp& http,
     QString host;
     QString directory;
     if (splitBoardUrl(boardUrl, host, directory)) {
-        m_subjectUrl = u"http://"_s + host + u'/' + directory + u"/subject.txt"_s;
-        m_threadUrlPrefix = m_htmlBoard
-                                ? u"http://"_s + host + u"/bbs/read.cgi?BBS="_s + directory + u"&KEY="_s
-                                : u"http://"_s + host + u"/test/read.cgi/"_s + directory + u'/';
+        // The board's files are fetched as the menu links the board: https
+        // where it says https, plain http only where it says http.
+        const QString origin =
+            (boardUrl.startsWith(u"https:"_s, Qt::CaseInsensitive) ? u"https://"_s : u"http://"_s) + host;
+        m_subjectUrl = origin + u'/' + directory + u"/subject.txt"_s;
+        m_threadUrlPrefix = m_htmlBoard ? origin + u"/bbs/read.cgi?BBS="_s + directory + u"&KEY="_s
+                                        : origin + u"/test/read.cgi/"_s + directory + u'/';
     } else {
         m_subjectUrl.clear();
         m_threadUrlPrefix.clear();

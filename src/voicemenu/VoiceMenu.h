@@ -78,6 +78,8 @@ public:
     // Said when a thread's download failed, and when the server no longer has it.
     static constexpr const char16_t* kThreadDownloadFailed = u"スレッドデータのダウンロードに失敗しました。";
     static constexpr const char16_t* kThreadGone = u"このスレッドはサーバーにありません。";
+    // Said before a thread that came from the board's archive of past threads.
+    static constexpr const char16_t* kThreadFromArchive = u"過去ログを読み込みました。";
     // Said when a board's thread list holds no thread.
     static constexpr const char16_t* kBoardEmpty = u"この板にはスレッドがありません。";
     // The program's home page; empty while there is none, and the options

@@ -262,6 +262,9 @@ bool VoiceMenu::enterLoadedThread(bool loaded)
     const QString failure = threadDownloadFailure();
     Set_Menu(ReadingMenu);
     if (failure.isEmpty()) {
+        if (!m_offline && m_thread->fromArchive()) {
+            m_title = QString::fromUtf16(kThreadFromArchive) + m_title;
+        }
         m_readable = true;
     } else {
         // Never "no new messages" after a failure: nothing new is known.

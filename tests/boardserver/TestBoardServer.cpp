@@ -6,6 +6,7 @@
 #include <memory>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <zlib.h>
 
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -156,6 +157,24 @@ RawReply exchange(quint16 port, const QByteArray& request, int timeoutMs = 10000
 QByteArray get(QByteArrayView target)
 {
     return "GET " + target.toByteArray() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+}
+
+// The body of a gzip answer unpacked; empty when it is not one whole member.
+QByteArray gunzip(const QByteArray& packed)
+{
+    z_stream stream{};
+    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
+        return {};
+    }
+    QByteArray out(1024 * 1024, Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.constData()));
+    stream.avail_in = uInt(packed.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = uInt(out.size());
+    const int result = inflate(&stream, Z_FINISH);
+    out.truncate(qsizetype(stream.total_out));
+    inflateEnd(&stream);
+    return result == Z_STREAM_END ? out : QByteArray();
 }
 
 QByteArray sampleBytes(const QString& relative)
@@ -320,6 +339,74 @@ private slots:
         QVERIFY(boards.size() >= 6);
         QVERIFY(headline);
         QVERIFY(machi);
+    }
+
+    // Conditional requests, byte ranges and gzip on a stored file. "$ETAG",
+    // "$DATE" and "$SIZE" stand for the file's own tag, date and size.
+    void storedFileAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("headers");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("contentRange");
+        QTest::addColumn<QString>("body");  // "whole", "gzip", "empty", "from:N", "first:N"
+        QTest::newRow("range to the end")
+            << "Range: bytes=10-\r\n"_ba << 206 << "bytes 10-$LAST/$SIZE"_ba << u"from:10"_s;
+        QTest::newRow("range of ten bytes")
+            << "Range: bytes=0-9\r\n"_ba << 206 << "bytes 0-9/$SIZE"_ba << u"first:10"_s;
+        QTest::newRow("range past the end")
+            << "Range: bytes=$SIZE-\r\n"_ba << 416 << "bytes */$SIZE"_ba << u"empty"_s;
+        QTest::newRow("several ranges: the whole file")
+            << "Range: bytes=0-1,5-6\r\n"_ba << 200 << QByteArray() << u"whole"_s;
+        QTest::newRow("tag matches") << "If-None-Match: $ETAG\r\n"_ba << 304 << QByteArray() << u"empty"_s;
+        QTest::newRow("tag differs: the date is not asked")
+            << "If-None-Match: \"other\"\r\nIf-Modified-Since: $DATE\r\n"_ba << 200 << QByteArray()
+            << u"whole"_s;
+        QTest::newRow("not modified since")
+            << "If-Modified-Since: $DATE\r\n"_ba << 304 << QByteArray() << u"empty"_s;
+        QTest::newRow("modified since")
+            << "If-Modified-Since: Mon, 01 Jan 2001 00:00:00 GMT\r\n"_ba << 200 << QByteArray() << u"whole"_s;
+        QTest::newRow("gzip asked") << "Accept-Encoding: gzip, deflate\r\n"_ba << 200 << QByteArray()
+                                    << u"gzip"_s;
+        QTest::newRow("gzip and a range: the range uncompressed")
+            << "Accept-Encoding: gzip\r\nRange: bytes=10-\r\n"_ba << 206 << "bytes 10-$LAST/$SIZE"_ba
+            << u"from:10"_s;
+    }
+
+    void storedFileAnswers()
+    {
+        QFETCH(QByteArray, headers);
+        QFETCH(int, status);
+        QFETCH(QByteArray, contentRange);
+        QFETCH(QString, body);
+        const QByteArray file = sampleBytes(u"zatsudan/dat/1714850000.dat"_s);
+        const QByteArray target = "/zatsudan/dat/1714850000.dat";
+        const RawReply plain = exchange(m_server.port(), get(target));
+        QCOMPARE(plain.status(), 200);
+        QCOMPARE(plain.header("accept-ranges"), "bytes"_ba);
+        const auto fill = [&](QByteArray text) {
+            return text.replace("$ETAG", plain.header("etag"))
+                .replace("$DATE", plain.header("last-modified"))
+                .replace("$SIZE", QByteArray::number(file.size()))
+                .replace("$LAST", QByteArray::number(file.size() - 1));
+        };
+        const RawReply reply = exchange(m_server.port(), "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                                             + fill(headers) + "Connection: close\r\n\r\n");
+        QCOMPARE(reply.status(), status);
+        QCOMPARE(reply.header("content-range"), fill(contentRange));
+        QCOMPARE(reply.header("content-length").toLongLong(), reply.bodySize);
+        QCOMPARE(reply.hasHeader("content-encoding"), body == u"gzip"_s);
+        if (body == u"whole"_s) {
+            QCOMPARE(reply.body, file);
+        } else if (body == u"gzip"_s) {
+            QVERIFY(reply.body.size() < file.size());
+            QCOMPARE(gunzip(reply.body), file);
+        } else if (body == u"empty"_s) {
+            QCOMPARE(reply.bodySize, 0);
+        } else if (body.startsWith(u"from:"_s)) {
+            QCOMPARE(reply.body, file.mid(body.mid(5).toInt()));
+        } else {
+            QCOMPARE(reply.body, file.left(body.mid(6).toInt()));
+        }
     }
 
     void subjectIsShiftJis()
@@ -628,6 +715,7 @@ private slots:
         QTest::newRow("redirect") << u"redirect:/cooking/subject.txt@/old"_s << "/old/place"_ba
                                   << u"redirect"_s;
         QTest::newRow("trickle") << u"trickle:1@subject.txt"_s << "/cooking/subject.txt"_ba << u"trickle"_s;
+        QTest::newRow("throttle") << u"throttle:20000@/dat/"_s << dat << u"throttle"_s;
         QTest::newRow("other paths unaffected")
             << u"drop@/dat/"_s << "/cooking/subject.txt"_ba << u"normal"_s;
     }
@@ -679,6 +767,11 @@ private slots:
             QCOMPARE(reply.header("content-length").toLongLong(),
                      sampleBytes(u"cooking/subject.txt"_s).size());
             QCOMPARE(reply.body, sampleBytes(u"cooking/subject.txt"_s));
+        } else if (expect == u"throttle"_s) {
+            // At the rate of a slow link, whole in the end.
+            QCOMPARE(reply.status(), 200);
+            QCOMPARE(reply.header("content-length").toLongLong(), full.size());
+            QCOMPARE(reply.body, full);
         } else if (expect == u"error-page"_s) {
             QCOMPARE(reply.status(), 200);
             QVERIFY(isError(decode(reply.body)));

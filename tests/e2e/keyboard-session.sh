@@ -6,7 +6,8 @@
 # changed, quit, and the option still set after a restart. Then against a
 # server with faults: a cut-off board menu (the stored list kept, the failure
 # said), Ctrl+Shift+Q during a hanging download (the program ends within a
-# second), and a thread gone from the server (said so). The transcript's
+# second), a thread gone from the server (said so), and a thread read from
+# the archive of past threads (said so). The transcript's
 # texts must contain the expected lines in order.
 # Usage: keyboard-session.sh PROGRAM BOARDSERVER SAMPLES EXPECTED
 set -euo pipefail
@@ -109,8 +110,12 @@ key ctrl+shift+q
 for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
 
 # A server that misbehaves: the board menu is cut off once, one thread is
-# gone, and thread lists hang half-way. The program is pointed at it.
-"$server" --root "$samples" --port 0 --fault 'short:600@bbsmenu#1' --fault 'status:404@1714850000.dat' \
+# gone, and thread lists hang half-way; and one thread has left the live
+# server for the archive of past threads. The program is pointed at it.
+cp -r "$samples" "$work/served"
+mkdir -p "$work/served/zatsudan/oyster/1714"
+mv "$work/served/zatsudan/dat/1714300000.dat" "$work/served/zatsudan/oyster/1714/"
+"$server" --root "$work/served" --port 0 --fault 'short:600@bbsmenu#1' --fault 'status:404@1714850000.dat' \
     --fault 'stall:60@subject.txt#1' >"$work/server2.out" 2>"$work/server2.err" &
 pids+=($!)
 port=""
@@ -174,7 +179,13 @@ key 3; wait_for "3,雑談" 3
 key Return; wait_for "板選択メニューです" 3
 key Down; wait_for "1,なんでも雑談" 3
 key Return; wait_for "スレッド選択メニューです" 3
-key Down Down Down; wait_for "3, 今日あったちょっといいこと(未読10)"
+# The thread in the archive is read like any other, and said to come from there.
+key Down; wait_for "1, 1から1000まで数えるスレ(未読1000)"
+key Return; wait_for "過去ログを読み込みました。メッセージ数は1000です。"
+wait_for "1" 2
+key Escape; wait_for "読み上げ停止"
+key Escape; wait_for "スレッド選択メニューです" 4
+key Down Down; wait_for "3, 今日あったちょっといいこと(未読10)"
 key Return; wait_for "このスレッドはサーバーにありません。"
 sleep 1
 if cut -f6- "$transcript" | sed 's/^text=//' | grep -qxF "新着メッセージはありません"; then

@@ -58,6 +58,42 @@ QString BoardServerProcess::address() const
     return u"127.0.0.1:"_s + QString::number(m_port);
 }
 
+QByteArray BoardServerProcess::log()
+{
+    m_log += m_process.readAllStandardError();
+    return m_log;
+}
+
+bool BoardServerProcess::waitForLog(const QByteArray& text, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!log().contains(text)) {
+        if (deadline.hasExpired() || m_process.state() != QProcess::Running) {
+            return false;
+        }
+        m_process.waitForReadyRead(int(qBound(qint64(1), deadline.remainingTime(), qint64(100))));
+    }
+    return true;
+}
+
+bool BoardServerProcess::makeCertificate(const QString& folder, QString* certificatePath, QString* keyPath)
+{
+    *certificatePath = folder + u"/server-cert.pem"_s;
+    *keyPath = folder + u"/server-key.pem"_s;
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(u"openssl"_s, {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-days"_s,
+                                 u"2"_s, u"-subj"_s, u"/CN=2ch.example"_s, u"-addext"_s,
+                                 u"subjectAltName=DNS:*.2ch.example,DNS:*.machi.example,IP:127.0.0.1"_s,
+                                 u"-keyout"_s, *keyPath, u"-out"_s, *certificatePath});
+    const bool made = openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit
+                      && openssl.exitCode() == 0;
+    if (!made) {
+        qWarning("openssl req failed: %s", openssl.readAll().constData());
+    }
+    return made;
+}
+
 QString BoardServerProcess::errorOutput()
 {
     return QString::fromLocal8Bit(m_process.readAllStandardError());

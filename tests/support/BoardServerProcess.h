@@ -31,6 +31,18 @@ public:
     QString address() const;
     QString errorOutput();
 
+    // The request log of a server started with --verbose, gathered so far
+    // (one line per request: method, target, "->", status, notes). waitForLog
+    // waits until it holds the text; false when it did not come in time.
+    QByteArray log();
+    bool waitForLog(const QByteArray& text, int timeoutMs = 5000);
+
+    // Makes a self-signed certificate and its key in the folder, for the
+    // sample service's host names and 127.0.0.1, with openssl. The server
+    // takes them with --tls-certificate and --tls-key; a client trusts the
+    // certificate only when told to.
+    static bool makeCertificate(const QString& folder, QString* certificatePath, QString* keyPath);
+
     // Points the program's settings at this server: the sample board menu,
     // reached through the server as the proxy.
     void pointSettingsAt(CSettings& settings) const;
@@ -38,4 +50,5 @@ public:
 private:
     QProcess m_process;
     quint16 m_port = 0;
+    QByteArray m_log;
 };

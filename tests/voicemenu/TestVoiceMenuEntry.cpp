@@ -44,6 +44,7 @@ private slots:
     void readingMenuStartsReading();
     void failedThreadDownloads_data();
     void failedThreadDownloads();
+    void threadFromTheArchive();
     void boardListAnswers_data();
     void boardListAnswers();
     void positionsKeptOnLeaving_data();
@@ -419,6 +420,9 @@ void TestVoiceMenuEntry::failedThreadDownloads()
             prep.menu->threadData().Set_Index(10);
             prep.menu->threadData().Save_Index();
         }
+        // Without the state of that download the next one asks for the whole
+        // file (else the unchanged file is answered 304, and nothing breaks).
+        QVERIFY(QFile::remove(prep.menu->threadData().datStatePath()));
         QVERIFY(Fixture::copyTree(prep.profile.dataRoot(), before.path()));
     }
     Fixture f;
@@ -445,6 +449,42 @@ void TestVoiceMenuEntry::failedThreadDownloads()
         QVERIFY(QDir(f.profile.dataRoot() + u"/雑談/なんでも雑談"_s).exists(u"thread.list"_s));
         QVERIFY(!QDir(f.profile.dataRoot() + u"/雑談/なんでも雑談"_s).exists(kThreadKey + u".log"_s));
     }
+}
+
+void TestVoiceMenuEntry::threadFromTheArchive()
+{
+    // A thread the live server dropped but its archive keeps is read like any
+    // other, and the user hears where it came from.
+    QTemporaryDir served;
+    QVERIFY(Fixture::copyTree(QStringLiteral(SAMPLE_BOARDS_DIR), served.path()));
+    const QString live = served.path() + u"/zatsudan/dat/"_s + kThreadKey + u".dat"_s;
+    QVERIFY(QDir().mkpath(served.path() + u"/zatsudan/oyster/1714"_s));
+    QVERIFY(QFile::rename(live, served.path() + u"/zatsudan/oyster/1714/"_s + kThreadKey + u".dat"_s));
+    Fixture f;
+    f.serverRoot = served.path();
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    f.run(kToTheThread);
+    f.engine.clear();
+    f.run({u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    QCOMPARE(f.engine.texts().size(), 2);
+    QCOMPARE(f.engine.texts().at(0), u"読み込み中です"_s);
+    QVERIFY2(f.engine.texts().at(1).startsWith(u"過去ログを読み込みました。"_s),
+             qPrintable(f.engine.texts().at(1)));
+    QVERIFY(f.menu->IsReadable());
+    QCOMPARE(f.menu->threadData().Get_MessageLoadedNum(), 10);
+    QVERIFY(QDir(f.profile.dataRoot() + u"/雑談/なんでも雑談"_s).exists(kThreadKey + u".log"_s));
+
+    // Where neither the live server nor the archive has it, it is gone.
+    QVERIFY(QFile::remove(served.path() + u"/zatsudan/oyster/1714/"_s + kThreadKey + u".dat"_s));
+    QVERIFY(QFile::remove(f.profile.dataRoot() + u"/雑談/なんでも雑談/"_s + kThreadKey + u".log"_s));
+    f.run(kToTheThread);
+    f.engine.clear();
+    f.run({u"enter"_s});
+    QVERIFY2(f.engine.texts().contains(u"このスレッドはサーバーにありません。"_s),
+             qPrintable(f.engine.texts().join(u'|')));
+    QVERIFY(!f.engine.texts().join(QString()).contains(u"過去ログ"_s));
 }
 
 void TestVoiceMenuEntry::boardListAnswers_data()

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -72,7 +73,38 @@ private:
             return;
         }
         m_answered = true;
+        if (m_parser.request().method == "CONNECT") {
+            openTunnel(m_parser.request());
+            return;
+        }
         answer(m_parser.request());
+    }
+
+    // A proxy's tunnel to an https host: the server itself is that host. After
+    // "200" the same connection speaks TLS and carries one request.
+    void openTunnel(const HttpRequest& request)
+    {
+        auto* tls = qobject_cast<QSslSocket*>(m_socket);
+        const bool toHttpsPort = request.target.endsWith(":443");
+        if (!tls || !m_server.tlsEnabled() || !toHttpsPort || m_tunnel) {
+            m_server.log("CONNECT " + request.target + " -> 405");
+            sendWhole(statusPage(405, "No tunnel is opened here."), request.version, false);
+            return;
+        }
+        m_server.log("CONNECT " + request.target + " -> 200");
+        m_tunnel = true;
+        m_socket->write(request.version + " 200 Connection established\r\n\r\n");
+        m_parser = HttpRequestParser();
+        m_answered = false;
+        tls->setLocalCertificate(m_server.options().certificate);
+        tls->setPrivateKey(m_server.options().privateKey);
+        tls->setPeerVerifyMode(QSslSocket::VerifyNone);
+        connect(tls, &QSslSocket::sslErrors, this, [this] {
+            m_socket->abort();
+            finish();
+        });
+        tls->startServerEncryption();
+        m_guard.start(BoardServer::kRequestTimeoutMs);
     }
 
     void answer(const HttpRequest& request)
@@ -96,6 +128,12 @@ private:
         }
         if (plan.fault) {
             note += ' ' + plan.fault->name();
+        }
+        if (m_tunnel) {
+            note += " tls";
+        }
+        if (!plan.fault || plan.fault->deliversRealAnswer()) {
+            note += " body=" + QByteArray::number(request.method == "HEAD" ? 0 : response.body.size());
         }
         m_server.log(request.method + ' ' + request.target + " -> "
                      + (plan.fault && !plan.fault->deliversRealAnswer() ? QByteArray("-")
@@ -207,6 +245,35 @@ private:
             m_trickle.start();
             return;
         }
+        case FaultRule::Kind::Throttle: {
+            // Every 10 ms the share of a second's bytes goes out.
+            const qint64 perSecond = qMax<qint64>(1, fault->value < 0 ? 125000 : fault->value);
+            const qint64 perTick = qMax<qint64>(1, perSecond / 100);
+            m_socket->write(responseHead(response, request.version, response.body.size()));
+            if (headOnly || response.body.isEmpty()) {
+                m_socket->disconnectFromHost();
+                return;
+            }
+            m_trickleBody = response.body;
+            m_guard.start(static_cast<int>(
+                qMin<qint64>((m_trickleBody.size() / perTick + 1) * 10 + kLingerMs, INT_MAX)));
+            const auto sendShare = [this, perTick] {
+                if (m_trickleSent >= m_trickleBody.size()
+                    || m_socket->state() != QAbstractSocket::ConnectedState) {
+                    m_trickle.stop();
+                    m_socket->disconnectFromHost();
+                    return;
+                }
+                m_socket->write(m_trickleBody.mid(m_trickleSent, perTick));
+                m_trickleSent += perTick;
+            };
+            m_trickle.setInterval(10);
+            connect(&m_trickle, &QTimer::timeout, this, sendShare);
+            // The first share leaves at once, as it would on a link.
+            sendShare();
+            m_trickle.start();
+            return;
+        }
         case FaultRule::Kind::ErrorPage:
             sendWhole(BoardSite::boardErrorPage(), request.version, headOnly);
             return;
@@ -265,6 +332,7 @@ private:
     bool m_answered = false;
     bool m_continueSent = false;
     bool m_finished = false;
+    bool m_tunnel = false;
     QByteArray m_endlessChunk;
     QElapsedTimer m_endlessClock;
     qint64 m_endlessLimitMs = 0;
@@ -297,6 +365,16 @@ void BoardServer::log(const QByteArray& line) const
         std::fprintf(stderr, "%s\n", line.constData());
         std::fflush(stderr);
     }
+}
+
+void BoardServer::SocketServer::incomingConnection(qintptr descriptor)
+{
+    auto* socket = new QSslSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        return;
+    }
+    addPendingConnection(socket);
 }
 
 void BoardServer::acceptPending()

@@ -6,6 +6,8 @@
 
 #include <QList>
 #include <QObject>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QString>
 #include <QTcpServer>
 
@@ -20,7 +22,15 @@ public:
     {
         QList<FaultRule> faults;
         bool verbose = false;  // one line per request on stderr
+        // With both set, a CONNECT to port 443 opens a tunnel in which the
+        // server speaks TLS with this certificate; without them CONNECT is refused.
+        QSslCertificate certificate;
+        QSslKey privateKey;
     };
+
+    bool tlsEnabled() const { return !m_options.certificate.isNull() && !m_options.privateKey.isNull(); }
+
+    const Options& options() const { return m_options; }
 
     static constexpr int kMaxConnections = 256;
     static constexpr int kRequestTimeoutMs = 15000;
@@ -46,8 +56,15 @@ public:
 private:
     void acceptPending();
 
+    // Every connection is a QSslSocket, plain until a tunnel asks for TLS.
+    class SocketServer : public QTcpServer
+    {
+    protected:
+        void incomingConnection(qintptr descriptor) override;
+    };
+
     BoardSite& m_site;
     Options m_options;
-    QTcpServer m_server;
+    SocketServer m_server;
     int m_open = 0;
 };

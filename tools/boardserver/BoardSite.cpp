@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include "BoardFiles.h"
+#include "Representation.h"
 #include "base/TextCodec.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -143,6 +144,9 @@ HttpResponse BoardSite::handle(const HttpRequest& request, const QString& peer)
     if (!m_directAuthority.isEmpty() && response.status == 200 && response.contentType.startsWith("text/")) {
         rewriteLinks(response);
     }
+    if (response.storedFile) {
+        Representation::apply(request, response);
+    }
     return response;
 }
 
@@ -235,10 +239,10 @@ HttpResponse BoardSite::serveFile(const QString& relativePath)
     } else {
         response.contentType = "application/octet-stream";
     }
-    response.headers.append(
-        {"Last-Modified", QLocale::c()
-                              .toString(info.lastModified().toUTC(), u"ddd, dd MMM yyyy hh:mm:ss 'GMT'"_s)
-                              .toLatin1()});
+    response.headers.append({"Last-Modified", Representation::httpDate(info.lastModified())});
+    response.headers.append({"ETag", Representation::entityTag(bytes.size(), info.lastModified())});
+    response.headers.append({QByteArray("Accept-Ranges"), QByteArray("bytes")});
+    response.storedFile = true;
     response.body = std::move(bytes);
     return response;
 }
@@ -310,7 +314,11 @@ HttpResponse BoardSite::threadPage(const QString& board, const QString& key, boo
         return statusPage(404, "No such board.");
     }
     bool ok = false;
-    const QByteArray dat = readFile(m_root + u'/' + board + u"/dat/"_s + key + u".dat"_s, &ok);
+    QByteArray dat = readFile(m_root + u'/' + board + u"/dat/"_s + key + u".dat"_s, &ok);
+    if (!ok) {
+        // A thread that left the live folder is still read from the archive.
+        dat = readFile(m_root + u'/' + board + u"/oyster/"_s + key.left(4) + u'/' + key + u".dat"_s, &ok);
+    }
     if (!ok) {
         return statusPage(404, "No such thread.");
     }

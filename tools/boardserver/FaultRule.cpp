@@ -15,7 +15,7 @@ struct KindName
     bool takesNumber;
 };
 
-constexpr std::array<KindName, 11> kKinds{{
+constexpr std::array<KindName, 12> kKinds{{
     {FaultRule::Kind::Delay, "delay"_L1, true},
     {FaultRule::Kind::NoLength, "no-length"_L1, false},
     {FaultRule::Kind::Short, "short"_L1, true},
@@ -27,6 +27,7 @@ constexpr std::array<KindName, 11> kKinds{{
     {FaultRule::Kind::Redirect, "redirect"_L1, false},
     {FaultRule::Kind::Trickle, "trickle"_L1, true},
     {FaultRule::Kind::Long, "long"_L1, true},
+    {FaultRule::Kind::Throttle, "throttle"_L1, true},
 }};
 
 }  // namespace
@@ -84,6 +85,10 @@ std::optional<FaultRule> FaultRule::parse(const QString& text, QString* error)
             *error = u"this fault takes no such value: "_s + text;
             return std::nullopt;
         }
+        if (rule.kind == Kind::Throttle && rule.value < 1) {
+            *error = u"a throttle needs at least one byte per second: "_s + text;
+            return std::nullopt;
+        }
         if (rule.kind == Kind::Status && (rule.value < 100 || rule.value > 599)) {
             *error = u"a status must lie between 100 and 599: "_s + text;
             return std::nullopt;
@@ -100,7 +105,7 @@ bool FaultRule::matches(QByteArrayView pathAndQuery) const
 bool FaultRule::deliversRealAnswer() const
 {
     return kind == Kind::Delay || kind == Kind::NoLength || kind == Kind::Short || kind == Kind::Stall
-           || kind == Kind::Trickle || kind == Kind::Long;
+           || kind == Kind::Trickle || kind == Kind::Long || kind == Kind::Throttle;
 }
 
 QByteArray FaultRule::name() const

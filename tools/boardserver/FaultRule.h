@@ -26,6 +26,7 @@ struct FaultRule
         Redirect,   // answer 302 with Location: TEXT
         Trickle,    // send the head with the whole length, then one body byte every VALUE ms (default 1000)
         Long,       // announce VALUE bytes (default half the body) and send the whole body, then close
+        Throttle,   // send the whole answer at VALUE bytes per second (default 125000), as a slow link would
     };
 
     Kind kind = Kind::Delay;
@@ -40,7 +41,7 @@ struct FaultRule
     bool matches(QByteArrayView pathAndQuery) const;
 
     // Faults that change how the real answer travels (delay, no length, short,
-    // stall, trickle); the others replace the answer, so the request is not carried out.
+    // long, stall, trickle, throttle); the others replace the answer, so the request is not carried out.
     bool deliversRealAnswer() const;
 
     QByteArray name() const;

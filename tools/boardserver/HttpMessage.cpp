@@ -20,8 +20,12 @@ QByteArray reasonPhrase(int status)
         return "Continue";
     case 200:
         return "OK";
+    case 206:
+        return "Partial Content";
     case 302:
         return "Found";
+    case 304:
+        return "Not Modified";
     case 400:
         return "Bad Request";
     case 403:
@@ -34,6 +38,8 @@ QByteArray reasonPhrase(int status)
         return "Request Timeout";
     case 413:
         return "Payload Too Large";
+    case 416:
+        return "Range Not Satisfiable";
     case 431:
         return "Request Header Fields Too Large";
     case 500:

@@ -34,6 +34,8 @@ struct HttpResponse
     QByteArray contentType;  // empty: no Content-Type header
     HttpHeaders headers;     // further headers (Set-Cookie, Location, Last-Modified)
     QByteArray body;
+    // A stored file as it is: conditional requests, ranges and compression apply.
+    bool storedFile = false;
 };
 
 // "OK", "Not Found" and so on; "Unknown" for a code the server never uses.

@@ -193,7 +193,7 @@ HttpRequestParser::State HttpRequestParser::parseHead(QByteArrayView head)
         m_request.headers.append({line.first(colon).toByteArray().toLower(), value});
     }
 
-    if (method != "GET" && method != "HEAD" && method != "POST") {
+    if (method != "GET" && method != "HEAD" && method != "POST" && method != "CONNECT") {
         return fail(405, "only GET, HEAD and POST are served");
     }
     if (!m_request.header("transfer-encoding").isEmpty()) {
@@ -224,6 +224,15 @@ HttpRequestParser::State HttpRequestParser::parseHead(QByteArrayView head)
 HttpRequestParser::State HttpRequestParser::parseTarget()
 {
     QByteArray rest = m_request.target;
+    if (m_request.method == "CONNECT") {
+        // A tunnel asked of a proxy names host and port; the server decides
+        // whether it opens one.
+        if (!isAuthority(rest, &m_request.host)) {
+            return fail(400, "malformed CONNECT target");
+        }
+        m_request.path = "/";
+        return m_state;
+    }
     if (rest.startsWith('/')) {
         if (!isAuthority(m_request.header("host"), &m_request.host)) {
             m_request.host.clear();

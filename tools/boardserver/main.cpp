@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSocketNotifier>
 
 #include "BoardServer.h"
@@ -40,8 +41,12 @@ int main(int argc, char* argv[])
     const QCommandLineOption stdinOption(
         u"quit-on-stdin-eof"_s, u"Quit when standard input reaches its end (the parent went away)."_s);
     const QCommandLineOption verboseOption(u"verbose"_s, u"Log one line per request on stderr."_s);
+    const QCommandLineOption certificateOption(
+        u"tls-certificate"_s, u"PEM certificate for https hosts reached through CONNECT."_s, u"file"_s);
+    const QCommandLineOption keyOption(u"tls-key"_s, u"PEM private key (RSA or EC) of that certificate."_s,
+                                       u"file"_s);
     parser.addOptions({rootOption, portOption, faultOption, oldConfirmationOption, directLinksOption,
-                       stdinOption, verboseOption});
+                       stdinOption, verboseOption, certificateOption, keyOption});
     parser.process(app);
 
     bool portOk = false;
@@ -61,6 +66,29 @@ int main(int argc, char* argv[])
             return 2;
         }
         options.faults.append(*rule);
+    }
+
+    if (parser.isSet(certificateOption) != parser.isSet(keyOption)) {
+        std::fprintf(stderr, "yomimaru-boardserver: --tls-certificate and --tls-key go together\n");
+        return 2;
+    }
+    if (parser.isSet(certificateOption)) {
+        QFile certificateFile(parser.value(certificateOption));
+        QFile keyFile(parser.value(keyOption));
+        if (certificateFile.open(QIODevice::ReadOnly)) {
+            options.certificate = QSslCertificate(certificateFile.readAll(), QSsl::Pem);
+        }
+        if (keyFile.open(QIODevice::ReadOnly)) {
+            const QByteArray pem = keyFile.readAll();
+            options.privateKey = QSslKey(pem, QSsl::Rsa, QSsl::Pem);
+            if (options.privateKey.isNull()) {
+                options.privateKey = QSslKey(pem, QSsl::Ec, QSsl::Pem);
+            }
+        }
+        if (options.certificate.isNull() || options.privateKey.isNull()) {
+            std::fprintf(stderr, "yomimaru-boardserver: unreadable certificate or key\n");
+            return 2;
+        }
     }
 
     BoardSite::Options siteOptions;
