@@ -49,8 +49,8 @@ MainForm::MainForm(const AppPaths& paths,
     , m_formWindow(std::make_unique<WidgetFormWindow>(this))
     , m_formstate(std::make_unique<CFormState>(store))
     , Timer_AllRead(u"Timer_AllRead"_s)
-    , Timer_Number(u"Timer_Number"_s)
-    , Timer_Mouse(u"Timer_Mouse"_s)
+    , Timer_Number(u"Timer_Number"_s, QtTicker::SingleShot)
+    , Timer_Mouse(u"Timer_Mouse"_s, QtTicker::SingleShot)
     , m_keys(*this, m_busy, Timer_Mouse, Timer_Number)
     , m_readAll(*this, Timer_AllRead)
 {
@@ -59,7 +59,7 @@ MainForm::MainForm(const AppPaths& paths,
     buildUi();
 
     Timer_Read.setObjectName(u"Timer_Read"_s);
-    Timer_Read.setInterval(100);
+    Timer_Read.setInterval(kReadTickMs);
     Timer_SRV_Block.setObjectName(u"Timer_SRV_Block"_s);
     Timer_SRV_Block.setInterval(10);
     connect(&Timer_Read, &QTimer::timeout, this, &MainForm::Timer_Read_Tick);
@@ -71,9 +71,18 @@ MainForm::MainForm(const AppPaths& paths,
     if (m_services.speech) {
         connect(m_services.speech, &SpeechOutput::speechStarted, this,
                 [this] { Label_Speak->setStyleSheet(u"color: rgb(0, 255, 0);"_s); });
-        connect(m_services.speech, &SpeechOutput::speechFinished, this,
-                [this] { Label_Speak->setStyleSheet({}); });
+        connect(m_services.speech, &SpeechOutput::speechFinished, this, [this] {
+            Label_Speak->setStyleSheet({});
+            readOnSoon();
+        });
     }
+    // Leaving for another program or coming back is followed at once, also
+    // while the tick is slow.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this] {
+        if (Timer_Read.isActive()) {
+            Timer_Read.start(0);
+        }
+    });
 }
 
 MainForm::~MainForm()
@@ -317,6 +326,7 @@ void MainForm::quitNow()
 
 void MainForm::endProgram()
 {
+    Timer_Read.stop();
     Timer_SRV_Block.stop();
     QApplication::setPalette(m_savedPalette);
     m_formstate->Save();

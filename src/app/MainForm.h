@@ -106,6 +106,13 @@ public:
 
     // The ticks, public so tests can drive them.
     void Timer_Read_Tick();
+    // The reading tick's interval while something goes on, and while the
+    // program waits for the user.
+    static constexpr int kReadTickMs = 100;
+    static constexpr int kIdleTickMs = 1000;
+
+    int readTickInterval() const { return Timer_Read.interval(); }
+
     void Timer_Mouse_Tick();
     void Timer_Number_Tick();
     void Timer_AllRead_Tick();
@@ -169,6 +176,16 @@ private:
     void openBookmark() override;
     void showPlainTitle() override;
     void endProgram();
+    // Continuous reading goes on with the next unit when speech has ended
+    // and no action runs; true when the program has ended instead.
+    bool readOn();
+    // The same from the event loop, after the end-of-speech handling is over.
+    void readOnSoon();
+    // Nothing is spoken, read or downloaded, and no key was just pressed.
+    bool idle() const;
+    // Back to the short interval after the program was idle.
+    void wakeReadTick();
+    static constexpr int kSilentUnitsAtOnce = 64;
     void fillTree();
     void followForeground();
     void comeToFront();
