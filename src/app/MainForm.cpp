@@ -187,8 +187,6 @@ bool MainForm::start()
     fillTree();
     Update_List();
     Show_Counter(VMenu->Get_Index(), VMenu->Get_ItemNum());
-    // Without a working dictionary the search matches the typed text literally.
-    m_migemo = m_migemoDictionary.open(Migemo::dictionaryFor(m_paths.dataRoot()));
     if (m_services.screenReaders && m_services.screenReaders->count() > 0) {
         Timer_SRV_Block.start();
     }
@@ -199,6 +197,16 @@ bool MainForm::start()
         m_filterInstalled = true;
     }
     return true;
+}
+
+const Migemo& MainForm::migemo()
+{
+    // Without a working dictionary the search matches the typed text literally.
+    if (!m_migemoOpened) {
+        m_migemoOpened = true;
+        m_migemoDictionary.open(Migemo::dictionaryFor(m_paths.dataRoot()));
+    }
+    return m_migemoDictionary;
 }
 
 void MainForm::showMessageBox(MessageIcon icon, const QString& text)

@@ -91,10 +91,13 @@ public:
     // The tick that keeps screen readers quiet runs only while one was found.
     bool screenReaderTickActive() const { return Timer_SRV_Block.isActive(); }
 
-    // The romaji search dictionary, opened at start-up.
-    const Migemo& migemo() const { return m_migemoDictionary; }
+    // The romaji search dictionary. Its tables take tens of megabytes, so it
+    // is opened by the first search that asks for it, not at start-up.
+    const Migemo& migemo();
 
-    bool migemoWorks() const { return m_migemo; }
+    bool migemoWorks() { return migemo().isWorking(); }
+
+    bool migemoOpened() const { return m_migemoOpened; }
 
     bool isEnding() const override { return m_end; }
 
@@ -228,7 +231,7 @@ private:
     bool m_end = false;
     bool m_quit_now = false;  // the quit key: end at the next idle tick, speech or not
     bool m_reading_layout = false;
-    bool m_migemo = false;
+    bool m_migemoOpened = false;
     bool m_wasActive = false;
     Migemo m_migemoDictionary;
     QPalette m_savedPalette;  // the application's colours before the scheme changed them

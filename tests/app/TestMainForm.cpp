@@ -448,7 +448,10 @@ void TestMainForm::romajiDictionary()
 {
     Window w;
     QVERIFY(w.start());
+    // Tens of megabytes: not loaded until a search asks for it.
+    QVERIFY(!w.form->migemoOpened());
     QVERIFY(w.form->migemoWorks());
+    QVERIFY(w.form->migemoOpened());
     const QString pattern = w.form->migemo().query(u"kigou"_s);
     QVERIFY(pattern.contains(u"記号"_s));
     // A dictionary that is not one leaves the search without romaji.

@@ -4,7 +4,7 @@
 //
 //   speak-with-speechd [--front-end] [--ssml] [--watchdog MS_PER_CHAR MARGIN_MS] TEXT
 //   speak-with-speechd --sound RESOURCE_DIR NAME
-//   speak-with-speechd --continuous|--one-by-one TEXT...
+//   speak-with-speechd --continuous|--late TEXT...
 //
 // Prints "mode <name>", "started", "finished" and "audio-output-failed" as they
 // happen; exits 0 once the utterance has finished, 1 when speech-dispatcher
@@ -74,11 +74,11 @@ int main(int argc, char** argv)
     {
         One,
         Continuous,
-        OneByOne
+        Late
     };
     Units units = Units::One;
-    if (args.size() >= 2 && (args.at(0) == u"--continuous"_s || args.at(0) == u"--one-by-one"_s)) {
-        units = args.takeFirst() == u"--continuous"_s ? Units::Continuous : Units::OneByOne;
+    if (args.size() >= 2 && (args.at(0) == u"--continuous"_s || args.at(0) == u"--late"_s)) {
+        units = args.takeFirst() == u"--continuous"_s ? Units::Continuous : Units::Late;
     }
     if (args.size() == 4 && args.at(0) == u"--watchdog"_s) {
         engine.setWatchdog(args.at(1).toInt(), args.at(2).toInt());
@@ -128,10 +128,12 @@ int main(int argc, char** argv)
         QObject::connect(&output, &SpeechOutput::queuedStarted, handOver);
         QObject::connect(&output, &SpeechOutput::speechFinished, &app, [&] {
             if (next < args.size()) {
-                output.SpeakText(args.at(next++));
-                if (units == Units::Continuous) {
-                    handOver();
-                }
+                QTimer::singleShot(units == Units::Late ? 200 : 0, &app, [&] {
+                    output.SpeakText(args.at(next++));
+                    if (units == Units::Continuous) {
+                        handOver();
+                    }
+                });
                 return;
             }
             say(u"finished"_s);
