@@ -9,6 +9,9 @@
 # thread open and reading stopped, the CPU time used and the context switches
 # of all the program's threads over IDLE_SECONDS (each wake-up of a sleeping
 # thread is one voluntary switch).
+# With MEASURE_STRACE=1 the program runs under strace instead, and the file
+# syncs and renames of the whole run (start, opening and reading the thread,
+# the end) are counted; memory and idle figures are then left out.
 # Usage: measure-program.sh PROGRAM BOARDSERVER MAKE_THREAD SAMPLES_BOARD [IDLE_SECONDS]
 set -euo pipefail
 program=$1
@@ -74,8 +77,15 @@ switches() {
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$app/stat"; }
 ms_of() { awk -F'\t' -v want="text=$1" '$6 == want { split($1, t, "T"); split(t[2], h, ":"); print ((h[1] * 60 + h[2]) * 60 + h[3]) * 1000; exit }' "$transcript"; }
 
-"$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" \
-    >"$work/program.log" 2>&1 &
+traced=${MEASURE_STRACE:-0}
+if [ "$traced" = 1 ]; then
+    strace -f -c -e trace=fsync,fdatasync,rename,renameat,renameat2 -o "$work/strace.txt" \
+        "$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" \
+        >"$work/program.log" 2>&1 &
+else
+    "$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" \
+        >"$work/program.log" 2>&1 &
+fi
 app=$!
 pids+=($app)
 window=""
@@ -88,7 +98,7 @@ done
 xdotool windowfocus --sync "$window"
 wait_for "読み丸を起動しました。板の一覧を最新にしました。"
 sleep 1
-echo "RSS before a thread is opened: $(rss_kb) kB; largest anonymous mapping $(largest_anon)"
+[ "$traced" = 1 ] || echo "RSS before a thread is opened: $(rss_kb) kB; largest anonymous mapping $(largest_anon)"
 
 key Down; key Return; key 3; key Return; key Down; key Return; key Down; key Return
 wait_for "メッセージ数は1000です。"
@@ -101,6 +111,12 @@ end_ms=$(ms_of "読み上げ完了")
 awk -v u="$units" -v a="$start_ms" -v b="$end_ms" \
     'BEGIN { printf "read %d units in %.0f ms: %.2f ms a unit\n", u, b - a, (b - a) / u }'
 sleep 2
+if [ "$traced" = 1 ]; then
+    key ctrl+shift+q
+    for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+    cat "$work/strace.txt"
+    exit 0
+fi
 echo "RSS with the thread open: $(rss_kb) kB; largest anonymous mapping $(largest_anon)"
 
 ticks0=$(cpu_ticks)

@@ -153,20 +153,29 @@ QStringView findId(QStringView field)
     return {};
 }
 
-// The line without its <b> and </b> tags (any case).
-void withoutBold(QStringView raw, QString& out)
+// The line without its <b> and </b> tags (any case): the line itself when
+// it has none, else a copy in `buffer`.
+QStringView withoutBold(QStringView raw, QString& buffer)
 {
-    out.clear();
     qsizetype from = 0;
+    bool copied = false;
     for (qsizetype lt = raw.indexOf(u'<'); lt >= 0; lt = raw.indexOf(u'<', lt + 1)) {
         const qsizetype length = startsWithAt(raw, lt, u"<b>") ? 3 : startsWithAt(raw, lt, u"</b>") ? 4 : 0;
         if (length > 0) {
-            out += raw.mid(from, lt - from);
+            if (!copied) {
+                buffer.resize(0);
+                copied = true;
+            }
+            buffer += raw.mid(from, lt - from);
             from = lt + length;
             lt = from - 1;
         }
     }
-    out += raw.mid(from);
+    if (!copied) {
+        return raw;
+    }
+    buffer += raw.mid(from);
+    return buffer;
 }
 
 // The five fields of a .dat line; false for any other count.
@@ -267,16 +276,15 @@ std::optional<QList<ThreadData::Message>> ThreadData::parseDat(const QString& te
     bool anyWellFormed = false;
     const QStringView all(text);
     qsizetype pos = 0;
-    QString line;
+    QString buffer;
     while (messages.size() < kMaxMessages) {
         // The text after the last line feed is not a line.
         const qsizetype feed = all.indexOf(u'\n', pos);
         if (feed < 0) {
             break;
         }
-        QStringView raw = all.mid(pos, feed - pos);
+        QStringView line = withoutBold(all.mid(pos, feed - pos), buffer);
         pos = feed + 1;
-        withoutBold(raw, line);
         if (line.endsWith(u'\r')) {
             line.chop(1);
         }
