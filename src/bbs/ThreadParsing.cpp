@@ -137,9 +137,11 @@ QStringView findDate(QStringView field)
 // other than a blank or "<"; as many as there are, up to nine.
 QStringView findId(QStringView field)
 {
-    for (qsizetype at = field.indexOf(u"ID:", 0, Qt::CaseInsensitive); at >= 0;
-         at = field.indexOf(u"ID:", at + 1, Qt::CaseInsensitive)) {
-        const qsizetype begin = at + 3;
+    for (qsizetype colon = field.indexOf(u':'); colon >= 0; colon = field.indexOf(u':', colon + 1)) {
+        if (colon < 2 || !startsWithAt(field, colon - 2, u"ID")) {
+            continue;
+        }
+        const qsizetype begin = colon + 1;
         qsizetype end = begin;
         int count = 0;
         while (count < 9 && end < field.size() && field[end] != u' ' && field[end] != u'<') {
@@ -181,17 +183,25 @@ QStringView withoutBold(QStringView raw, QString& buffer)
 // The five fields of a .dat line; false for any other count.
 bool splitFields(QStringView line, std::array<QStringView, 5>& fields)
 {
+    int count = 0;
     qsizetype from = 0;
-    for (int i = 0; i < 4; ++i) {
-        const qsizetype sep = line.indexOf(u"<>", from);
-        if (sep < 0) {
+    for (qsizetype lt = line.indexOf(u'<'); lt >= 0 && lt + 1 < line.size();
+         lt = line.indexOf(u'<', lt + 1)) {
+        if (line[lt + 1] != u'>') {
+            continue;
+        }
+        if (count == 4) {
             return false;
         }
-        fields[i] = line.mid(from, sep - from);
-        from = sep + 2;
+        fields[count++] = line.mid(from, lt - from);
+        from = lt + 2;
+        lt = from - 1;
+    }
+    if (count != 4) {
+        return false;
     }
     fields[4] = line.mid(from);
-    return !fields[4].contains(u"<>");
+    return true;
 }
 
 // The end of a link <a href="..." ...>text</a> whose text starts at `text`,
@@ -239,27 +249,38 @@ qsizetype linkAt(QStringView s, qsizetype at, QStringView& text)
     return -1;
 }
 
+// The next <a href=" (any case) from `from`, or -1.
+qsizetype nextLink(QStringView body, qsizetype from)
+{
+    for (qsizetype lt = body.indexOf(u'<', from); lt >= 0; lt = body.indexOf(u'<', lt + 1)) {
+        if (startsWithAt(body, lt, u"<a href=\"")) {
+            return lt;
+        }
+    }
+    return -1;
+}
+
 // The body with every link replaced by its text.
 QString withLinkTexts(QStringView body)
 {
-    QString out;
-    qsizetype from = 0;
-    qsizetype at = body.indexOf(u"<a href=\"", 0, Qt::CaseInsensitive);
+    qsizetype at = nextLink(body, 0);
     if (at < 0) {
         return body.toString();
     }
+    QString out;
     out.reserve(body.size());
+    qsizetype from = 0;
     while (at >= 0) {
         QStringView text;
         const qsizetype end = linkAt(body, at, text);
         if (end < 0) {
-            at = body.indexOf(u"<a href=\"", at + 1, Qt::CaseInsensitive);
+            at = nextLink(body, at + 1);
             continue;
         }
         out += body.mid(from, at - from);
         out += text;
         from = end;
-        at = body.indexOf(u"<a href=\"", end, Qt::CaseInsensitive);
+        at = nextLink(body, end);
     }
     out += body.mid(from);
     return out;
