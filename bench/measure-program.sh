@@ -9,9 +9,8 @@
 # thread open and reading stopped, the CPU time used and the context switches
 # of all the program's threads over IDLE_SECONDS (each wake-up of a sleeping
 # thread is one voluntary switch).
-# With MEASURE_STRACE=1 the program runs under strace instead, and the file
-# syncs and renames of the whole run (start, opening and reading the thread,
-# the end) are counted; memory and idle figures are then left out.
+# The file syncs and renames from the key that opens the thread to two
+# seconds after its end are counted with perf's system-call tracepoints.
 # Usage: measure-program.sh PROGRAM BOARDSERVER MAKE_THREAD SAMPLES_BOARD [IDLE_SECONDS]
 set -euo pipefail
 program=$1
@@ -77,15 +76,8 @@ switches() {
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$app/stat"; }
 ms_of() { awk -F'\t' -v want="text=$1" '$6 == want { split($1, t, "T"); split(t[2], h, ":"); print ((h[1] * 60 + h[2]) * 60 + h[3]) * 1000; exit }' "$transcript"; }
 
-traced=${MEASURE_STRACE:-0}
-if [ "$traced" = 1 ]; then
-    strace -f -c -e trace=fsync,fdatasync,rename,renameat,renameat2 -o "$work/strace.txt" \
-        "$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" \
-        >"$work/program.log" 2>&1 &
-else
-    "$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" \
-        >"$work/program.log" 2>&1 &
-fi
+"$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" \
+    >"$work/program.log" 2>&1 &
 app=$!
 pids+=($app)
 window=""
@@ -98,9 +90,17 @@ done
 xdotool windowfocus --sync "$window"
 wait_for "読み丸を起動しました。板の一覧を最新にしました。"
 sleep 1
-[ "$traced" = 1 ] || echo "RSS before a thread is opened: $(rss_kb) kB; largest anonymous mapping $(largest_anon)"
+echo "RSS before a thread is opened: $(rss_kb) kB; largest anonymous mapping $(largest_anon)"
 
-key Down; key Return; key 3; key Return; key Down; key Return; key Down; key Return
+key Down; key Return; key 3; key Return; key Down; key Return; key Down
+syncs=""
+if command -v perf >/dev/null; then
+    perf stat -e 'syscalls:sys_enter_fsync,syscalls:sys_enter_fdatasync,syscalls:sys_enter_rename,syscalls:sys_enter_renameat,syscalls:sys_enter_renameat2' \
+        -p "$app" -x, -o "$work/syncs.txt" &
+    syncs=$!
+    sleep 0.5
+fi
+key Return
 wait_for "メッセージ数は1000です。"
 wait_for "読み上げ完了"
 first=$(awk -F'\t' '$6 == "text=メッセージ数は1000です。" { found = NR } END { print found + 1 }' "$transcript")
@@ -111,20 +111,28 @@ end_ms=$(ms_of "読み上げ完了")
 awk -v u="$units" -v a="$start_ms" -v b="$end_ms" \
     'BEGIN { printf "read %d units in %.0f ms: %.2f ms a unit\n", u, b - a, (b - a) / u }'
 sleep 2
-if [ "$traced" = 1 ]; then
-    key ctrl+shift+q
-    for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-    cat "$work/strace.txt"
-    exit 0
+if [ -n "$syncs" ]; then
+    kill -INT "$syncs"
+    wait "$syncs" 2>/dev/null || true
+    echo "from opening the thread to the end of reading:" \
+        $(awk -F, '/syscalls:/ { sub("syscalls:sys_enter_", "", $3); printf "%s %s, ", $3, $1 }' "$work/syncs.txt")
 fi
 echo "RSS with the thread open: $(rss_kb) kB; largest anonymous mapping $(largest_anon)"
 
 ticks0=$(cpu_ticks)
-sw0=$(switches)
-sleep "$idle"
+if command -v perf >/dev/null; then
+    # Context switches of every thread of the program, threads ending
+    # meanwhile included; each wake-up from sleep is one.
+    perf stat -e context-switches,task-clock -p "$app" -x, -o "$work/perf.txt" -- sleep "$idle"
+    switched=$(awk -F, '$3 == "context-switches" { print $1 }' "$work/perf.txt")
+else
+    sw0=$(switches)
+    sleep "$idle"
+    switched=$(($(switches) - sw0))
+fi
 ticks1=$(cpu_ticks)
-sw1=$(switches)
 hz=$(getconf CLK_TCK)
-awk -v t="$((ticks1 - ticks0))" -v hz="$hz" -v s="$idle" -v w="$((sw1 - sw0))" \
-    'BEGIN { printf "idle %d s, thread open, reading stopped: CPU %.2f %%, %.1f context switches a second\n", s, 100 * t / hz / s, w / s }'
+awk -v t="$((ticks1 - ticks0))" -v hz="$hz" -v s="$idle" -v w="$switched" \
+    'BEGIN { printf "idle %d s, thread open, reading stopped: CPU %.2f %% (%d ticks of 1/%d s), %.2f context switches a second\n", s, 100 * t / hz / s, t, hz, w / s }'
+[ -f "$work/perf.txt" ] && grep -E "context-switches|task-clock" "$work/perf.txt"
 key ctrl+shift+q
