@@ -107,9 +107,9 @@ bool MainForm::idle() const
     if (!VMenu || !speech || m_end || m_busy || m_keyForegroundTicks > 0) {
         return false;
     }
+    // The reading layout, too, must have been put back.
     return speech->speechDone() && !VMenu->IsReading() && !VMenu->IsHelpReading() && !VMenu->IsReadable()
-           && m_reading_layout == (VMenu->IsReading() || VMenu->IsHelpReading())
-           && VMenu->http().Get_Progress() <= 0;
+           && !m_reading_layout && VMenu->http().Get_Progress() <= 0;
 }
 
 void MainForm::wakeReadTick()
