@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "RealisticThread.h"
 #include "base/CSettings.h"
 #include "base/SettingsStore.h"
 #include "base/TextCodec.h"
@@ -107,6 +108,68 @@ void BM_ParseAndLogDat(benchmark::State& state)
 }
 
 BENCHMARK(BM_ParseAndLogDat)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A thread of realistic size (about 440 KB, 1000 messages of about 440
+// bytes) opened for the first time: the bare code page 932 decode for scale,
+// the program's decode of a server's answer (which first tells UTF-8 and the
+// Japanese encodings apart), the parse, and the parse with the log written
+// whole. Compare each with the bare decode: the goal for the last is three
+// times at most.
+void BM_RealisticDecodeBare(benchmark::State& state)
+{
+    const QByteArray bytes = RealisticThread::datBytes();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(TextCodec::fromCp932(bytes));
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+BENCHMARK(BM_RealisticDecodeBare)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_RealisticDecodeServerText(benchmark::State& state)
+{
+    const QByteArray bytes = RealisticThread::datBytes();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(TextCodec::decodeServerText(bytes));
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+BENCHMARK(BM_RealisticDecodeServerText)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_RealisticParse(benchmark::State& state)
+{
+    const QByteArray bytes = RealisticThread::datBytes();
+    qsizetype count = 0;
+    for (auto _ : state) {
+        const auto messages = ThreadData::parseDat(TextCodec::decodeServerText(bytes));
+        count = messages ? messages->size() : 0;
+        benchmark::DoNotOptimize(count);
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+    state.counters["messages"] = double(count);
+}
+
+BENCHMARK(BM_RealisticParse)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_RealisticParseAndLog(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = RealisticThread::datBytes();
+    const QString log = dir.filePath(u"1765000000.log"_s);
+    for (auto _ : state) {
+        const auto messages = ThreadData::parseDat(TextCodec::decodeServerText(bytes));
+        QStringList lines;
+        lines.reserve(messages->size());
+        for (const ThreadData::Message& m : *messages) {
+            lines.append(ThreadData::logLine(m));
+        }
+        TextFile::writeLines(log, lines);
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+BENCHMARK(BM_RealisticParseAndLog)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_LoadThreadFromLog(benchmark::State& state)
 {

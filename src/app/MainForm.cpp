@@ -89,8 +89,8 @@ MainForm::MainForm(const AppPaths& paths,
     , m_formWindow(std::make_unique<WidgetFormWindow>(this))
     , m_formstate(std::make_unique<CFormState>(store))
     , Timer_AllRead(u"Timer_AllRead"_s)
-    , Timer_Number(u"Timer_Number"_s)
-    , Timer_Mouse(u"Timer_Mouse"_s)
+    , Timer_Number(u"Timer_Number"_s, QtTicker::SingleShot)
+    , Timer_Mouse(u"Timer_Mouse"_s, QtTicker::SingleShot)
     , m_keys(*this, m_busy, Timer_Mouse, Timer_Number)
     , m_readAll(*this, Timer_AllRead)
 {
@@ -99,7 +99,7 @@ MainForm::MainForm(const AppPaths& paths,
     buildUi();
 
     Timer_Read.setObjectName(u"Timer_Read"_s);
-    Timer_Read.setInterval(100);
+    Timer_Read.setInterval(kReadTickMs);
     Timer_SRV_Block.setObjectName(u"Timer_SRV_Block"_s);
     Timer_SRV_Block.setInterval(10);
     connect(&Timer_Read, &QTimer::timeout, this, &MainForm::Timer_Read_Tick);
@@ -117,8 +117,16 @@ MainForm::MainForm(const AppPaths& paths,
         connect(m_services.speech, &SpeechOutput::speechFinished, this, [this] {
             m_speaking = false;
             applyStatusColours();
+            readOnSoon();
         });
     }
+    // Leaving for another program or coming back is followed at once, also
+    // while the tick is slow.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this] {
+        if (Timer_Read.isActive()) {
+            Timer_Read.start(0);
+        }
+    });
 }
 
 MainForm::~MainForm()
@@ -256,8 +264,6 @@ bool MainForm::start()
     fillTree();
     Update_List();
     Show_Counter(VMenu->Get_Index(), VMenu->Get_ItemNum());
-    // Without a working dictionary the search matches the typed text literally.
-    m_migemo = m_migemoDictionary.open(Migemo::dictionaryFor(m_paths.dataRoot()));
     if (m_services.screenReaders && m_services.screenReaders->count() > 0) {
         Timer_SRV_Block.start();
     }
@@ -268,6 +274,16 @@ bool MainForm::start()
         m_filterInstalled = true;
     }
     return true;
+}
+
+const Migemo& MainForm::migemo()
+{
+    // Without a working dictionary the search matches the typed text literally.
+    if (!m_migemoOpened) {
+        m_migemoOpened = true;
+        m_migemoDictionary.open(Migemo::dictionaryFor(m_paths.dataRoot()));
+    }
+    return m_migemoDictionary;
 }
 
 void MainForm::showMessageBox(MessageIcon icon, const QString& text)
@@ -399,6 +415,7 @@ void MainForm::quitNow()
 
 void MainForm::endProgram()
 {
+    Timer_Read.stop();
     Timer_SRV_Block.stop();
     QApplication::setPalette(m_savedPalette);
     m_formstate->Save();

@@ -96,10 +96,13 @@ public:
     // The tick that keeps screen readers quiet runs only while one was found.
     bool screenReaderTickActive() const { return Timer_SRV_Block.isActive(); }
 
-    // The romaji search dictionary, opened at start-up.
-    const Migemo& migemo() const { return m_migemoDictionary; }
+    // The romaji search dictionary. Its tables take tens of megabytes, so it
+    // is opened by the first search that asks for it, not at start-up.
+    const Migemo& migemo();
 
-    bool migemoWorks() const { return m_migemo; }
+    bool migemoWorks() { return migemo().isWorking(); }
+
+    bool migemoOpened() const { return m_migemoOpened; }
 
     bool isEnding() const override { return m_end; }
 
@@ -111,6 +114,13 @@ public:
 
     // The ticks, public so tests can drive them.
     void Timer_Read_Tick();
+    // The reading tick's interval while something goes on, and while the
+    // program waits for the user.
+    static constexpr int kReadTickMs = 100;
+    static constexpr int kIdleTickMs = 1000;
+
+    int readTickInterval() const { return Timer_Read.interval(); }
+
     void Timer_Mouse_Tick();
     void Timer_Number_Tick();
     void Timer_AllRead_Tick();
@@ -174,6 +184,16 @@ private:
     void openBookmark() override;
     void showPlainTitle() override;
     void endProgram();
+    // Continuous reading goes on with the next unit when speech has ended
+    // and no action runs; true when the program has ended instead.
+    bool readOn();
+    // The same from the event loop, after the end-of-speech handling is over.
+    void readOnSoon();
+    // Nothing is spoken, read or downloaded, and no key was just pressed.
+    bool idle() const;
+    // Back to the short interval after the program was idle.
+    void wakeReadTick();
+    static constexpr int kSilentUnitsAtOnce = 64;
     void fillTree();
     void followForeground();
     void comeToFront();
@@ -237,7 +257,7 @@ private:
     qint32 m_unitStart = -1;  // the unit marked in Text_Msg; -1 none
     qint32 m_unitLength = 0;
     bool m_maximizePending = false;
-    bool m_migemo = false;
+    bool m_migemoOpened = false;
     bool m_wasActive = false;
     Migemo m_migemoDictionary;
     QPalette m_savedPalette;  // the application's colours before the scheme changed them

@@ -38,6 +38,7 @@ void MainForm::handleKey(quint32 code, bool keyDown, bool ctrl, bool shift, bool
         comeToFront();
     }
     m_keys.keyEvent(code, keyDown, {ctrl, shift, alt});
+    wakeReadTick();
 }
 
 void MainForm::Timer_Mouse_Tick()

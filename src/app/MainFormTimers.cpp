@@ -1,6 +1,8 @@
-// The main window's reading tick: continuous reading paced by speech, the
-// end of the program, the reading layout, the foreground, and the reading
-// conversion file watched for changes.
+// Continuous reading paced by the engine's end events, and the main window's
+// reading tick: what has no event of its own (the counters and the reading
+// layout, the foreground, download progress, a lost end of speech, the end
+// of the program). The tick slows to once a second while the program is
+// idle. The reading conversion file is watched for changes.
 
 #include <QCursor>
 #include <QFileInfo>
@@ -10,6 +12,7 @@
 
 #include "app/MainForm.h"
 #include "base/CSettings.h"
+#include "bbs/CHttp.h"
 #include "bbs/ThreadData.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
@@ -26,20 +29,8 @@ void MainForm::Timer_Read_Tick()
         endProgram();
         return;
     }
-    if (speech && speech->speechDone() && !m_busy) {
-        m_busy = true;
-        if (m_end) {
-            endProgram();
-            return;
-        }
-        if (VMenu) {
-            VMenu->Read_Message(false);
-        }
-        // A save that failed while nothing was being said is told now.
-        if (speech->speechDone()) {
-            speech->SpeakNotices();
-        }
-        m_busy = false;
+    if (readOn()) {
+        return;
     }
     if (VMenu) {
         VMenu->Save_IndexIfDue();
@@ -66,7 +57,68 @@ void MainForm::Timer_Read_Tick()
     if (speech && !speech->isEngineSpeaking() && !speech->speechDone()) {
         speech->handleSpeechFinished();
     }
-    Timer_Read.start();
+    Timer_Read.start(idle() ? kIdleTickMs : kReadTickMs);
+}
+
+bool MainForm::readOn()
+{
+    SpeechOutput* speech = m_services.speech;
+    if (!speech || !speech->speechDone() || m_busy) {
+        return false;
+    }
+    m_busy = true;
+    if (m_end) {
+        endProgram();
+        return true;
+    }
+    if (VMenu) {
+        // A unit that says nothing (the reading conversion emptied it) ends
+        // at once: go on to the next, but not through a whole thread while
+        // another program is in front and nothing is spoken.
+        for (int unit = 0; unit < kSilentUnitsAtOnce; ++unit) {
+            if (!VMenu->Read_Message(false) || !speech->speechDone() || speech->inBackground()) {
+                break;
+            }
+        }
+    }
+    // A save that failed while nothing was being said is told now.
+    if (speech->speechDone()) {
+        speech->SpeakNotices();
+    }
+    m_busy = false;
+    return false;
+}
+
+void MainForm::readOnSoon()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_quit_now) {
+                return;
+            }
+            readOn();
+            wakeReadTick();
+        },
+        Qt::QueuedConnection);
+}
+
+bool MainForm::idle() const
+{
+    const SpeechOutput* speech = m_services.speech;
+    if (!VMenu || !speech || m_end || m_busy || m_keyForegroundTicks > 0) {
+        return false;
+    }
+    // The reading layout, too, must have been put back.
+    return speech->speechDone() && !VMenu->IsReading() && !VMenu->IsHelpReading() && !VMenu->IsReadable()
+           && !m_reading_layout && VMenu->http().Get_Progress() <= 0;
+}
+
+void MainForm::wakeReadTick()
+{
+    if (Timer_Read.isActive() && Timer_Read.interval() != kReadTickMs) {
+        Timer_Read.start(kReadTickMs);
+    }
 }
 
 void MainForm::followForeground()

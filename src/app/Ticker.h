@@ -36,9 +36,18 @@ private:
 class QtTicker : public Ticker
 {
 public:
-    explicit QtTicker(const QString& name)
+    // A timer whose handler always stops it can be single-shot: it then
+    // never wakes the program again by itself.
+    enum Repeat
+    {
+        Repeating,
+        SingleShot
+    };
+
+    explicit QtTicker(const QString& name, Repeat repeat = Repeating)
     {
         m_timer.setObjectName(name);
+        m_timer.setSingleShot(repeat == SingleShot);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { fire(); });
     }
 

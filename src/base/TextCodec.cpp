@@ -189,39 +189,79 @@ namespace {
 QByteArray encodeCp932(QStringView text, bool asciiOnly)
 {
     const auto& t = tables();
-    QByteArray out;
-    out.reserve(text.size() * 2);
     const qsizetype n = text.size();
+    // At most two bytes a character, written in place; the rare references
+    // go through append and the room is made again.
+    QByteArray out(n * 2, Qt::Uninitialized);
+    char* p = out.data();
+    qsizetype length = 0;
+    const auto append = [&](auto&& write, qsizetype i) {
+        out.truncate(length);
+        write(out);
+        length = out.size();
+        out.resize(length + (n - i) * 2);
+        p = out.data();
+    };
     for (qsizetype i = 0; i < n; ++i) {
-        const char16_t u = text.at(i).unicode();
+        const char16_t u = text[i].unicode();
         if (u == 0) {
-            out += '\0';
+            p[length++] = '\0';
             continue;
         }
         // A literal "&#" would be read back as a reference: write its "&" as one.
-        if (u == u'&' && i + 1 < n && text.at(i + 1) == u'#') {
-            out += "&#38;";
+        if (u == u'&' && i + 1 < n && text[i + 1] == u'#') {
+            append([](QByteArray& b) { b += "&#38;"; }, i);
             continue;
         }
         const quint16 code = asciiOnly && u >= 0x80 ? 0 : t.encode[u];
         if (code != 0) {
             if (code < 0x100) {
-                out += char(code);
+                p[length++] = char(code);
             } else {
-                out += char(code >> 8);
-                out += char(code & 0xFF);
+                p[length++] = char(code >> 8);
+                p[length++] = char(code & 0xFF);
             }
             continue;
         }
         char32_t cp = u;
-        if (QChar::isHighSurrogate(u) && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
-            cp = QChar::surrogateToUcs4(u, text.at(i + 1).unicode());
+        if (QChar::isHighSurrogate(u) && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(u, text[i + 1].unicode());
             ++i;
         }
         // A lone surrogate has no character to name; write the replacement character.
-        appendReference(out, QChar::isSurrogate(cp) ? char32_t(0xFFFD) : cp);
+        append([cp](QByteArray& b) { appendReference(b, QChar::isSurrogate(cp) ? char32_t(0xFFFD) : cp); },
+               i);
     }
+    out.truncate(length);
     return out;
+}
+
+// False when the bytes cannot be UTF-8 at all: a byte that never occurs in
+// it, a continuation byte without a lead, or a lead byte whose sequence is
+// broken off before the end. Code page 932 text shows this within its first
+// characters, so it needs no full decode.
+bool brokenUtf8(QByteArrayView bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        if (b < 0xC2 || b > 0xF4) {
+            return true;
+        }
+        const int follow = b < 0xE0 ? 1 : (b < 0xF0 ? 2 : 3);
+        for (int k = 1; k <= follow && i + k < n; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) {
+                return true;
+            }
+        }
+        i += follow + 1;
+    }
+    return false;
 }
 
 // True when fromFileBytes takes the bytes for UTF-8: a byte-order mark, or
@@ -233,7 +273,7 @@ bool readAsUtf8(QByteArrayView bytes)
     }
     const bool ascii =
         std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii) {
+    if (ascii || brokenUtf8(bytes)) {
         return false;
     }
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);

@@ -1,6 +1,8 @@
 // Parsing what a server sends for a thread: the ".dat" lines and, for boards
 // served as HTML, the thread's page.
 
+#include <array>
+
 #include "ThreadData.h"
 #include "base/VbRegExp.h"
 #include "bbs/HtmlText.h"
@@ -45,46 +47,287 @@ QString stripTags(const QString& text)
     return HtmlText::oneLine(tags.Replace(text, QString()));
 }
 
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+bool digitsAt(QStringView s, qsizetype at, qsizetype count)
+{
+    if (at + count > s.size()) {
+        return false;
+    }
+    for (qsizetype i = at; i < at + count; ++i) {
+        if (!isDigit(s[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// How many UTF-16 units the character at `at` takes (a surrogate pair is one
+// character).
+qsizetype charLength(QStringView s, qsizetype at)
+{
+    return s[at].isHighSurrogate() && at + 1 < s.size() && s[at + 1].isLowSurrogate() ? 2 : 1;
+}
+
+bool startsWithAt(QStringView s, qsizetype at, QStringView what)
+{
+    return at + what.size() <= s.size() && s.mid(at, what.size()).compare(what, Qt::CaseInsensitive) == 0;
+}
+
+// The time after a date: a blank, two digits and one or two ":" with two
+// digits. Returns the end, or -1.
+qsizetype timeEnd(QStringView s, qsizetype at)
+{
+    if (at >= s.size() || s[at] != u' ' || !digitsAt(s, at + 1, 2)) {
+        return -1;
+    }
+    qsizetype end = at + 3;
+    for (int part = 0; part < 2 && end < s.size() && s[end] == u':' && digitsAt(s, end + 1, 2); ++part) {
+        end += 3;
+    }
+    return end == at + 3 ? -1 : end;
+}
+
+// A date like 2024/05/01(水) 12:34:56 starting at `at`: two to four digits
+// (the most that fit), "/", two, "/", two, a weekday of one character in
+// brackets if there is one, and the time. Returns the end, or -1.
+qsizetype dateEnd(QStringView s, qsizetype at)
+{
+    for (qsizetype year = 4; year >= 2; --year) {
+        if (!digitsAt(s, at, year)) {
+            continue;
+        }
+        qsizetype p = at + year;
+        if (p + 6 > s.size() || s[p] != u'/' || !digitsAt(s, p + 1, 2) || s[p + 3] != u'/'
+            || !digitsAt(s, p + 4, 2)) {
+            continue;
+        }
+        p += 6;
+        if (p + 2 < s.size() && s[p] == u'(' && s[p + 1] != u')') {
+            const qsizetype close = p + 1 + charLength(s, p + 1);
+            if (close < s.size() && s[close] == u')') {
+                if (const qsizetype end = timeEnd(s, close + 1); end >= 0) {
+                    return end;
+                }
+            }
+        }
+        if (const qsizetype end = timeEnd(s, p); end >= 0) {
+            return end;
+        }
+    }
+    return -1;
+}
+
+QStringView findDate(QStringView field)
+{
+    for (qsizetype at = 0; at + 2 <= field.size(); ++at) {
+        if (isDigit(field[at])) {
+            if (const qsizetype end = dateEnd(field, at); end >= 0) {
+                return field.mid(at, end - at);
+            }
+        }
+    }
+    return {};
+}
+
+// The ID after the first "ID:" (any case) that has three to nine characters
+// other than a blank or "<"; as many as there are, up to nine.
+QStringView findId(QStringView field)
+{
+    for (qsizetype colon = field.indexOf(u':'); colon >= 0; colon = field.indexOf(u':', colon + 1)) {
+        if (colon < 2 || !startsWithAt(field, colon - 2, u"ID")) {
+            continue;
+        }
+        const qsizetype begin = colon + 1;
+        qsizetype end = begin;
+        int count = 0;
+        while (count < 9 && end < field.size() && field[end] != u' ' && field[end] != u'<') {
+            end += charLength(field, end);
+            ++count;
+        }
+        if (count >= 3) {
+            return field.mid(begin, end - begin);
+        }
+    }
+    return {};
+}
+
+// The line without its <b> and </b> tags (any case): the line itself when
+// it has none, else a copy in `buffer`.
+QStringView withoutBold(QStringView raw, QString& buffer)
+{
+    qsizetype from = 0;
+    bool copied = false;
+    for (qsizetype lt = raw.indexOf(u'<'); lt >= 0; lt = raw.indexOf(u'<', lt + 1)) {
+        const qsizetype length = startsWithAt(raw, lt, u"<b>") ? 3 : startsWithAt(raw, lt, u"</b>") ? 4 : 0;
+        if (length > 0) {
+            if (!copied) {
+                buffer.resize(0);
+                copied = true;
+            }
+            buffer += raw.mid(from, lt - from);
+            from = lt + length;
+            lt = from - 1;
+        }
+    }
+    if (!copied) {
+        return raw;
+    }
+    buffer += raw.mid(from);
+    return buffer;
+}
+
+// The five fields of a .dat line; false for any other count.
+bool splitFields(QStringView line, std::array<QStringView, 5>& fields)
+{
+    int count = 0;
+    qsizetype from = 0;
+    for (qsizetype lt = line.indexOf(u'<'); lt >= 0 && lt + 1 < line.size();
+         lt = line.indexOf(u'<', lt + 1)) {
+        if (line[lt + 1] != u'>') {
+            continue;
+        }
+        if (count == 4) {
+            return false;
+        }
+        fields[count++] = line.mid(from, lt - from);
+        from = lt + 2;
+        lt = from - 1;
+    }
+    if (count != 4) {
+        return false;
+    }
+    fields[4] = line.mid(from);
+    return true;
+}
+
+// The end of a link <a href="..." ...>text</a> whose text starts at `text`,
+// or -1 when "</a>" does not follow the text.
+qsizetype linkTextEnd(QStringView s, qsizetype text)
+{
+    qsizetype end = text;
+    while (end < s.size() && s[end] != u'<') {
+        ++end;
+    }
+    return end > text && startsWithAt(s, end, u"</a>") ? end : -1;
+}
+
+// A link starting with <a href=" at `at`: the attributes run to a ">" (a
+// run without quotes, then at least one more character before it), its text
+// to "</a>". Of the possible ">" the last one of the run without quotes wins,
+// as the longest attributes do. Sets the text and returns the end of the
+// link, or -1.
+qsizetype linkAt(QStringView s, qsizetype at, QStringView& text)
+{
+    const qsizetype value = at + 9;
+    qsizetype run = value;
+    while (run < s.size() && s[run] != u'"') {
+        ++run;
+    }
+    if (run == value) {
+        return -1;
+    }
+    // The ">" after the run, then those inside it from the last back.
+    QList<qsizetype> closes;
+    if (const qsizetype after = s.indexOf(u'>', run); after >= 0) {
+        closes.append(after);
+    }
+    for (qsizetype k = run - 1; k >= value + 2; --k) {
+        if (s[k] == u'>' && s[k - 1] != u'>') {
+            closes.append(k);
+        }
+    }
+    for (const qsizetype close : std::as_const(closes)) {
+        if (const qsizetype end = linkTextEnd(s, close + 1); end >= 0) {
+            text = s.mid(close + 1, end - close - 1);
+            return end + 4;
+        }
+    }
+    return -1;
+}
+
+// The next <a href=" (any case) from `from`, or -1.
+qsizetype nextLink(QStringView body, qsizetype from)
+{
+    for (qsizetype lt = body.indexOf(u'<', from); lt >= 0; lt = body.indexOf(u'<', lt + 1)) {
+        if (startsWithAt(body, lt, u"<a href=\"")) {
+            return lt;
+        }
+    }
+    return -1;
+}
+
+// The body with every link replaced by its text.
+QString withLinkTexts(QStringView body)
+{
+    qsizetype at = nextLink(body, 0);
+    if (at < 0) {
+        return body.toString();
+    }
+    QString out;
+    out.reserve(body.size());
+    qsizetype from = 0;
+    while (at >= 0) {
+        QStringView text;
+        const qsizetype end = linkAt(body, at, text);
+        if (end < 0) {
+            at = nextLink(body, at + 1);
+            continue;
+        }
+        out += body.mid(from, at - from);
+        out += text;
+        from = end;
+        at = nextLink(body, end);
+    }
+    out += body.mid(from);
+    return out;
+}
+
 }  // namespace
 
 std::optional<QList<ThreadData::Message>> ThreadData::parseDat(const QString& text)
 {
-    static const VbRegExp bold(u"(<b>|</b>)"_s, true, true);
-    static const VbRegExp datePattern(
-        u"[0-9]{2,4}/[0-9]{2}/[0-9]{2}(\\([^)]\\)){0,1} [0-9]{2}(:[0-9]{2}){1,2}"_s, false, true);
-    static const VbRegExp idPattern(u"ID:([^ <]{3,9})"_s, false, true);
-    static const VbRegExp link(u"<a href=\"[^\"]+[^>]+>([^<]+)<\\/a>"_s, true, true);
-
-    const QStringList lines = bold.Replace(text, QString()).split(u'\n');
+    // One pass over the text: each line is cut at its line feed, its bold
+    // tags dropped, its fields cut at "<>", and the date, ID and links found
+    // by scanning, not by a pattern per line.
     QList<Message> messages;
-    const qsizetype count = qMin<qsizetype>(lines.size() - 1, kMaxMessages);
-    messages.reserve(qMax<qsizetype>(count, 0));
     bool anyWellFormed = false;
-    for (qsizetype i = 0; i < count; ++i) {
-        QString line = lines.at(i);
+    const QStringView all(text);
+    qsizetype pos = 0;
+    QString buffer;
+    while (messages.size() < kMaxMessages) {
+        // The text after the last line feed is not a line.
+        const qsizetype feed = all.indexOf(u'\n', pos);
+        if (feed < 0) {
+            break;
+        }
+        QStringView line = withoutBold(all.mid(pos, feed - pos), buffer);
+        pos = feed + 1;
         if (line.endsWith(u'\r')) {
             line.chop(1);
         }
         Message m;
-        const QStringList f = line.split(u"<>"_s);
+        std::array<QStringView, 5> f;
         // A broken line (wrong field count, NUL bytes, absurd length) stays an
         // empty message, so the numbering of the rest is kept.
-        if (line.isEmpty() || f.size() != 5 || line.contains(QChar(0)) || line.size() > kMaxLineLength) {
+        if (line.isEmpty() || line.size() > kMaxLineLength || !splitFields(line, f)
+            || line.contains(QChar(0))) {
             messages.append(m);
             continue;
         }
         anyWellFormed = true;
-        m.name = HtmlText::oneLine(HtmlText::decodeEntities(f.at(0)));
-        m.mail = HtmlText::oneLine(HtmlText::decodeEntities(f.at(1)));
-        if (f.at(2) == kAbone) {
-            m.date = f.at(2);
-            m.body = f.at(3);
+        m.name = HtmlText::oneLine(HtmlText::decodeEntities(f[0].toString()));
+        m.mail = HtmlText::oneLine(HtmlText::decodeEntities(f[1].toString()));
+        if (f[2] == kAbone) {
+            m.date = f[2].toString();
+            m.body = f[3].toString();
         } else {
-            const QList<VbMatch> date = datePattern.Execute(f.at(2));
-            m.date = date.isEmpty() ? QString() : date.first().Value;
-            const QList<VbMatch> id = idPattern.Execute(f.at(2));
-            m.id = id.isEmpty() ? QString() : id.first().SubMatches.value(0);
-            m.body = HtmlText::decodeEntities(link.Replace(f.at(3), u"$1"_s));
+            m.date = findDate(f[2]).toString();
+            m.id = findId(f[2]).toString();
+            m.body = HtmlText::decodeEntities(withLinkTexts(f[3]));
         }
         messages.append(m);
     }

@@ -459,7 +459,10 @@ SpeechEngine::UtteranceId SpeechdEngine::speak(const QString& text)
     connect(u.watchdog, &QTimer::timeout, this, [this, id] { onWatchdog(id); });
     const bool slowStart =
         m_mode >= 1 && m_mode <= m_voices.size() && !VoiceChoice::isEspeak(m_voices.at(m_mode - 1));
-    u.watchdog->start(watchdogMs(text, speed(), m_msPerChar, m_marginMs, slowStart));
+    u.watchdogMs = watchdogMs(text, speed(), m_msPerChar, m_marginMs, slowStart);
+    if (m_utterances.isEmpty()) {
+        u.watchdog->start(u.watchdogMs);
+    }
     qCDebug(lcSpeechd) << "speak" << id << text.left(40);
     m_utterances.insert(id, u);
     post([id, ssml = toSsml(text).toUtf8()](SpeechdWorker* w) { w->say(id, ssml); });
@@ -537,7 +540,25 @@ void SpeechdEngine::finish(UtteranceId id)
         m_byMessage.remove(it->msgId);
     }
     m_utterances.erase(it);
+    armOldestWatchdog();
     Q_EMIT finished(id);
+}
+
+void SpeechdEngine::armOldestWatchdog()
+{
+    if (m_utterances.isEmpty()) {
+        return;
+    }
+    // Ids grow with every utterance, so the smallest is the oldest.
+    auto oldest = m_utterances.begin();
+    for (auto it = m_utterances.begin(); it != m_utterances.end(); ++it) {
+        if (it.key() < oldest.key()) {
+            oldest = it;
+        }
+    }
+    if (oldest->watchdog != nullptr && !oldest->watchdog->isActive()) {
+        oldest->watchdog->start(oldest->watchdogMs);
+    }
 }
 
 void SpeechdEngine::onWatchdog(UtteranceId id)

@@ -78,6 +78,10 @@ public:
 
     bool isSpeaking() const override { return !m_utterances.isEmpty(); }
 
+    // Our messages share one priority, and speech-dispatcher plays messages
+    // of one priority one after another.
+    bool queuesUtterances() const override { return true; }
+
     // Called on the GUI thread by the connection: a notification of the daemon
     // (begin, end, cancel), and the daemon's message id for a queued utterance
     // (not positive when it refused it).
@@ -92,10 +96,14 @@ private:
         int msgId = 0;  // 0 until the daemon has queued it
         bool started = false;
         QTimer* watchdog = nullptr;
+        int watchdogMs = 0;  // armed when the utterance is the oldest one left
     };
 
     void finish(UtteranceId id);
     void onWatchdog(UtteranceId id);
+    // Starts the watchdog of the oldest utterance left: one waiting behind
+    // another has its time counted from when the one before it ended.
+    void armOldestWatchdog();
     template <typename F> void post(F&& call);
 
     std::shared_ptr<SpeechdBridge> m_bridge;

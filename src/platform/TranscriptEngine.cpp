@@ -84,8 +84,13 @@ QString TranscriptEngine::productName(int mode) const
 SpeechEngine::UtteranceId TranscriptEngine::speak(const QString& text)
 {
     const UtteranceId id = ++m_lastId;
-    writeLine(formatLine(QDateTime::currentDateTime(), currentMode(), pitch(), speed(), volume(), text));
-    m_queue.append({id, durationMs(text.size(), m_msPerChar, speed())});
+    const QString line =
+        formatLine(QDateTime::currentDateTime(), currentMode(), pitch(), speed(), volume(), text);
+    const bool behindAnother = m_playing != 0 || !m_queue.isEmpty();
+    if (!behindAnother) {
+        writeLine(line);
+    }
+    m_queue.append({id, durationMs(text.size(), m_msPerChar, speed()), behindAnother ? line : QString()});
     if (m_playing == 0 && !m_startPending) {
         // Start from the event loop: notifications never come from inside speak().
         m_startPending = true;
@@ -127,6 +132,11 @@ void TranscriptEngine::startNext()
     }
     const Utterance next = m_queue.takeFirst();
     m_playing = next.id;
+    if (!next.line.isEmpty()) {
+        // Stamped with the time it is heard.
+        writeLine(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)
+                  + next.line.mid(next.line.indexOf(u'\t')));
+    }
     Q_EMIT started(next.id);
     // A handler of started() may have reset the engine.
     if (m_playing == next.id) {

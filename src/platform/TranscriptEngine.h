@@ -6,6 +6,10 @@
 // continuous reading is paced as with a real voice. Used where no speech
 // service answers, by demos and by end-to-end tests that compare transcripts.
 //
+// An utterance is written when it is handed over; one handed over while
+// another plays is written when it starts, so the transcript holds what was
+// heard, in order.
+//
 // Line format (tab-separated; the text escapes backslash, tab, CR and LF as
 // \\, \t, \r, \n):
 //   2026-12-08T01:50:00.123<TAB>mode=1<TAB>pitch=0<TAB>speed=0<TAB>volume=100<TAB>text=...
@@ -61,11 +65,16 @@ public:
 
     bool isSpeaking() const override { return !m_queue.isEmpty() || m_playing != 0; }
 
+    bool queuesUtterances() const override { return true; }
+
 private:
     struct Utterance
     {
         UtteranceId id = 0;
         qint64 durationMs = 0;
+        // The line of an utterance that waits behind another, written when
+        // it starts: one dropped before it was heard leaves no line.
+        QString line;
     };
 
     void writeLine(const QString& line);

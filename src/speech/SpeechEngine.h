@@ -63,6 +63,11 @@ public:
     // True from speak() until the last queued utterance has been finished.
     virtual bool isSpeaking() const = 0;
 
+    // True when an utterance spoken while another plays follows it without a
+    // gap, so continuous reading can hand over the next unit early. An engine
+    // that plays only the newest utterance says false.
+    virtual bool queuesUtterances() const { return false; }
+
 Q_SIGNALS:
     void started(SpeechEngine::UtteranceId id);
     void finished(SpeechEngine::UtteranceId id);

@@ -199,6 +199,64 @@ void SpeechOutput::resetEngine()
     if (m_current != 0) {
         m_currentCancelled = true;
     }
+    // What waited behind it is discarded too; its end is history.
+    m_next = 0;
+    m_currentWasQueued = false;
+}
+
+bool SpeechOutput::canQueue() const
+{
+    return m_engine.queuesUtterances() && m_current != 0 && !m_currentCancelled && m_next == 0;
+}
+
+SpeechEngine::UtteranceId SpeechOutput::QueueText(const QString& given, qint16 mode)
+{
+    if (given.isEmpty() || mode == kModePitchMarkup || !canQueue() || m_segmentMode || m_block_speak
+        || m_in_background || !m_notices.isEmpty()) {
+        return 0;
+    }
+    const QString text = withEmojiNames(m_emojiNames, given, mode);
+    const QString spoken = forVoice(WidenHalfwidthKana(m_readconv.Convert(text)));
+    if (spoken.isEmpty()) {
+        return 0;
+    }
+    // The engine takes the levels with each utterance, so the one playing
+    // keeps its pitch.
+    const int shift = mode == kModeNormal ? 0 : (mode == 1 || mode == 2 ? 2 : 1);
+    ApplyPitch(pitchLevel(), shift);
+    m_next = m_engine.speak(spoken);
+    return m_next;
+}
+
+void SpeechOutput::promoteQueued()
+{
+    m_current = m_next;
+    m_next = 0;
+    m_currentCancelled = false;
+    m_currentWasQueued = true;
+    m_SpeechDone = false;
+}
+
+void SpeechOutput::queueNextSegment()
+{
+    while (m_segmentMode && m_segmentsLeft > 0 && canQueue()) {
+        const QString segment = m_segments.at(m_segmentsLeft);
+        --m_segmentsLeft;
+        const QString rest = forVoice(toFullWidth(segment.mid(1)));
+        if (rest.isEmpty()) {
+            continue;
+        }
+        const int shift = segment.isEmpty() ? 0 : segment.at(0).digitValue();
+        ApplyPitch(pitchLevel(), qMax(0, shift));
+        m_next = m_engine.speak(rest);
+        if (m_next != 0) {
+            break;
+        }
+    }
+    if (m_segmentsLeft == 0) {
+        m_segments.resize(1);
+        m_segmentMode = false;
+    }
 }
 
 bool SpeechOutput::speakNow(const QString& text)
@@ -293,6 +351,7 @@ void SpeechOutput::SpeakNextSegment()
             break;
         }
     }
+    queueNextSegment();
     if (m_segmentsLeft == 0) {
         m_segments.resize(1);
         m_segmentMode = false;
@@ -377,17 +436,33 @@ QString SpeechOutput::toFullWidth(const QString& text)
 
 void SpeechOutput::onStarted(SpeechEngine::UtteranceId id)
 {
+    // The waiting utterance may begin before the end of the one before it
+    // is reported; from its start on it is what the listener hears.
+    if (id != 0 && id == m_next) {
+        promoteQueued();
+    }
     // Only the current utterance moves the state; a replaced one is history.
     if (id != m_current || m_currentCancelled) {
         return;
     }
     m_SpeechDone = false;
     Q_EMIT speechStarted();
+    if (m_currentWasQueued) {
+        m_currentWasQueued = false;
+        Q_EMIT queuedStarted(id);
+        queueNextSegment();
+    }
 }
 
 void SpeechOutput::onFinished(SpeechEngine::UtteranceId id)
 {
     if (id != m_current) {
+        return;
+    }
+    // Speech goes on with the utterance waiting behind this one; its start
+    // moves the reading position.
+    if (m_next != 0 && !m_currentCancelled) {
+        promoteQueued();
         return;
     }
     handleSpeechFinished();
@@ -397,6 +472,8 @@ void SpeechOutput::handleSpeechFinished()
 {
     const bool cancelled = m_currentCancelled;
     m_current = 0;
+    m_next = 0;
+    m_currentWasQueued = false;
     m_currentCancelled = false;
     m_SpeechDone = true;
     Q_EMIT speechFinished();

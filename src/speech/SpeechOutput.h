@@ -44,6 +44,19 @@ public:
     // its own by SpeakNotices when nothing else comes. Each sentence is kept
     // once.
     void addNotice(const QString& sentence);
+    // Hands a text over to follow the current utterance without a gap, where
+    // the engine queues: continuous reading gives the next unit this way while
+    // the current one plays. Prepared as SpeakText prepares it. Returns the
+    // utterance, or 0 when it was not taken (nothing plays, the engine does
+    // not queue, one is already waiting, notices wait, pitch markup, another
+    // program in front, an uninterruptible utterance plays); the caller then
+    // speaks it with SpeakText once the current one has ended. Any later
+    // SpeakText or StopSpeech drops it with the current one.
+    SpeechEngine::UtteranceId QueueText(const QString& text, qint16 mode = kModeNormal);
+
+    // The utterance handed over by QueueText that has not started yet; 0 when none.
+    SpeechEngine::UtteranceId queuedUtterance() const { return m_next; }
+
     // Speaks the waiting notices now; false when there were none.
     bool SpeakNotices();
 
@@ -111,6 +124,9 @@ Q_SIGNALS:
     // speaking label, end help reading.
     void speechStarted();
     void speechFinished();
+    // An utterance handed over by QueueText has begun: it is what the
+    // listener hears now (after speechStarted).
+    void queuedStarted(SpeechEngine::UtteranceId id);
     // The engine found that its speech is never heard.
     void audioOutputFailed();
 
@@ -122,6 +138,13 @@ private:
     // end when the voice needs it.
     QString forVoice(const QString& text);
     void resetEngine();
+    // Whether an utterance may be handed over behind the current one.
+    bool canQueue() const;
+    // The waiting utterance becomes the current one.
+    void promoteQueued();
+    // With a queueing engine the next pitch segment waits behind the one
+    // that plays, so the segments follow each other without a gap.
+    void queueNextSegment();
 
     SpeechEngine& m_engine;
     CSettings& m_settings;
@@ -147,4 +170,9 @@ private:
     // The current utterance was cut short: its end must not start the next
     // segment.
     bool m_currentCancelled = false;
+    // Handed over behind the current one and not started yet.
+    SpeechEngine::UtteranceId m_next = 0;
+    // The current utterance came from the queue and its start is still to
+    // be announced.
+    bool m_currentWasQueued = false;
 };

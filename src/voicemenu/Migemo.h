@@ -2,7 +2,7 @@
 
 // The romaji search dictionary (C/Migemo): turns a romaji search key into a
 // regular expression that also finds the kana and kanji it may stand for.
-// Opened once at start-up by the main window and closed at the end; the
+// Opened by the main window at the first search and closed at the end; the
 // dictionary is the data folder's "migemo-dict" when the user put one there,
 // else the system's UTF-8 dictionary.
 

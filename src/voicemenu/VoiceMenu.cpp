@@ -76,6 +76,9 @@ bool VoiceMenu::Initialize()
     m_logs = std::make_unique<LogManager>(root);
     m_connection = std::make_unique<ConnectionState>(m_offlineRequested);
     m_help = std::make_unique<HelpMenu>(m_paths);
+    QObject::disconnect(m_queuedStart);
+    m_queuedStart = QObject::connect(&m_speech, &SpeechOutput::queuedStarted,
+                                     [this](SpeechEngine::UtteranceId id) { queuedUnitStarted(id); });
     // Saves made along the way (read positions, logs, settings) that fail are
     // told before the next thing said.
     const auto tell = [this](const QString& sentence) { m_speech.addNotice(sentence); };
@@ -196,6 +199,9 @@ void VoiceMenu::applyStoredLevels()
 
 void VoiceMenu::ExitInstance()
 {
+    QObject::disconnect(m_queuedStart);
+    m_queued = {};
+    m_nextMessage.reset();
     m_enabled = false;
     m_settings.setWriteFailureHandler({});
     m_help.reset();

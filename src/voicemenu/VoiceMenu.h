@@ -19,6 +19,7 @@
 #include <utility>
 
 #include <QList>
+#include <QMetaObject>
 #include <QString>
 #include <QStringList>
 
@@ -133,8 +134,11 @@ public:
     void JumpConfig();
     void JumpAudioConfig(qint16 menu);
 
-    // Reading (see VoiceMenuReading.cpp): the reading timer calls
-    // Read_Message whenever the previous utterance has ended.
+    // Reading (see VoiceMenuReading.cpp): the main window calls
+    // Read_Message whenever the previous utterance has ended. Where the engine
+    // queues, the unit after the one heard is handed over while it plays, so
+    // no gap falls between them; the reading position moves on to it only
+    // when the engine reports its start.
     bool Read_Message(bool force_read);
     void Stop_Read();
     QString Get_Message() const;
@@ -348,4 +352,25 @@ private:
     qint16 m_currentUnitKind = 0;
     QString m_pendingPrefix;
     QList<qint32> m_searchHits{0};  // element 0 is an empty sentinel
+
+    // The unit handed over behind the one being heard: the position it
+    // follows, where it lies and what it says.
+    struct QueuedUnit
+    {
+        quint64 id = 0;  // the utterance; 0 when nothing waits
+        int fromMessage = 0;
+        qint32 fromUnit = 0;
+        bool newMessage = false;  // the first unit of the next message
+        qint32 unit = 0;
+        QString text;
+        qint16 kind = 0;
+    };
+
+    void Queue_NextUnit();
+    void queuedUnitStarted(quint64 id);
+    QueuedUnit m_queued;
+    // The next message cut into units while the last unit of the current one
+    // plays.
+    std::unique_ptr<CMessageData> m_nextMessage;
+    QMetaObject::Connection m_queuedStart;
 };

@@ -52,6 +52,7 @@ bool VoiceMenu::Read_Message(bool force_read)
             }
             m_speech.SpeakText(text, false, m_currentUnitKind);
             m_item = m_thread->Get_MessageCurrentNum();
+            Queue_NextUnit();
         }
         return true;
     }
@@ -68,8 +69,70 @@ bool VoiceMenu::Read_Message(bool force_read)
     return false;
 }
 
+void VoiceMenu::Queue_NextUnit()
+{
+    m_queued = {};
+    if (!m_reading || !m_readable || !m_thread || !m_message) {
+        return;
+    }
+    QueuedUnit next;
+    next.fromMessage = m_thread->Get_MessageCurrentNum();
+    next.fromUnit = m_message->Get_Index();
+    if (m_message->Have_Message()) {
+        next.unit = next.fromUnit + 1;
+        next.text = m_message->readingUnit(next.unit);
+        next.kind = m_message->unitInfo(next.unit).kind;
+    } else if (m_thread->Have_Message()) {
+        const int n = next.fromMessage + 1;
+        if (!m_nextMessage) {
+            m_nextMessage = std::make_unique<CMessageData>();
+        }
+        m_nextMessage->InitInstance(m_settings, m_thread->Get_OrgBody(n), m_thread->Get_OrgHeader(n),
+                                    m_thread->Get_ReadHeader(n, false, false, false));
+        if (!m_nextMessage->Have_Message()) {
+            return;
+        }
+        next.newMessage = true;
+        next.unit = 1;
+        next.text = m_nextMessage->readingUnit(1);
+        next.kind = m_nextMessage->unitInfo(1).kind;
+    } else {
+        // The end of the thread is said once the last unit has been heard.
+        return;
+    }
+    next.id = m_speech.QueueText(next.text, next.kind);
+    if (next.id != 0) {
+        m_queued = next;
+    }
+}
+
+void VoiceMenu::queuedUnitStarted(quint64 id)
+{
+    if (id == 0 || id != m_queued.id) {
+        return;
+    }
+    const QueuedUnit unit = std::exchange(m_queued, QueuedUnit());
+    // Anything that moved the reading position meanwhile also stopped the
+    // speech; a start that still arrives belongs to nothing.
+    if (!m_reading || !m_thread || !m_message || m_thread->Get_MessageCurrentNum() != unit.fromMessage
+        || m_message->Get_Index() != unit.fromUnit) {
+        return;
+    }
+    if (unit.newMessage) {
+        m_thread->Move_Index(1);
+        *m_message = std::move(*m_nextMessage);
+        m_host.showMessageText(m_message->Get_OrgMessagesText());
+    }
+    qint16 kind = 0;
+    m_currentUnitText = m_message->Get_Message(unit.unit, kind, true);
+    m_currentUnitKind = kind;
+    m_item = m_thread->Get_MessageCurrentNum();
+    Queue_NextUnit();
+}
+
 void VoiceMenu::Stop_Read()
 {
+    m_queued = {};
     m_readable = false;
     m_reading = false;
     m_helpReading = false;

@@ -191,6 +191,7 @@ private slots:
     void contrastRatio();
     void textContrast_data();
     void textContrast();
+    void readingPacedByTheEngine();
 };
 
 void TestMainForm::noIdleScreenReaderTick()
@@ -513,7 +514,10 @@ void TestMainForm::romajiDictionary()
 {
     Window w;
     QVERIFY(w.start());
+    // Tens of megabytes: not loaded until a search asks for it.
+    QVERIFY(!w.form->migemoOpened());
     QVERIFY(w.form->migemoWorks());
+    QVERIFY(w.form->migemoOpened());
     const QString pattern = w.form->migemo().query(u"kigou"_s);
     QVERIFY(pattern.contains(u"記号"_s));
     // A dictionary that is not one leaves the search without romaji.
@@ -881,6 +885,55 @@ void TestMainForm::textContrast()
                              backgroundOf(label(u"Label_Sel"_s))));
         QVERIFY(l->isVisible());
     }
+}
+
+// Continuous reading goes on from the engine's end event, in the same turn of
+// the event loop, with the next unit already waiting behind the one heard;
+// while the program waits for the user its tick wakes it once a second.
+void TestMainForm::readingPacedByTheEngine()
+{
+    Window w;
+    QVERIFY(w.start());
+    w.engine.setQueuing(true);
+    w.form->Timer_Read_Tick();
+    QCOMPARE(w.form->readTickInterval(), MainForm::kReadTickMs);  // the greeting plays
+    w.engine.startCurrent();
+    w.engine.finishCurrent();
+    w.form->Timer_Read_Tick();
+    QCOMPARE(w.form->readTickInterval(), MainForm::kIdleTickMs);
+    w.press(kDown);
+    QCOMPARE(w.form->readTickInterval(), MainForm::kReadTickMs);
+
+    w.menu().JumpCategory();
+    w.menu().Select_(3, true);
+    QVERIFY(w.menu().Entry());
+    w.menu().Select_(1, true);
+    QVERIFY(w.menu().Entry());
+    w.menu().Select_(2, true);
+    QVERIFY(w.menu().Entry());
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    // The thread's announcement ends; the first header follows at once.
+    for (int i = 0; i < 10 && !w.engine.texts().contains(u"1"_s); ++i) {
+        w.engine.startCurrent();
+        w.engine.finishCurrent();
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(w.engine.texts().at(w.engine.texts().size() - 2), u"1"_s);
+    QCOMPARE(w.engine.pending().size(), 2);
+    const qsizetype units = w.engine.texts().size();
+    const int resets = w.engine.resetCount();
+    // Each start hands over the unit after it; each end moves nothing else.
+    for (int i = 0; i < 3; ++i) {
+        w.engine.startCurrent();
+        QCOMPARE(w.engine.pending().size(), 2);
+        w.engine.finishCurrent();
+        QCoreApplication::processEvents();
+    }
+    // The first start was of the header itself, spoken at once; the two after
+    // it each handed over one more unit.
+    QCOMPARE(w.engine.texts().size(), units + 2);
+    QCOMPARE(w.engine.resetCount(), resets);  // nothing was cut short
+    QVERIFY(w.menu().IsReading());
 }
 
 QTEST_MAIN(TestMainForm)

@@ -2,6 +2,7 @@
 // markup (both raw signed 16-bit mono at the same rate, silence trimmed).
 //
 //   compare-speech CAPTURE.raw REFERENCE.raw MIN_PAUSE_MS
+//   compare-speech --longest-pause CAPTURE.raw
 //
 // A recording through a sound server on a busy machine may lose or repeat a
 // few milliseconds here and there, so the comparison is made in blocks of
@@ -9,8 +10,11 @@
 // sample in the reference, near where they are expected. The capture must also
 // hold the reference's pauses: the same number of stretches of speech, and
 // every silence between them at least MIN_PAUSE_MS long and within a tenth of
-// the reference's. Exits 0 when both hold.
+// the reference's. Exits 0 when both hold. With --longest-pause it prints the
+// longest silence between two stretches of speech in milliseconds (0 for one
+// stretch) and exits 0.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -111,6 +115,15 @@ double matchedShare(const QList<qint16>& cap, const QList<qint16>& ref)
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--longest-pause") == 0) {
+        const QList<Run> runs = speechRuns(readRaw(argv[2]));
+        qsizetype longest = 0;
+        for (qsizetype i = 1; i < runs.size(); ++i) {
+            longest = std::max(longest, runs.at(i).begin - runs.at(i - 1).end);
+        }
+        std::printf("%lld\n", static_cast<long long>(longest * 1000 / kRate));
+        return runs.isEmpty() ? 1 : 0;
+    }
     if (argc != 4) {
         std::fprintf(stderr, "usage: compare-speech CAPTURE.raw REFERENCE.raw MIN_PAUSE_MS\n");
         return 2;

@@ -4,6 +4,7 @@
 //
 //   speak-with-speechd [--front-end] [--ssml] [--watchdog MS_PER_CHAR MARGIN_MS] TEXT
 //   speak-with-speechd --sound RESOURCE_DIR NAME
+//   speak-with-speechd --continuous|--late TEXT...
 //
 // Prints "mode <name>", "started", "finished" and "audio-output-failed" as they
 // happen; exits 0 once the utterance has finished, 1 when speech-dispatcher
@@ -13,6 +14,11 @@
 // "front-end on" is printed when it was applied to the utterance.
 // With --sound it plays a sound cue to its end and prints "played", or
 // "skipped" (exit 1) when it was not played.
+// With --continuous the texts are read as continuous reading reads units:
+// the first is spoken and each next one handed over while the one before it
+// plays; with --one-by-one each next one is spoken only at the end of the one
+// before it. "queued" is printed at each hand-over; the program exits after
+// the end of the last.
 
 #include <cstdio>
 
@@ -64,11 +70,21 @@ int main(int argc, char** argv)
         return played ? 0 : 1;
     }
     SpeechdEngine engine;
+    enum class Units
+    {
+        One,
+        Continuous,
+        Late
+    };
+    Units units = Units::One;
+    if (args.size() >= 2 && (args.at(0) == u"--continuous"_s || args.at(0) == u"--late"_s)) {
+        units = args.takeFirst() == u"--continuous"_s ? Units::Continuous : Units::Late;
+    }
     if (args.size() == 4 && args.at(0) == u"--watchdog"_s) {
         engine.setWatchdog(args.at(1).toInt(), args.at(2).toInt());
         args = args.mid(3);
     }
-    if (args.size() != 1) {
+    if (args.isEmpty() || (units == Units::One && args.size() != 1)) {
         std::fprintf(
             stderr,
             "usage: speak-with-speechd [--front-end] [--ssml] [--watchdog MS_PER_CHAR MARGIN_MS] TEXT\n");
@@ -101,6 +117,34 @@ int main(int argc, char** argv)
 
     QObject::connect(&output, &SpeechOutput::speechStarted, [] { say(u"started"_s); });
     QObject::connect(&output, &SpeechOutput::audioOutputFailed, [] { say(u"audio-output-failed"_s); });
+    if (units != Units::One) {
+        qsizetype next = 1;
+        const auto handOver = [&] {
+            if (next < args.size() && output.QueueText(args.at(next)) != 0) {
+                ++next;
+                say(u"queued"_s);
+            }
+        };
+        QObject::connect(&output, &SpeechOutput::queuedStarted, handOver);
+        QObject::connect(&output, &SpeechOutput::speechFinished, &app, [&] {
+            if (next < args.size()) {
+                QTimer::singleShot(units == Units::Late ? 200 : 0, &app, [&] {
+                    output.SpeakText(args.at(next++));
+                    if (units == Units::Continuous) {
+                        handOver();
+                    }
+                });
+                return;
+            }
+            say(u"finished"_s);
+            QTimer::singleShot(0, &app, &QCoreApplication::quit);
+        });
+        output.SpeakText(args.at(0));
+        if (units == Units::Continuous) {
+            handOver();
+        }
+        return app.exec();
+    }
     QObject::connect(&output, &SpeechOutput::speechFinished, &app, [&app] {
         say(u"finished"_s);
         // Let a pending audio-output-failed report arrive first.

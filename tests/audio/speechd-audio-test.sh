@@ -7,6 +7,11 @@
 #    in blocks of samples, with espeak-ng's rendering of the same markup. The
 #    pause at 「。」 must be in the recording: speech-dispatcher drops the
 #    character itself, so the engine sends the pause as a break.
+# 1c. Continuous reading hands the next unit to speech-dispatcher while the
+#    one before it plays: the silence between two sentences read as two units
+#    is shorter than the pause at 「。」 inside one utterance plus 150 ms. The
+#    control: the same sentences with the second spoken 200 ms after the end
+#    of the first (a reader that waits for a poll) must exceed that bound.
 # 2. The sound cue ir_begin.wav, played synchronously through Qt Multimedia,
 #    is recorded the same way and compared with the file.
 # 3. When speech-dispatcher is killed in the middle of an utterance, the
@@ -116,6 +121,31 @@ RAW_MS=$(($(stat -c%s "$W/kanji-raw.raw") * 1000 / 2 / 22050))
 [ "$RAW_MS" -ge 3000 ] || fail "the length bound cannot tell: without the front end ${RAW_MS} ms"
 "$COMPARE" "$W/kanji.raw" "$W/kanji-ref.raw" 300 || fail "the kanji capture is not the converted speech with its pause"
 echo "PASS (${SECONDS} s): kanji read through the front end in ${KANJI_MS} ms (without it ${RAW_MS} ms), pause at 「。」 kept"
+
+# --- 1c. continuous reading without a gap between units -----------------------
+PAUSE_MS=$("$COMPARE" --longest-pause "$W/cap.raw") || fail "no speech in the first capture"
+units_capture() {
+    parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \
+        --file-format=wav "$W/$1.wav" &
+    REC=$!
+    PIDS+=($REC)
+    sleep 0.3
+    timeout 60 "$PROG" "--$1" 'こんにちは。' 'カタカナです。' >"$W/$1.out" 2>&1 || fail "$1 reading failed: $(cat "$W/$1.out")"
+    sleep 0.3
+    kill $REC
+    wait $REC 2>/dev/null
+    grep -q '^finished$' "$W/$1.out" || fail "no end reported for $1 reading: $(cat "$W/$1.out")"
+    trim "$W/$1.wav" "$W/$1.raw"
+    "$COMPARE" --longest-pause "$W/$1.raw" || fail "no speech captured in $1 reading"
+}
+GAPLESS_MS=$(units_capture continuous) || exit 1
+grep -q '^queued$' "$W/continuous.out" || fail "the second unit was not handed over early: $(cat "$W/continuous.out")"
+STEPPED_MS=$(units_capture late) || exit 1
+echo "pause at 。 in one utterance ${PAUSE_MS} ms; between units: handed over early ${GAPLESS_MS} ms, 200 ms after the end ${STEPPED_MS} ms"
+[ "$GAPLESS_MS" -gt 0 ] || fail "the two units of continuous reading ran together or one was lost"
+[ "$GAPLESS_MS" -lt $((PAUSE_MS + 150)) ] || fail "continuous reading left ${GAPLESS_MS} ms between units (pause ${PAUSE_MS} ms)"
+[ "$STEPPED_MS" -ge $((PAUSE_MS + 150)) ] || fail "the gap bound cannot tell: 200 ms after the end ${STEPPED_MS} ms"
+echo "PASS (${SECONDS} s): continuous reading leaves ${GAPLESS_MS} ms between units, within the pause at 。 plus 150 ms"
 
 # --- 2. the sound cue, played synchronously into the same sink ---------------
 parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \

@@ -7,6 +7,8 @@
 
 #include "base/TextCodec.h"
 #include "base/TextFile.h"
+#include "base/VbRegExp.h"
+#include "bbs/HtmlText.h"
 #include "bbs/ThreadData.h"
 #include "support/TempProfile.h"
 #include "support/TestData.h"
@@ -40,6 +42,36 @@ void loadLog(TempProfile& profile, ThreadData& thread, const QList<Message>& mes
                                 u"天気予報"_s, 0, true));
 }
 
+// The fields of one .dat line as the board format's patterns define them,
+// matched with regular expressions: what the program's scanning parser must
+// agree with.
+Message byPatterns(const QString& line)
+{
+    static const VbRegExp bold(u"(<b>|</b>)"_s, true, true);
+    static const VbRegExp datePattern(
+        u"[0-9]{2,4}/[0-9]{2}/[0-9]{2}(\\([^)]\\)){0,1} [0-9]{2}(:[0-9]{2}){1,2}"_s, false, true);
+    static const VbRegExp idPattern(u"ID:([^ <]{3,9})"_s, false, true);
+    static const VbRegExp link(u"<a href=\"[^\"]+[^>]+>([^<]+)<\\/a>"_s, true, true);
+    Message m;
+    const QStringList f = bold.Replace(line, QString()).split(u"<>"_s);
+    if (f.size() != 5) {
+        return m;
+    }
+    m.name = HtmlText::oneLine(HtmlText::decodeEntities(f.at(0)));
+    m.mail = HtmlText::oneLine(HtmlText::decodeEntities(f.at(1)));
+    if (f.at(2) == u"あぼーん"_s) {
+        m.date = f.at(2);
+        m.body = f.at(3);
+        return m;
+    }
+    const QList<VbMatch> date = datePattern.Execute(f.at(2));
+    m.date = date.isEmpty() ? QString() : date.first().Value;
+    const QList<VbMatch> id = idPattern.Execute(f.at(2));
+    m.id = id.isEmpty() ? QString() : id.first().SubMatches.value(0);
+    m.body = HtmlText::decodeEntities(link.Replace(f.at(3), u"$1"_s));
+    return m;
+}
+
 }  // namespace
 
 class TestThreadData : public QObject
@@ -49,6 +81,9 @@ class TestThreadData : public QObject
 private slots:
     void parseDat_data();
     void parseDat();
+    void datFieldsScanned_data();
+    void datFieldsScanned();
+    void sampleDatsAsByPatterns();
     void datWithoutMessages();
     void parseHtml_data();
     void parseHtml();
@@ -95,6 +130,114 @@ void TestThreadData::parseDat()
     QVERIFY(messages.has_value());
     QCOMPARE(messages->size(), 9);
     QCOMPARE(describe(messages->at(number - 1)), expected);
+}
+
+// Dates, IDs and links at the edges of their forms: the scan finds what the
+// patterns find.
+void TestThreadData::datFieldsScanned_data()
+{
+    QTest::addColumn<QString>("dateField");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("two-digit year, weekday") << u"08/01/14(水) 12:34:56 ID:ab/CD+9"_s << u"本文"_s
+                                             << u"08/01/14(水) 12:34:56"_s << u"ab/CD+9"_s << u"本文"_s;
+    QTest::newRow("five digits before the slash")
+        << u"12345/01/02 03:04"_s << QString() << u"2345/01/02 03:04"_s << QString() << QString();
+    QTest::newRow("centiseconds are not part of it")
+        << u"2024/05/01(水) 12:34:56.78 ID:x1y2z3"_s << QString() << u"2024/05/01(水) 12:34:56"_s
+        << u"x1y2z3"_s << QString();
+    QTest::newRow("no blank before the time")
+        << u"2024/05/01(水)12:34 ID:abcdef"_s << QString() << QString() << u"abcdef"_s << QString();
+    QTest::newRow("two-character weekday")
+        << u"2024/05/01(水曜) 12:34"_s << QString() << QString() << QString() << QString();
+    QTest::newRow("weekday outside the basic plane")
+        << u"2024/05/01(\U0002000B) 12:34:56"_s << QString() << u"2024/05/01(\U0002000B) 12:34:56"_s
+        << QString() << QString();
+    QTest::newRow("second date wins when the first breaks")
+        << u"2024/5/01 12:34 2024/05/02 01:02"_s << QString() << u"2024/05/02 01:02"_s << QString()
+        << QString();
+    QTest::newRow("short ID skipped, long one cut at nine")
+        << u"2024/05/01 12:34 ID:ab ID:abcdefghijkl"_s << QString() << u"2024/05/01 12:34"_s << u"abcdefghi"_s
+        << QString();
+    QTest::newRow("ID in lower case, ended by a tag")
+        << u"2024/05/01 12:34 id:AbC<br>"_s << QString() << u"2024/05/01 12:34"_s << u"AbC"_s << QString();
+    QTest::newRow("anchor link")
+        << u"x"_s << u" <a href=\"../test/read.cgi/b/1/2\" target=\"_blank\">&gt;&gt;2</a> そう"_s
+        << QString() << QString() << u" >>2 そう"_s;
+    QTest::newRow("link in capitals, two in a row")
+        << u"x"_s << u"<A HREF=\"u\" x>一</A><a href=\"v\" y>二</a>"_s << QString() << QString() << u"一二"_s;
+    QTest::newRow("\">\" inside the address")
+        << u"x"_s << u"<a href=\"a>b\" c>t</a>"_s << QString() << QString() << u"t"_s;
+    QTest::newRow("address without a closing quote")
+        << u"x"_s << u"<a href=\"a>b>t</a>"_s << QString() << QString() << u"t"_s;
+    QTest::newRow("link without text stays")
+        << u"x"_s << u"<a href=\"a\" b></a> ok"_s << QString() << QString() << u"<a href=\"a\" b></a> ok"_s;
+    QTest::newRow("unclosed link, then a real one") << u"x"_s << u"<a href=\"a\" b>t <a href=\"c\" d>u</a>"_s
+                                                    << QString() << QString() << u"<a href=\"a\" b>t u"_s;
+}
+
+void TestThreadData::datFieldsScanned()
+{
+    QFETCH(QString, dateField);
+    QFETCH(QString, body);
+    QFETCH(QString, date);
+    QFETCH(QString, id);
+    QFETCH(QString, text);
+    const QString line = u"<b>名無し</B>さん<>sage<>"_s + dateField + u"<>"_s + body + u"<>題"_s;
+    const auto messages = ThreadData::parseDat(line + u"\r\n"_s);
+    QVERIFY(messages.has_value());
+    QCOMPARE(messages->size(), 1);
+    const Message& m = messages->first();
+    QCOMPARE(m.name, u"名無しさん"_s);
+    QCOMPARE(m.date, date);
+    QCOMPARE(m.id, id);
+    QCOMPARE(m.body, text);
+    QCOMPARE(describe(m), describe(byPatterns(line)));
+}
+
+// Every line of every sample board's threads comes out as the patterns give it.
+void TestThreadData::sampleDatsAsByPatterns()
+{
+    QStringList files;
+    const QString samples = QStringLiteral(YOMIMARU_SAMPLES_DIR) + u"/board"_s;
+    for (const QString& board : QDir(samples).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        for (const QString& dat : QDir(samples + u'/' + board + u"/dat"_s).entryList({u"*.dat"_s})) {
+            files << samples + u'/' + board + u"/dat/"_s + dat;
+        }
+    }
+    // More threads to compare, from a folder named when the test is run.
+    const QString more = qEnvironmentVariable("YOMIMARU_DAT_DIR");
+    if (!more.isEmpty()) {
+        for (const QString& dat : QDir(more).entryList({u"*.dat"_s})) {
+            files << more + u'/' + dat;
+        }
+    }
+    QVERIFY(files.size() >= 10);
+    int lines = 0;
+    for (const QString& path : std::as_const(files)) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = TextCodec::decodeServerText(file.readAll());
+        const auto messages = ThreadData::parseDat(text);
+        QVERIFY2(messages.has_value(), qPrintable(path));
+        QStringList raw = text.split(u'\n');
+        raw.removeLast();
+        QCOMPARE(messages->size(), raw.size());
+        for (qsizetype i = 0; i < raw.size(); ++i) {
+            QString line = raw.at(i);
+            if (line.endsWith(u'\r')) {
+                line.chop(1);
+            }
+            if (line.contains(QChar(0))) {
+                continue;
+            }
+            QCOMPARE(describe(messages->at(i)), describe(byPatterns(line)));
+            ++lines;
+        }
+    }
+    qInfo("%d lines compared", lines);
 }
 
 void TestThreadData::datWithoutMessages()

@@ -89,9 +89,13 @@ void TestSpeechEngines::writesOneFlushedLinePerUtterance()
     engine.speak(u"メインメニュー"_s);
     engine.speak(u"改行\nあり"_s);
 
-    // Readable at once, without closing the engine.
+    // Readable at once, without closing the engine; the second waits behind
+    // the first and is written when it starts.
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count('\n'), 1);
+    QTRY_VERIFY(!engine.isSpeaking());
+    QVERIFY(file.seek(0));
     const QList<QByteArray> lines = file.readAll().split('\n');
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines.at(2).isEmpty());
@@ -100,6 +104,20 @@ void TestSpeechEngines::writesOneFlushedLinePerUtterance()
                                         u"text=メインメニュー"_s}));
     QVERIFY(QDateTime::fromString(first.at(0), Qt::ISODateWithMs).isValid());
     QVERIFY(lines.at(1).endsWith("text=改行\\nあり"));
+
+    // One dropped before it was heard leaves no line; the levels it was
+    // handed over with stay its own.
+    engine.setMsPerChar(60000);
+    engine.speak(u"長い"_s);
+    engine.setPitch(30);
+    engine.speak(u"聞かれない"_s);
+    engine.audioReset();
+    engine.speak(u"次"_s);
+    QVERIFY(file.seek(0));
+    const QByteArray all = file.readAll();
+    QVERIFY(all.contains("pitch=30\tspeed=100\tvolume=60\ttext=次"));
+    QVERIFY(!all.contains("聞かれない"));
+    QVERIFY(all.contains("pitch=-20\tspeed=100\tvolume=60\ttext=長い"));
 }
 
 void TestSpeechEngines::startsAndFinishesInOrder()

@@ -27,6 +27,12 @@ private Q_SLOTS:
     void speechStateFollowsTheCurrentUtterance();
     void stopSpeechOnlyWhileSpeaking();
     void pitchSegmentsOneAfterAnother();
+    void queuedTextFollowsWithoutAGap();
+    void queuedTextStartsBeforeTheEndIsReported();
+    void anyNewUtteranceDropsTheQueued();
+    void queueRefused_data();
+    void queueRefused();
+    void pitchSegmentsQueuedAhead();
     void cancelledSegmentDoesNotAdvance();
     void replacedSegmentDoesNotAdvance();
     void emptySegmentsArePassedOver();
@@ -243,6 +249,158 @@ void TestSpeechOutput::pitchSegmentsOneAfterAnother()
     QCOMPARE(m_engine->last().pitch, 0);  // level 5
     m_engine->finishCurrent();
     QCOMPARE(m_engine->spoken().size(), 2);
+    QVERIFY(m_out->speechDone());
+}
+
+// Where the engine queues, the next text is handed over while the current one
+// plays, with its own pitch and without a reset; speech stays running across
+// the hand-over and the queued start is reported once.
+void TestSpeechOutput::queuedTextFollowsWithoutAGap()
+{
+    m_engine->setQueuing(true);
+    QSignalSpy started(m_out.get(), &SpeechOutput::speechStarted);
+    QSignalSpy finished(m_out.get(), &SpeechOutput::speechFinished);
+    QSignalSpy queuedStarted(m_out.get(), &SpeechOutput::queuedStarted);
+    m_out->SpeakText(u"一文目。"_s);
+    m_engine->startCurrent();
+    const int resets = m_engine->resetCount();
+    const SpeechEngine::UtteranceId next = m_out->QueueText(u"リンク"_s, 1);
+    QVERIFY(next != 0);
+    QCOMPARE(m_out->queuedUtterance(), next);
+    QCOMPARE(m_engine->resetCount(), resets);
+    QCOMPARE(m_engine->pending().size(), 2);
+    QCOMPARE(m_engine->last().pitch, 40);  // level 5 raised by 2
+    QCOMPARE(m_engine->spoken().at(0).pitch, 0);
+    // Only one waits at a time.
+    QCOMPARE(m_out->QueueText(u"三"_s), SpeechEngine::UtteranceId(0));
+
+    m_engine->finishCurrent();
+    QCOMPARE(finished.size(), 0);
+    QVERIFY(!m_out->speechDone());
+    QCOMPARE(queuedStarted.size(), 0);
+    m_engine->startCurrent();
+    QCOMPARE(started.size(), 2);
+    QCOMPARE(queuedStarted.size(), 1);
+    QCOMPARE(queuedStarted.at(0).at(0).value<SpeechEngine::UtteranceId>(), next);
+    QCOMPARE(m_out->queuedUtterance(), SpeechEngine::UtteranceId(0));
+    m_engine->finishCurrent();
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(m_out->speechDone());
+}
+
+// An engine may report the start of the next before the end of the one before.
+void TestSpeechOutput::queuedTextStartsBeforeTheEndIsReported()
+{
+    m_engine->setQueuing(true);
+    QSignalSpy queuedStarted(m_out.get(), &SpeechOutput::queuedStarted);
+    QSignalSpy finished(m_out.get(), &SpeechOutput::speechFinished);
+    m_out->SpeakText(u"一"_s);
+    m_engine->startCurrent();
+    const SpeechEngine::UtteranceId next = m_out->QueueText(u"二"_s);
+    m_engine->startCurrent();  // 二 begins, 一 not yet reported ended
+    QCOMPARE(queuedStarted.size(), 1);
+    m_engine->finishCurrent();  // the late end of 一
+    QCOMPARE(finished.size(), 0);
+    QVERIFY(!m_out->speechDone());
+    QCOMPARE(m_engine->pending(), QList<SpeechEngine::UtteranceId>{next});
+    m_engine->finishCurrent();
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(m_out->speechDone());
+}
+
+// A key's answer (any SpeakText) or StopSpeech cuts the current utterance and
+// drops the queued one: it never starts, and its end moves nothing.
+void TestSpeechOutput::anyNewUtteranceDropsTheQueued()
+{
+    m_engine->setQueuing(true);
+    for (const bool stop : {false, true}) {
+        QSignalSpy queuedStarted(m_out.get(), &SpeechOutput::queuedStarted);
+        m_out->SpeakText(u"一"_s);
+        m_engine->startCurrent();
+        QVERIFY(m_out->QueueText(u"二"_s) != 0);
+        if (stop) {
+            m_out->StopSpeech();
+        } else {
+            m_out->SpeakText(u"キーの答え"_s);
+        }
+        QCOMPARE(m_out->queuedUtterance(), SpeechEngine::UtteranceId(0));
+        settle();
+        m_engine->startCurrent();
+        m_engine->finishCurrent();
+        settle();
+        QCOMPARE(queuedStarted.size(), 0);
+        QVERIFY(m_out->speechDone());
+        QVERIFY(m_engine->pending().isEmpty());
+    }
+}
+
+void TestSpeechOutput::queueRefused_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::newRow("engine plays only the newest") << u"noQueue"_s;
+    QTest::newRow("nothing plays") << u"idle"_s;
+    QTest::newRow("current cut short") << u"stopped"_s;
+    QTest::newRow("uninterruptible plays") << u"uninterruptible"_s;
+    QTest::newRow("another program in front") << u"background"_s;
+    QTest::newRow("a notice waits") << u"notice"_s;
+    QTest::newRow("pitch markup") << u"markup"_s;
+    QTest::newRow("conversion empties it") << u"empty"_s;
+}
+
+void TestSpeechOutput::queueRefused()
+{
+    QFETCH(QString, situation);
+    m_engine->setQueuing(situation != u"noQueue"_s);
+    if (situation != u"idle"_s) {
+        m_out->SpeakText(u"一"_s, situation == u"uninterruptible"_s);
+        m_engine->startCurrent();
+    }
+    if (situation == u"stopped"_s) {
+        m_out->StopSpeech();
+    } else if (situation == u"background"_s) {
+        m_out->setInBackground(true);
+    } else if (situation == u"notice"_s) {
+        m_out->addNotice(u"保存できませんでした。"_s);
+    }
+    const qsizetype before = m_engine->spoken().size();
+    const QString text = situation == u"empty"_s ? QString() : u"二"_s;
+    const qint16 mode = situation == u"markup"_s ? SpeechOutput::kModePitchMarkup : SpeechOutput::kModeNormal;
+    QCOMPARE(m_out->QueueText(text, mode), SpeechEngine::UtteranceId(0));
+    QCOMPARE(m_engine->spoken().size(), before);
+    QCOMPARE(m_out->queuedUtterance(), SpeechEngine::UtteranceId(0));
+}
+
+// With a queueing engine each pitch segment waits behind the one before it,
+// every one with its own pitch; a stop drops the rest.
+void TestSpeechOutput::pitchSegmentsQueuedAhead()
+{
+    m_engine->setQueuing(true);
+    m_out->SpeakText(u"&&pitch;2AB&&pitch;1cd&&pitch;0ef"_s, false, 3);
+    QCOMPARE(m_engine->texts(), (QStringList{u"ＡＢ"_s, u"ｃｄ"_s}));
+    QCOMPARE(m_engine->spoken().at(0).pitch, 40);
+    QCOMPARE(m_engine->spoken().at(1).pitch, -80);  // level 1
+    m_engine->startCurrent();
+    QCOMPARE(m_engine->spoken().size(), 2);
+    m_engine->finishCurrent();
+    m_engine->startCurrent();  // ｃｄ begins: ｅｆ is handed over
+    QCOMPARE(m_engine->texts(), (QStringList{u"ＡＢ"_s, u"ｃｄ"_s, u"ｅｆ"_s}));
+    QCOMPARE(m_engine->last().pitch, 0);
+    QVERIFY(!m_out->segmentModeActive());
+    m_engine->finishCurrent();
+    m_engine->startCurrent();
+    m_engine->finishCurrent();
+    QVERIFY(m_out->speechDone());
+    QCOMPARE(m_engine->spoken().size(), 3);
+
+    m_engine->clear();
+    m_out->SpeakText(u"&&pitch;0一&&pitch;0二&&pitch;0三"_s, false, 3);
+    m_engine->startCurrent();
+    m_out->StopSpeech();
+    settle();
+    m_engine->startCurrent();
+    m_engine->finishCurrent();
+    settle();
+    QCOMPARE(m_engine->texts(), (QStringList{u"一"_s, u"二"_s}));
     QVERIFY(m_out->speechDone());
 }
 

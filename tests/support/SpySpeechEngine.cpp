@@ -17,6 +17,15 @@ QStringList SpySpeechEngine::texts() const
     return out;
 }
 
+QList<SpeechEngine::UtteranceId> SpySpeechEngine::pending() const
+{
+    QList<UtteranceId> ids;
+    for (const Pending& p : m_pending) {
+        ids.append(p.id);
+    }
+    return ids;
+}
+
 void SpySpeechEngine::clear()
 {
     m_spoken.clear();

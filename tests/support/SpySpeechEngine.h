@@ -44,6 +44,15 @@ public:
     void startCurrent();
     void finishCurrent();
 
+    // Whether the engine plays utterances one after another (as
+    // speech-dispatcher does) so that reading may hand over the next early.
+    void setQueuing(bool queuing) { m_queuing = queuing; }
+
+    bool queuesUtterances() const override { return m_queuing; }
+
+    // The utterances queued or playing, oldest first.
+    QList<UtteranceId> pending() const;
+
     // Refuses the next speak() calls (returns 0), as a failing engine does.
     void setRefusing(bool refusing) { m_refusing = refusing; }
 
@@ -94,4 +103,5 @@ private:
     UtteranceId m_lastId = 0;
     bool m_automatic = false;
     bool m_refusing = false;
+    bool m_queuing = false;
 };

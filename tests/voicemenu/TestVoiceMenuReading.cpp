@@ -38,6 +38,24 @@ int readToTheEnd(Fixture& f)
     return ticks;
 }
 
+// The speech one utterance plays at a time, as a queueing engine plays it:
+// starts the oldest waiting utterance and returns its text, or an empty
+// text when nothing waits.
+QString startNext(Fixture& f)
+{
+    const QList<SpeechEngine::UtteranceId> pending = f.engine.pending();
+    if (pending.isEmpty()) {
+        return {};
+    }
+    f.engine.startCurrent();
+    for (const SpySpeechEngine::Utterance& u : f.engine.spoken()) {
+        if (u.id == pending.first()) {
+            return u.text;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 class TestVoiceMenuReading : public QObject
@@ -46,6 +64,8 @@ class TestVoiceMenuReading : public QObject
 
 private slots:
     void readsToTheEnd();
+    void gaplessReadingHandsOverEarly();
+    void keyCancelsHeardAndQueued();
     void spokenHeaderKeepsItsBlanks();
     void unwritablePositionIsTold();
     void overLongBoardName();
@@ -82,6 +102,107 @@ void TestVoiceMenuReading::readsToTheEnd()
     QCOMPARE(f.engine.texts().size(), spoken.size());
     // The read position was saved on the way.
     QCOMPARE(f.menu->threadData().Get_MessageCurrentNum(), 6);
+}
+
+// With an engine that queues, every unit after the first is handed over while
+// the one before it still plays (no reset between them), the position moves
+// to a unit when its start is reported, and the thread is heard in the same
+// order with the same texts as when each unit waits for the end of the last.
+void TestVoiceMenuReading::gaplessReadingHandsOverEarly()
+{
+    Fixture plain;
+    QVERIFY(openThread(plain, 3));
+    plain.engine.clear();
+    readToTheEnd(plain);
+    const QStringList expected = plain.engine.texts();
+    QVERIFY(expected.size() > 20);
+
+    Fixture f;
+    f.engine.setQueuing(true);
+    QVERIFY(openThread(f, 3));
+    f.engine.clear();
+    QVERIFY(f.menu->Read_Message(false));
+    const int resets = f.engine.resetCount();
+    QStringList heard;
+    int messagesCrossed = 0;
+    for (int step = 0; step < 5000; ++step) {
+        const int messageBefore = f.menu->threadData().Get_MessageCurrentNum();
+        const QString text = startNext(f);
+        if (text.isEmpty()) {
+            // Nothing waits: as the main window does at the end of speech.
+            QVERIFY(f.speech->speechDone());
+            if (!f.menu->Read_Message(false)) {
+                break;
+            }
+            continue;
+        }
+        heard << text;
+        // What is heard is where the reader stands.
+        QCOMPARE(SpeechOutput::WidenHalfwidthKana(f.menu->currentUnitText()), text);
+        QCOMPARE(f.menu->messageData().readingUnit(f.menu->messageData().Get_Index()),
+                 f.menu->currentUnitText());
+        if (f.menu->threadData().Get_MessageCurrentNum() != messageBefore) {
+            ++messagesCrossed;
+            QCOMPARE(f.menu->Get_Index(), f.menu->threadData().Get_MessageCurrentNum());
+        }
+        const bool lastUnit = !f.menu->threadData().Have_Message() && !f.menu->messageData().Have_Message();
+        // The next unit waits in the engine before this one has ended.
+        QCOMPARE(f.engine.pending().size(), lastUnit ? 1 : 2);
+        f.engine.finishCurrent();
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(f.engine.resetCount(), resets + 1);  // only the final sentence replaces
+    QCOMPARE(heard + QStringList{f.engine.texts().constLast()}, expected);
+    QCOMPARE(f.engine.texts(), expected);
+    QVERIFY(messagesCrossed >= 5);
+    QCOMPARE(f.menu->threadData().Get_MessageCurrentNum(), plain.menu->threadData().Get_MessageCurrentNum());
+}
+
+// A key while the last unit of a message is heard and the next message's
+// header waits: both stop, the position stays on the unit heard, and reading
+// on starts with the header that was never heard.
+void TestVoiceMenuReading::keyCancelsHeardAndQueued()
+{
+    Fixture f;
+    f.engine.setQueuing(true);
+    QVERIFY(openThread(f, 3));
+    f.engine.clear();
+    QVERIFY(f.menu->Read_Message(false));
+    QString heard;
+    for (int step = 0; step < 200; ++step) {
+        heard = startNext(f);
+        QVERIFY(!heard.isEmpty());
+        const CMessageData& message = f.menu->messageData();
+        if (f.menu->threadData().Get_MessageCurrentNum() >= 2
+            && message.Get_Index() == message.Get_MessageMaxNum()) {
+            break;
+        }
+        f.engine.finishCurrent();
+        QCoreApplication::processEvents();
+    }
+    const int message = f.menu->threadData().Get_MessageCurrentNum();
+    const qint32 unit = f.menu->messageData().Get_Index();
+    QCOMPARE(unit, f.menu->messageData().Get_MessageMaxNum());
+    QCOMPARE(f.engine.pending().size(), 2);
+    const QString queuedHeader = f.engine.last().text;
+    QCOMPARE(queuedHeader, QString::number(message + 1));
+
+    f.menu->Read_AllInfo();  // the key that says the whole message
+    QCOMPARE(f.engine.last().text,
+             SpeechOutput::WidenHalfwidthKana(f.menu->threadData().Get_AllReadMessage(message)));
+    QCOMPARE(f.engine.pending().size(), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(f.menu->threadData().Get_MessageCurrentNum(), message);
+    QCOMPARE(f.menu->messageData().Get_Index(), unit);
+    QCOMPARE(SpeechOutput::WidenHalfwidthKana(f.menu->currentUnitText()), heard);
+    QCOMPARE(f.menu->Get_Index(), message);
+    // The answer plays to its end; reading goes on with the header not heard.
+    startNext(f);
+    f.engine.finishCurrent();
+    QVERIFY(f.speech->speechDone());
+    QVERIFY(f.menu->Read_Message(false));
+    QCOMPARE(f.menu->threadData().Get_MessageCurrentNum(), message + 1);
+    QCOMPARE(f.engine.spoken().at(f.engine.spoken().size() - 2).text, queuedHeader);
 }
 
 // From the message to the engine: number, name, date and ID reach the voice
