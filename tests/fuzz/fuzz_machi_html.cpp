@@ -17,7 +17,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!messages) {
         return 0;
     }
+    // A page may number its messages up to the limit, leaving the gaps as
+    // deleted messages: thousands of lines sharing one text, checked once.
+    const auto same = [](const QString& a, const QString& b) { return a.constData() == b.constData(); };
+    const ThreadData::Message* previous = nullptr;
     for (const ThreadData::Message& m : *messages) {
+        if (previous && same(m.name, previous->name) && same(m.mail, previous->mail)
+            && same(m.date, previous->date) && same(m.body, previous->body) && same(m.id, previous->id)
+            && same(m.host, previous->host)) {
+            continue;
+        }
+        previous = &m;
         const QString line = ThreadData::logLine(m);
         FUZZ_CHECK(!line.contains(u'\n') && !line.contains(u'\r'));
         FUZZ_CHECK(line.count(u',') == 5);
