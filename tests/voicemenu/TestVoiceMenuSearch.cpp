@@ -5,6 +5,7 @@
 
 #include "VoiceMenuFixture.h"
 #include "bbs/BoardList.h"
+#include "bbs/BookmarkItaList.h"
 #include "bbs/ThreadData.h"
 #include "voicemenu/SearchPattern.h"
 
@@ -44,6 +45,7 @@ private slots:
     void cancelLeavesEverythingAsItWas();
     void oneBoardHitOpensItsCategory();
     void enterOnABoardResultOpensTheBoard();
+    void bookmarkAndDeleteThroughResults();
     void fullWidthKeyNeverReachesTheDictionary();
     void refusedOrRunawayPatternFallsBackToLiteral_data();
     void refusedOrRunawayPatternFallsBackToLiteral();
@@ -278,6 +280,39 @@ void TestVoiceMenuSearch::enterOnABoardResultOpensTheBoard()
     f.run({u"back"_s});
     QCOMPARE(f.menu->Get_MenuNo(), VoiceMenu::BoardMenu);
     QCOMPARE(f.menu->Get_Item(f.menu->Get_Index()), u"読み上げソフト"_s);
+}
+
+// A double Enter on a board found among all boards bookmarks that board;
+// D on a result found among the board bookmarks removes that bookmark.
+void TestVoiceMenuSearch::bookmarkAndDeleteThroughResults()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    f.run({u"jumpCategory"_s, u"find:雑談"_s, u"select:2"_s});
+    f.menu->Special();
+    QCOMPARE(f.engine.texts().constLast(), u"板ブックマークに登録しました。"_s);
+    f.run({u"select:1"_s});
+    f.menu->Special();
+    QCOMPARE(f.menu->itaBookmarks().Get_Num(), 2);
+    QCOMPARE(f.menu->Get_MenuNo(), VoiceMenu::SearchResultMenu);
+    f.run({u"jumpCategory"_s, u"find:ニュース"_s, u"select:2"_s});
+    f.menu->Special();
+    const QStringList bookmarked{QString(), u"読み上げソフト"_s, u"なんでも雑談"_s, u"のんびりニュース"_s};
+    QCOMPARE(f.menu->itaBookmarks().Get_ItemTexts(), bookmarked);
+
+    f.run({u"jumpIta"_s, u"find:ソフト"_s});
+    // One hit lands on the bookmark itself.
+    QCOMPARE(f.menu->Get_MenuNo(), VoiceMenu::ItaBookmarkMenu);
+    QCOMPARE(f.menu->Get_Index(), 1);
+    f.run({u"find:ん"_s});
+    QCOMPARE(f.engine.texts().constLast(), u"2件です"_s);
+    f.run({u"select:2"_s});
+    f.menu->Delete();
+    QVERIFY2(f.engine.texts().constLast().endsWith(u"指定の板ブックマークを削除しました。"_s),
+             qPrintable(f.engine.texts().constLast()));
+    QCOMPARE(f.menu->Get_MenuNo(), VoiceMenu::ItaBookmarkMenu);
+    QCOMPARE(f.menu->itaBookmarks().Get_ItemTexts(), bookmarked.mid(0, 3));
 }
 
 void TestVoiceMenuSearch::fullWidthKeyNeverReachesTheDictionary()
