@@ -80,6 +80,9 @@ KeyCommand KeyDispatcher::commandFor(quint32 code, Modifiers modifiers, const Co
         return {ctrl ? KeyAction::Clip : KeyAction::JumpCategory};
     case VK::D:
         return {KeyAction::Delete};
+    case VK::F:
+    case VK::Slash:
+        return {KeyAction::Find};
     case VK::I:
         return {ctrl && !alt && !shift ? KeyAction::ReadAllInfo : KeyAction::JumpItaBookmark};
     case VK::O:

@@ -44,6 +44,7 @@ enum class KeyAction
     Exit,          // to the exit menu
     Quit,          // at once, without asking
     MoveBookmark,  // the bookmark by amount places
+    Find,          // the find dialog
 };
 
 struct KeyCommand

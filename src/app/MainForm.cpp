@@ -26,6 +26,7 @@
 #include "base/CSettings.h"
 #include "bbs/BoardList.h"
 #include "bbs/CHttp.h"
+#include "dialogs/FindDlg.h"
 #include "dialogs/LineEditDlg.h"
 #include "speech/CSrCntl.h"
 #include "speech/ReadConv.h"
@@ -321,6 +322,32 @@ QString MainForm::runLineEditDialog(const QString& caption, const QString& promp
     m_keys.setFastMove(false);
     activateWindow();
     return dialog.result();
+}
+
+QString MainForm::runFindDialog()
+{
+    m_dialog_open = true;
+    if (VMenu) {
+        VMenu->Stop_Read();
+    }
+    FindDlg dialog(m_services.speech, VMenu ? &VMenu->helpMenu() : nullptr, this);
+    dialog.setTextBoxReader(m_services.textBox);
+    dialog.setLowVision(m_settings.Get_(CSettings::LowVisionColors) == u"1"_s);
+    dialog.setFontSize(m_settings.getInt(CSettings::FontSize, 11));
+    if (m_services.dialogRunner) {
+        m_services.dialogRunner(dialog);
+    } else {
+        dialog.exec();
+    }
+    m_dialog_open = false;
+    m_keys.setFastMove(false);
+    activateWindow();
+    return dialog.result();
+}
+
+QString MainForm::migemoQuery(const QString& key)
+{
+    return m_migemo ? m_migemoDictionary.query(key) : QString();
 }
 
 void MainForm::resizeEvent(QResizeEvent* event)

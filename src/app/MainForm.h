@@ -135,6 +135,8 @@ public:
     void showMessageText(const QString& text) override;
     void showMessageBox(MessageIcon icon, const QString& text) override;
     QString runLineEditDialog(const QString& caption, const QString& prompt, const QString& text) override;
+    QString runFindDialog() override;
+    QString migemoQuery(const QString& key) override;
     void Switch_FontSize() override;
     void Switch_Color() override;
     // The height in pixels of one line of Text_Msg in its current font.

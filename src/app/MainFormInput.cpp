@@ -168,6 +168,9 @@ void MainForm::perform(const KeyCommand& command)
     case KeyAction::Delete:
         VMenu->Delete();
         break;
+    case KeyAction::Find:
+        VMenu->find();
+        break;
     case KeyAction::ReadAllInfo:
         VMenu->Read_AllInfo();
         break;

@@ -30,6 +30,7 @@ constexpr quint32 A = 'A';
 constexpr quint32 B = 'B';
 constexpr quint32 C = 'C';
 constexpr quint32 D = 'D';
+constexpr quint32 F = 'F';
 constexpr quint32 G = 'G';
 constexpr quint32 H = 'H';
 constexpr quint32 I = 'I';

@@ -139,7 +139,8 @@ bool VbRegExp::matchAt(const QString& text, qsizetype start) const
 {
     const int rc = pcre2_match(m_compiled->code, codeUnits(text), PCRE2_SIZE(text.size()), PCRE2_SIZE(start),
                                0, m_compiled->matchData, m_compiled->matchContext);
-    if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) {
+    m_abandoned = rc < 0 && rc != PCRE2_ERROR_NOMATCH;
+    if (m_abandoned) {
         qCDebug(lcRegExp) << "search abandoned:" << m_pattern << "error" << rc;
     }
     return rc > 0;

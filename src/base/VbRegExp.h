@@ -54,6 +54,10 @@ public:
 
     QString errorString() const { return m_error; }
 
+    // True when the last search gave up (the work bound was reached) rather
+    // than finding no match.
+    bool abandoned() const { return m_abandoned; }
+
     bool Test(const QString& text) const;
     QString Replace(const QString& text, const QString& replacement) const;
     QList<VbMatch> Execute(const QString& text) const;
@@ -73,4 +77,5 @@ private:
     bool m_ignoreCase = false;
     QString m_error;
     std::unique_ptr<Compiled> m_compiled;
+    mutable bool m_abandoned = false;
 };

@@ -152,6 +152,10 @@ public:
     void Reloaded();
     void Update_Progress();
 
+    // The find command: asks for a key and searches the current menu's
+    // domain; the hits become the search results menu.
+    void find();
+
     // Speaks the help of the current menu; the help reading lasts until
     // Stop_HelpRead.
     void Help();
@@ -245,6 +249,11 @@ private:
     bool moveInReadingMenu(qint32 delta);
     void leaveThread();
     void loadCurrentMessage();
+
+    // Search (see VoiceMenuSearch.cpp).
+    QString searchPatternFor(const QString& key, bool& expanded) const;
+    void buildSearchResults();
+    void openSearchResult(bool& keepRunning);
 
     // Entry.
     bool entryAction(bool& keepRunning);
@@ -340,6 +349,8 @@ private:
     bool m_allRead = false;
     qint32 m_allReadPosition = 0;
     qint16 m_searchOrigin = 0;
+    QString m_searchKey;
+    bool m_searchSpoken = false;
     QList<qint16> m_menuStack{0};
     QList<qint32> m_itemStack{0};
     qint16 m_depth = 0;

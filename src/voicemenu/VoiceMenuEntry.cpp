@@ -162,6 +162,9 @@ bool VoiceMenu::entryAction(bool& keepRunning)
     case HelpReadMenu:
         m_title.clear();
         break;
+    case SearchResultMenu:
+        openSearchResult(keepRunning);
+        break;
     default:
         if (!optionListOf(m_menu).isEmpty() || m_menu == EngineMenu) {
             storeOption();

@@ -34,6 +34,20 @@ public:
     // the text to start from; returns what the user confirmed, empty when the
     // dialog was cancelled.
     virtual QString runLineEditDialog(const QString& caption, const QString& prompt, const QString& text) = 0;
+    // Shows the find dialog modally and returns what the user typed (possibly
+    // empty), or kFindCancelled when the dialog was cancelled.
+    static constexpr const char16_t* kFindCancelled = u"__escape_cancel__";
+
+    virtual QString runFindDialog() { return QString::fromUtf16(kFindCancelled); }
+
+    // The romaji dictionary's pattern for a key; empty when there is no
+    // working dictionary.
+    virtual QString migemoQuery(const QString& key)
+    {
+        Q_UNUSED(key);
+        return {};
+    }
+
     // Apply the font size and the colour scheme of the settings to the display.
     virtual void Switch_FontSize() = 0;
     virtual void Switch_Color() = 0;

@@ -168,6 +168,9 @@ void VoiceMenu::buildMenu()
         m_speech.StopSpeech();
         m_title = m_items.value(m_helpSubtopic) + u"\r\n"_s + m_help->Get_Text(m_helpTopic, m_helpSubtopic);
         break;
+    case SearchResultMenu:
+        buildSearchResults();
+        break;
     default:
         if (!literal.isEmpty()) {
             m_items = literalItems(literal);
@@ -175,8 +178,7 @@ void VoiceMenu::buildMenu()
                 Set_OptionList(literal, setting, offset);
             }
         } else {
-            // Menus without items of their own (exit, proxy, home page) and the
-            // search results, which the search fills in.
+            // Menus without items of their own (exit, proxy, home page).
             m_items = QStringList{QString()};
         }
         break;

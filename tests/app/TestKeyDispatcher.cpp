@@ -161,6 +161,8 @@ void TestKeyDispatcher::keyTable_data()
     QTest::newRow("C") << VK::C << 0 << 0 << A::JumpCategory << 0;
     QTest::newRow("Ctrl+C") << VK::C << 1 << 0 << A::Clip << 0;
     QTest::newRow("D") << VK::D << 0 << 0 << A::Delete << 0;
+    QTest::newRow("F") << VK::F << 0 << 0 << A::Find << 0;
+    QTest::newRow("slash") << VK::Slash << 0 << 0 << A::Find << 0;
     QTest::newRow("I") << VK::I << 0 << 0 << A::JumpItaBookmark << 0;
     QTest::newRow("Ctrl+I") << VK::I << 1 << 0 << A::ReadAllInfo << 0;
     QTest::newRow("Ctrl+Shift+I") << VK::I << 3 << 0 << A::JumpItaBookmark << 0;

@@ -19,6 +19,7 @@
 #include <qpa/qwindowsysteminterface.h>
 
 #include "app/MainForm.h"
+#include "app/VirtualKeys.h"
 #include "base/ColourContrast.h"
 #include "base/TextFile.h"
 #include "bbs/CHttp.h"
@@ -81,6 +82,8 @@ struct Window
     std::unique_ptr<MainForm> form;
     QStringList boxes;
     QString dialogAnswer;
+    int findDialogs = 0;
+    bool findClosed = false;
     bool foreground = true;  // what the desktop says
 
     bool start(const QStringList& serverOptions = {})
@@ -103,6 +106,14 @@ struct Window
         services.isWindowActive = [] { return true; };
         services.dialogRunner = [this](QDialog& dialog) {
             dialog.show();
+            if (auto* key = dialog.findChild<QLineEdit*>(u"Text_Key"_s)) {
+                // The find dialog closes a tick after its button.
+                ++findDialogs;
+                key->setText(dialogAnswer);
+                dialog.findChild<QPushButton*>(u"Command_Find"_s)->click();
+                findClosed = QTest::qWaitFor([&dialog] { return !dialog.isVisible(); });
+                return;
+            }
             dialog.findChild<QLineEdit*>(u"Text_Msg"_s)->setText(dialogAnswer);
             dialog.findChild<QPushButton*>(u"Command_OK"_s)->click();
         };
@@ -181,6 +192,7 @@ private slots:
     void closingGoesToTheExitMenu();
     void proxyThroughTheDialog();
     void romajiDictionary();
+    void findThroughTheWindow();
     void farewellOnce();
     void firstKeyInFrontIsSpoken();
     void readingLayout_data();
@@ -526,6 +538,30 @@ void TestMainForm::romajiDictionary()
     QVERIFY(!broken.open(w.profile.path(u"bad-dict"_s)));
     QVERIFY(!broken.open(w.profile.path(u"missing"_s)));
     QVERIFY(broken.query(u"kigou"_s).isEmpty());
+}
+
+// F and slash open the find dialog from the window's keys; the romaji key
+// goes through the window's dictionary.
+void TestMainForm::findThroughTheWindow()
+{
+    Window w;
+    QVERIFY(w.start());
+    w.press('C');
+    w.dialogAnswer = u"hokkaidou"_s;
+    w.press('F');
+    QCOMPARE(w.findDialogs, 1);
+    QVERIFY(w.findClosed);
+    QVERIFY(w.engine.texts().contains(u"検索ダイアログ"_s));
+    QCOMPARE(w.menu().Get_MenuNo(), VoiceMenu::BoardMenu);
+    QCOMPARE(w.engine.texts().constLast(), u"2,北海道"_s);
+
+    w.openThread();
+    QCOMPARE(w.menu().Get_MenuNo(), VoiceMenu::ReadingMenu);
+    w.dialogAnswer = u"qqqqqq"_s;
+    w.press(VirtualKeys::Slash);
+    QCOMPARE(w.findDialogs, 2);
+    QCOMPARE(w.engine.texts().constLast(), u"見つかりません"_s);
+    QCOMPARE(w.menu().Get_MenuNo(), VoiceMenu::ReadingMenu);
 }
 
 void TestMainForm::farewellOnce()

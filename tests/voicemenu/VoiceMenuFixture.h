@@ -17,6 +17,7 @@
 #include "support/BoardServerProcess.h"
 #include "support/SpySpeechEngine.h"
 #include "support/TempProfile.h"
+#include "voicemenu/Migemo.h"
 #include "voicemenu/VoiceMenu.h"
 #include "voicemenu/VoiceMenuHost.h"
 
@@ -104,6 +105,24 @@ public:
     {
         commands << commandLine;
         return true;
+    }
+
+    QStringList findAnswers;  // what the user types into the next find dialogs
+    int findDialogs = 0;
+    const Migemo* migemo = nullptr;  // the romaji dictionary, when the test wants one
+    QString migemoAnswer;            // else this answer to every key, when not empty
+    QStringList migemoKeys;          // every key handed to the dictionary
+
+    QString runFindDialog() override
+    {
+        ++findDialogs;
+        return findAnswers.isEmpty() ? QString::fromUtf16(kFindCancelled) : findAnswers.takeFirst();
+    }
+
+    QString migemoQuery(const QString& key) override
+    {
+        migemoKeys << key;
+        return migemo ? migemo->query(key) : migemoAnswer;
     }
 };
 
@@ -196,6 +215,11 @@ struct Fixture
                 menu->JumpItaBookmark();
             } else if (step == u"jumpConfig"_s) {
                 menu->JumpConfig();
+            } else if (step.startsWith(u"find:"_s)) {
+                host.findAnswers << step.mid(5);
+                menu->find();
+            } else if (step == u"findCancel"_s) {
+                menu->find();
             } else if (step.startsWith(u"audio:"_s)) {
                 menu->JumpAudioConfig(qint16(step.mid(6).toInt()));
             } else {
