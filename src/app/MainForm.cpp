@@ -347,7 +347,8 @@ QString MainForm::runFindDialog()
 
 QString MainForm::migemoQuery(const QString& key)
 {
-    return m_migemo ? m_migemoDictionary.query(key) : QString();
+    const Migemo& dictionary = migemo();
+    return dictionary.isWorking() ? dictionary.query(key) : QString();
 }
 
 void MainForm::resizeEvent(QResizeEvent* event)

@@ -548,7 +548,9 @@ void TestMainForm::findThroughTheWindow()
     QVERIFY(w.start());
     w.press('C');
     w.dialogAnswer = u"hokkaidou"_s;
+    QVERIFY(!w.form->migemoOpened());
     w.press('F');
+    QVERIFY(w.form->migemoOpened());  // opened by the first romaji search
     QCOMPARE(w.findDialogs, 1);
     QVERIFY(w.findClosed);
     QVERIFY(w.engine.texts().contains(u"検索ダイアログ"_s));
