@@ -68,11 +68,15 @@ WriteDlg::WriteDlg(SpeechOutput* speech,
     layout->addWidget(Text_Name, 1, 1);
     layout->addWidget(Label_Mail, 2, 0);
     layout->addWidget(Text_Mail, 2, 1);
-    layout->addWidget(Text_Edit, 3, 0, 1, 2);
+    auto* labelEdit = label(u"本文(&E)"_s, u"Label_Edit"_s);
+    labelEdit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    labelEdit->setBuddy(Text_Edit);
+    layout->addWidget(labelEdit, 3, 0, 1, 2);
+    layout->addWidget(Text_Edit, 4, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Command_Write[0]);
     buttons->addWidget(Command_Write[1]);
-    layout->addLayout(buttons, 4, 0, 1, 2);
+    layout->addLayout(buttons, 5, 0, 1, 2);
 
     for (QWidget* widget :
          {static_cast<QWidget*>(Text_Title), static_cast<QWidget*>(Text_Name),

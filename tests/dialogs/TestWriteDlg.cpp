@@ -20,6 +20,7 @@
 #include "support/BoardServerProcess.h"
 #include "support/SpySpeechEngine.h"
 #include "support/TempProfile.h"
+#include "voicemenu/HelpMenu.h"
 
 using namespace Qt::StringLiterals;
 
@@ -99,6 +100,7 @@ private slots:
     void refusals();
     void failureStaysOpen();
     void captionAndFocus();
+    void helpByCaption();
 };
 
 void TestWriteDlg::firstPostOfTheDay()
@@ -280,6 +282,28 @@ void TestWriteDlg::captionAndFocus()
     reply.Initialize(kThread, false, false);
     QCOMPARE(reply.windowTitle(), u"書き込みダイアログ"_s);
     QVERIFY(child<QLineEdit>(reply, u"Text_Title"_s)->isHidden());
+}
+
+void TestWriteDlg::helpByCaption()
+{
+    TempProfile profile;
+    SpySpeechEngine engine;
+    ReadConv readconv;
+    SpeechOutput speech(engine, profile.settings(), readconv);
+    HelpMenu help(QStringLiteral(YOMIMARU_SOURCE_RESOURCES) + u"/help.txt"_s);
+    QVERIFY(help.Initialize());
+    for (const bool suretate : {false, true}) {
+        WriteDlg dialog(&speech, nullptr, &help, profile.settings(), nullptr);
+        dialog.Initialize(u"http://uni.2ch.example/zatsudan/"_s, false, suretate);
+        dialog.show();
+        const QString text = help.Get_DlgHelp(dialog.windowTitle());
+        QVERIFY(text.contains(suretate ? u"新しいスレッドを立てる"_s : u"スレッドに返信する"_s));
+        QTest::keyClick(&dialog, Qt::Key_F1);
+        QCOMPARE(engine.last().text, text);
+        QVERIFY(dialog.isVisible());
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+    }
 }
 
 QTEST_MAIN(TestWriteDlg)
