@@ -44,6 +44,8 @@ enum class KeyAction
     Exit,          // to the exit menu
     Quit,          // at once, without asking
     MoveBookmark,  // the bookmark by amount places
+    CreateThread,
+    WriteMessage,
 };
 
 struct KeyCommand

@@ -34,6 +34,9 @@ public:
     // the text to start from; returns what the user confirmed, empty when the
     // dialog was cancelled.
     virtual QString runLineEditDialog(const QString& caption, const QString& prompt, const QString& text) = 0;
+    // Shows the posting dialog modally; it takes its target from the voice
+    // menu's Get_Url and reloads the current list after an accepted post.
+    virtual void runWriteDialog() = 0;
     // Apply the font size and the colour scheme of the settings to the display.
     virtual void Switch_FontSize() = 0;
     virtual void Switch_Color() = 0;
