@@ -349,6 +349,16 @@ void TestPosting::badAnswers_data()
         << 1 + Posting::kMaxConfirmations;
     QTest::newRow("confirmation, then success")
         << false << QList<QByteArray>{confirm, httpAnswer(kSuccess)} << true << kPosted << 2;
+    QTest::newRow("10 MB of garbage")
+        << false << QList<QByteArray>{httpAnswer(QByteArray(10 * 1024 * 1024, 'x'))} << false
+        << kUnknownAnswer << 1;
+    // An error page in UTF-8 rather than Shift_JIS is still read as one.
+    QTest::newRow("error page in UTF-8")
+        << false
+        << QList<QByteArray>{httpAnswer(
+               u"<html><head><title>ＥＲＲＯＲ！</title></head><body><b>ＥＲＲＯＲ：連続投稿ですか？</b></body></html>"_s
+                   .toUtf8())}
+        << false << u"ＥＲＲＯＲ！ＥＲＲＯＲ：連続投稿ですか？"_s << 1;
     QTest::newRow("machi 302") << true
                                << QList<QByteArray>{httpAnswer({}, "302 Found", "Location: /kanto/\r\n")}
                                << true << kPosted << 1;

@@ -101,6 +101,8 @@ private slots:
     void failureStaysOpen();
     void captionAndFocus();
     void helpByCaption();
+    void colours();
+    void placeRemembered();
 };
 
 void TestWriteDlg::firstPostOfTheDay()
@@ -304,6 +306,46 @@ void TestWriteDlg::helpByCaption()
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QVERIFY(!dialog.isVisible());
     }
+}
+
+void TestWriteDlg::colours()
+{
+    TempProfile profile;
+    WriteDlg dialog(nullptr, nullptr, nullptr, profile.settings(), nullptr);
+    dialog.Initialize(kThread, false, false);
+    for (const bool lowVision : {true, false}) {
+        dialog.setLowVision(lowVision);
+        for (const QString& name : {u"Text_Title"_s, u"Text_Name"_s, u"Text_Mail"_s}) {
+            const QPalette p = child<QLineEdit>(dialog, name)->palette();
+            QCOMPARE(p.color(QPalette::Base), lowVision ? QColor(0, 0, 128) : QColor(Qt::white));
+            QCOMPARE(p.color(QPalette::Text), lowVision ? QColor(Qt::white) : QColor(Qt::black));
+        }
+        const QPalette body = child<QPlainTextEdit>(dialog, u"Text_Edit"_s)->palette();
+        QCOMPARE(body.color(QPalette::Base), lowVision ? QColor(0, 0, 128) : QColor(Qt::white));
+    }
+}
+
+void TestWriteDlg::placeRemembered()
+{
+    TempProfile profile;
+    {
+        WriteDlg dialog(nullptr, nullptr, nullptr, profile.settings(), nullptr);
+        dialog.Initialize(kThread, false, false);
+        dialog.setFormStore(&profile.store());
+        dialog.show();
+        dialog.setGeometry(140, 90, 420, 380);
+        QTRY_COMPARE(dialog.geometry().size(), QSize(420, 380));
+        dialog.reject();
+    }
+    WriteDlg again(nullptr, nullptr, nullptr, profile.settings(), nullptr);
+    again.Initialize(kThread, false, false);
+    again.setFormStore(&profile.store());
+    QCOMPARE(again.size(), QSize(420, 380));
+    // The new-thread dialog keeps a place of its own.
+    WriteDlg other(nullptr, nullptr, nullptr, profile.settings(), nullptr);
+    other.Initialize(u"http://uni.2ch.example/zatsudan/"_s, false, true);
+    other.setFormStore(&profile.store());
+    QVERIFY(other.size() != QSize(420, 380));
 }
 
 QTEST_MAIN(TestWriteDlg)
