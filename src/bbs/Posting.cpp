@@ -145,7 +145,11 @@ void addHiddenInputs(Request& request, const QString& page)
         if (request.has(encodedName) || request.has(name)) {
             continue;
         }
-        request.form.append({encodedName, UrlEncode(HtmlText::decodeEntities(attribute(tag, u"value"_s)))});
+        const QString value = attribute(tag, u"value"_s);
+        if (value.size() > 1024) {
+            continue;  // no page's own field is that long
+        }
+        request.form.append({encodedName, UrlEncode(HtmlText::decodeEntities(value))});
         ++added;
     }
 }
