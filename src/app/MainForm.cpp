@@ -331,6 +331,7 @@ void MainForm::runWriteDialog()
                     VMenu ? &VMenu->http() : nullptr, this);
     dialog.setTextBoxReader(m_services.textBox);
     dialog.setLowVision(m_settings.Get_(CSettings::LowVisionColors) == u"1"_s);
+    dialog.setScreenReaders(m_services.screenReaders);
     dialog.Initialize(url, machibbs, suretate);
     dialog.setFormStore(&m_store);
     if (m_services.dialogRunner) {

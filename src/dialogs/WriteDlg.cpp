@@ -11,6 +11,7 @@
 #include "app/CFormState.h"
 #include "app/WidgetFormWindow.h"
 #include "dialogs/TextBoxSpeaker.h"
+#include "speech/CSrCntl.h"
 #include "speech/SoundPlayer.h"
 #include "speech/SpeechOutput.h"
 #include "voicemenu/HelpMenu.h"
@@ -176,6 +177,9 @@ QWidget* WriteDlg::widgetOf(WriteSequence::Field field) const
 
 bool WriteDlg::event(QEvent* event)
 {
+    if (event->type() == QEvent::WindowActivate && m_screenReaders) {
+        m_screenReaders->Block_SRVoice();
+    }
     if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) && !m_activated) {
         m_activated = true;
         (m_sequence.suretate() ? static_cast<QWidget*>(Text_Title) : static_cast<QWidget*>(Text_Edit))

@@ -11,6 +11,7 @@
 #include "voicemenu/WriteSequence.h"
 
 class CFormState;
+class CSrCntl;
 class CHttp;
 class CSettings;
 class HelpMenu;
@@ -43,6 +44,10 @@ public:
     void Initialize(const QString& url, bool machibbs, bool suretate);
 
     void setTextBoxReader(mSpeakTextBox* reader);
+
+    // Silenced whenever the dialog is activated.
+    void setScreenReaders(CSrCntl* screenReaders) { m_screenReaders = screenReaders; }
+
     void setLowVision(bool lowVision);
     // Restores the window's place now and saves it on closing.
     void setFormStore(SettingsStore* store);
@@ -74,6 +79,7 @@ private:
     QPlainTextEdit* Text_Edit = nullptr;
     QPushButton* Command_Write[2] = {nullptr, nullptr};
     TextBoxSpeaker* m_textBox = nullptr;
+    CSrCntl* m_screenReaders = nullptr;
     std::unique_ptr<WidgetFormWindow> m_formWindow;
     std::unique_ptr<CFormState> m_formState;
     bool m_activated = false;

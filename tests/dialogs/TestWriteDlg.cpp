@@ -15,9 +15,11 @@
 #include "base/TextCodec.h"
 #include "bbs/CHttp.h"
 #include "dialogs/WriteDlg.h"
+#include "speech/CSrCntl.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
 #include "support/BoardServerProcess.h"
+#include "support/FakeScreenReader.h"
 #include "support/SpySpeechEngine.h"
 #include "support/TempProfile.h"
 #include "voicemenu/HelpMenu.h"
@@ -103,6 +105,7 @@ private slots:
     void helpByCaption();
     void colours();
     void placeRemembered();
+    void screenReadersSilenced();
 };
 
 void TestWriteDlg::firstPostOfTheDay()
@@ -346,6 +349,21 @@ void TestWriteDlg::placeRemembered()
     other.Initialize(u"http://uni.2ch.example/zatsudan/"_s, false, true);
     other.setFormStore(&profile.store());
     QVERIFY(other.size() != QSize(420, 380));
+}
+
+void TestWriteDlg::screenReadersSilenced()
+{
+    TempProfile profile;
+    FakeScreenReader reader(1, true);
+    CSrCntl screenReaders({&reader});
+    QCOMPARE(screenReaders.InitInstance(), 1);
+    WriteDlg dialog(nullptr, nullptr, nullptr, profile.settings(), nullptr);
+    dialog.setScreenReaders(&screenReaders);
+    dialog.Initialize(kThread, false, false);
+    dialog.show();
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&dialog, &activate);
+    QVERIFY(reader.silenceCalls >= 1);
 }
 
 QTEST_MAIN(TestWriteDlg)
