@@ -504,6 +504,10 @@ void TestPosting::boardServerFailures_data()
                                   << QString() << u"サーバーがエラー500を返しました。"_s;
     QTest::newRow("error page fault") << QStringList{u"--fault"_s, u"error-page@/test/bbs.cgi"_s} << reply
                                       << QString() << u"ＥＲＲＯＲ！"_s;
+    // A server that stops half-way through its answer: the request deadline ends the wait.
+    QTest::newRow("stalled answer")
+        << QStringList{u"--fault"_s, u"stall:20@/test/bbs.cgi"_s} << reply << QString()
+        << u"サーバーの応答が途中で切れました。書き込めたかどうか分かりません。"_s;
     QTest::newRow("board without a time field") << QStringList() << u"http://headline.2ch.example/headnews/"_s
                                                 << u"題"_s << u"この板ではスレ立てできません"_s;
 }
@@ -521,6 +525,7 @@ void TestPosting::boardServerFailures()
     QVERIFY(server.start(kServer, served.path(), options));
     CHttp http;
     http.InitInstance(kUserAgent, server.address(), 10000, 10000, 10000);
+    http.setDeadline(1500);
     QString result;
     QVERIFY(!Posting::Post(http, url, {}, {}, u"本文"_s, result, false, subject, {}));
     QVERIFY2(result.startsWith(message), qPrintable(result));
