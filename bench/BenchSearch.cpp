@@ -51,6 +51,8 @@ public:
 
     QString runFindDialog() override { return key; }
 
+    void runWriteDialog() override {}
+
     QString migemoQuery(const QString& k) override { return migemo ? migemo->query(k) : QString(); }
 
     void Switch_FontSize() override {}

@@ -43,6 +43,8 @@ public:
 
     QString runLineEditDialog(const QString&, const QString&, const QString&) override { return {}; }
 
+    void runWriteDialog() override {}
+
     void Switch_FontSize() override {}
 
     void Switch_Color() override {}

@@ -99,7 +99,9 @@ KeyCommand KeyDispatcher::commandFor(quint32 code, Modifiers modifiers, const Co
         if (context.readingMenu) {
             return {KeyAction::NextParagraph, backwards};
         }
-        return {};
+        return {KeyAction::CreateThread};
+    case VK::W:
+        return {KeyAction::WriteMessage};
     case VK::U:
         if (ctrl || alt || shift) {
             return {};

@@ -45,6 +45,8 @@ enum class KeyAction
     Quit,          // at once, without asking
     MoveBookmark,  // the bookmark by amount places
     Find,          // the find dialog
+    CreateThread,
+    WriteMessage,
 };
 
 struct KeyCommand

@@ -28,6 +28,7 @@
 #include "bbs/CHttp.h"
 #include "dialogs/FindDlg.h"
 #include "dialogs/LineEditDlg.h"
+#include "dialogs/WriteDlg.h"
 #include "speech/CSrCntl.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechEngine.h"
@@ -349,6 +350,45 @@ QString MainForm::migemoQuery(const QString& key)
 {
     const Migemo& dictionary = migemo();
     return dictionary.isWorking() ? dictionary.query(key) : QString();
+}
+
+QString MainForm::Get_Url(bool& machibbs, bool& suretate) const
+{
+    machibbs = false;
+    suretate = false;
+    return VMenu ? VMenu->Get_Url(machibbs, suretate) : QString();
+}
+
+void MainForm::runWriteDialog()
+{
+    bool machibbs = false;
+    bool suretate = false;
+    const QString url = Get_Url(machibbs, suretate);
+    if (url.isEmpty()) {
+        return;
+    }
+    m_dialog_open = true;
+    if (VMenu) {
+        VMenu->Stop_Read();
+    }
+    WriteDlg dialog(m_services.speech, m_services.sounds, VMenu ? &VMenu->helpMenu() : nullptr, m_settings,
+                    VMenu ? &VMenu->http() : nullptr, this);
+    dialog.setTextBoxReader(m_services.textBox);
+    dialog.setLowVision(m_settings.Get_(CSettings::LowVisionColors) == u"1"_s);
+    dialog.setScreenReaders(m_services.screenReaders);
+    dialog.Initialize(url, machibbs, suretate);
+    dialog.setFormStore(&m_store);
+    if (m_services.dialogRunner) {
+        m_services.dialogRunner(dialog);
+    } else {
+        dialog.exec();
+    }
+    m_dialog_open = false;
+    m_keys.setFastMove(false);
+    activateWindow();
+    if (dialog.postSucceeded() && VMenu) {
+        VMenu->Reload(false);
+    }
 }
 
 void MainForm::resizeEvent(QResizeEvent* event)

@@ -137,6 +137,10 @@ public:
     QString runLineEditDialog(const QString& caption, const QString& prompt, const QString& text) override;
     QString runFindDialog() override;
     QString migemoQuery(const QString& key) override;
+    void runWriteDialog() override;
+    // Where a post goes, from the voice menu (empty outside the thread
+    // selection and the reading menu).
+    QString Get_Url(bool& machibbs, bool& suretate) const;
     void Switch_FontSize() override;
     void Switch_Color() override;
     // The height in pixels of one line of Text_Msg in its current font.

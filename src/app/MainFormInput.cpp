@@ -190,6 +190,12 @@ void MainForm::perform(const KeyCommand& command)
             Update_List();
         }
         break;
+    case KeyAction::CreateThread:
+        VMenu->Create_Thread();
+        break;
+    case KeyAction::WriteMessage:
+        VMenu->Write_Message();
+        break;
     }
 }
 

@@ -383,7 +383,11 @@ QString CHttp::Get2(const QString& url, const QString& referer, QString* finalUr
     return text;
 }
 
-QString CHttp::Post(const QString& host, const QString& path, const QString& referer, const QString& body)
+QString CHttp::Post(const QString& host,
+                    const QString& path,
+                    const QString& referer,
+                    const QString& body,
+                    const QString& scheme)
 {
     m_lastComplete = false;
     m_lastTransferred = 0;
@@ -394,7 +398,11 @@ QString CHttp::Post(const QString& host, const QString& path, const QString& ref
         return {};
     }
     QUrl target;
-    target.setScheme(u"http"_s);
+    const QString lowerScheme = scheme.toLower();
+    if (lowerScheme != u"http"_s && lowerScheme != u"https"_s) {
+        return {};
+    }
+    target.setScheme(lowerScheme);
     const qsizetype colon = host.lastIndexOf(u':');
     bool ok = false;
     const int port = colon > 0 ? host.mid(colon + 1).toInt(&ok) : 0;
@@ -412,6 +420,7 @@ QString CHttp::Post(const QString& host, const QString& path, const QString& ref
     }
     QNetworkRequest request(target);
     prepare(request, referer, false);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setHeader(QNetworkRequest::ContentTypeHeader, u"application/x-www-form-urlencoded"_s);
     const QByteArray bytes = runRequest(m_manager->post(request, TextCodec::toCp932(body)));
     return TextCodec::decodeServerText(bytes);

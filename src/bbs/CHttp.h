@@ -79,9 +79,16 @@ public:
                  QString* finalUrl = nullptr,
                  QString* conversionOption = nullptr);
 
-    // Posts a form body to host (which may carry ":port", else port 80) at path
-    // and returns the response text, empty on failure.
-    QString Post(const QString& host, const QString& path, const QString& referer, const QString& body);
+    // Posts a form body to host (which may carry ":port", else the scheme's
+    // port) at path with the scheme ("http" or "https") and returns the
+    // response text, empty on failure. A redirection is not followed: its
+    // status stays in lastStatus(), as some boards answer an accepted post
+    // with one.
+    QString Post(const QString& host,
+                 const QString& path,
+                 const QString& referer,
+                 const QString& body,
+                 const QString& scheme = QStringLiteral("http"));
 
     // Received / announced length while a response of known length is read; 0 otherwise.
     float Get_Progress() const;

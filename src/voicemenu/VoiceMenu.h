@@ -170,6 +170,13 @@ public:
     void Open_URL(const QString& url);
     QString Get_ThreadURL(bool& machibbs) const;
     QString Get_BoardUrl(bool& machibbs) const;
+    // Where a post goes: the board in the thread-selection menu (a new
+    // thread, suretate), the thread in the reading menu; empty elsewhere.
+    QString Get_Url(bool& machibbs, bool& suretate) const;
+    // Open the posting dialog for a reply (reading menu) or a new thread
+    // (thread-selection menu); nothing elsewhere or offline.
+    void Write_Message();
+    void Create_Thread();
 
     // The cues played before a browser or mailer takes over; none in tests.
     void setSoundPlayer(SoundPlayer* player) { m_sounds = player; }

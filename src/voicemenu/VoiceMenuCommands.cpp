@@ -289,6 +289,37 @@ QString VoiceMenu::Get_ThreadURL(bool& machibbs) const
     return url;
 }
 
+QString VoiceMenu::Get_Url(bool& machibbs, bool& suretate) const
+{
+    machibbs = false;
+    suretate = false;
+    if (m_menu == ThreadMenu) {
+        suretate = true;
+        return Get_BoardUrl(machibbs);
+    }
+    if (m_menu == ReadingMenu) {
+        return Get_ThreadURL(machibbs);
+    }
+    return {};
+}
+
+void VoiceMenu::Write_Message()
+{
+    if (m_menu != ReadingMenu || !Get_Online()) {
+        return;
+    }
+    m_readable = false;
+    m_host.runWriteDialog();
+}
+
+void VoiceMenu::Create_Thread()
+{
+    if (m_menu != ThreadMenu || !Get_Online()) {
+        return;
+    }
+    m_host.runWriteDialog();
+}
+
 QString VoiceMenu::Get_BoardUrl(bool& machibbs) const
 {
     machibbs = m_boards->Get_Category(m_categoryIndex).contains(u"まちＢＢＳ"_s);

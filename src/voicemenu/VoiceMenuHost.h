@@ -48,6 +48,9 @@ public:
         return {};
     }
 
+    // Shows the posting dialog modally; it takes its target from the voice
+    // menu's Get_Url and reloads the current list after an accepted post.
+    virtual void runWriteDialog() = 0;
     // Apply the font size and the colour scheme of the settings to the display.
     virtual void Switch_FontSize() = 0;
     virtual void Switch_Color() = 0;

@@ -176,7 +176,9 @@ void TestKeyDispatcher::keyTable_data()
     QTest::newRow("R") << VK::R << 0 << 0 << A::Reload << 0;
     QTest::newRow("T reading") << VK::T << 0 << 8 << A::NextParagraph << 0;
     QTest::newRow("Shift+T reading") << VK::T << 2 << 8 << A::NextParagraph << 1;
-    QTest::newRow("T elsewhere") << VK::T << 0 << 0 << A::None << 0;
+    QTest::newRow("T elsewhere") << VK::T << 0 << 0 << A::CreateThread << 0;
+    QTest::newRow("W") << VK::W << 0 << 0 << A::WriteMessage << 0;
+    QTest::newRow("W reading") << VK::W << 0 << 8 << A::WriteMessage << 0;
     QTest::newRow("U") << VK::U << 0 << 0 << A::ClipTitleUrl << 0;
     QTest::newRow("Shift+U: nothing") << VK::U << 2 << 0 << A::None << 0;
     QTest::newRow("keypad +") << VK::Add << 0 << 0 << A::MoveBookmark << 1;

@@ -4,6 +4,8 @@
 // numbers are TestKeyDispatcher's; the read-all run is TestReadAllRun's.
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -11,6 +13,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
@@ -72,6 +75,20 @@ QString describe(const QColor& text, const QColor& back)
 }
 
 // The main window with the voice menu running against the local board server.
+bool copySamples(const QString& from, const QString& to)
+{
+    if (!QDir().mkpath(to)) {
+        return false;
+    }
+    for (const QFileInfo& entry : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = to + u'/' + entry.fileName();
+        if (entry.isDir() ? !copySamples(entry.filePath(), target) : !QFile::copy(entry.filePath(), target)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 struct Window
 {
     TempProfile profile;
@@ -85,11 +102,12 @@ struct Window
     int findDialogs = 0;
     bool findClosed = false;
     bool foreground = true;  // what the desktop says
+    // Answers the posting dialog; without it the dialog closes at once.
+    std::function<void(QDialog&)> writeRunner;
 
-    bool start(const QStringList& serverOptions = {})
+    bool start(const QStringList& serverOptions = {}, const QString& root = QStringLiteral(SAMPLE_BOARDS_DIR))
     {
-        if (!server.start(QStringLiteral(BOARDSERVER_PATH), QStringLiteral(SAMPLE_BOARDS_DIR),
-                          serverOptions)) {
+        if (!server.start(QStringLiteral(BOARDSERVER_PATH), root, serverOptions)) {
             return false;
         }
         CSettings& s = profile.settings();
@@ -105,6 +123,14 @@ struct Window
         // The window on the test's display of its own is never made active.
         services.isWindowActive = [] { return true; };
         services.dialogRunner = [this](QDialog& dialog) {
+            if (dialog.objectName() == u"WriteDlg"_s) {
+                dialog.show();
+                if (writeRunner) {
+                    writeRunner(dialog);
+                }
+                dialog.reject();
+                return;
+            }
             dialog.show();
             if (auto* key = dialog.findChild<QLineEdit*>(u"Text_Key"_s)) {
                 // The find dialog closes a tick after its button.
@@ -191,6 +217,7 @@ private slots:
     void colourSchemes();
     void closingGoesToTheExitMenu();
     void proxyThroughTheDialog();
+    void replyWithW();
     void romajiDictionary();
     void findThroughTheWindow();
     void farewellOnce();
@@ -520,6 +547,46 @@ void TestMainForm::proxyThroughTheDialog()
     QCOMPARE(w.engine.texts().constLast(), u"プロキシを登録しました"_s);
     QVERIFY(w.engine.texts().contains(
         u"プロキシ設定ダイアログ、プロキシアドレスとポートを半角コロンで区切って記入してください"_s));
+}
+
+void TestMainForm::replyWithW()
+{
+    QTemporaryDir served;
+    QVERIFY(copySamples(QStringLiteral(SAMPLE_BOARDS_DIR), served.path()));
+    Window w;
+    QVERIFY(w.start({}, served.path()));
+    // A post an hour ago: no notice this time.
+    w.profile.settings().Set_Named(QString::fromUtf16(CSettings::kLastWriteDate),
+                                   QDateTime::currentDateTime().addSecs(-3600).toString(Qt::ISODate));
+    w.openThread();
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    const int before = w.menu().threadData().Get_MessageLoadedNum();
+    QStringList captions;
+    w.writeRunner = [&](QDialog& dialog) {
+        captions << dialog.windowTitle();
+        dialog.findChild<QPlainTextEdit*>(u"Text_Edit"_s)->setPlainText(u"Wキーからの返信です"_s);
+        dialog.findChild<QPushButton*>(u"Command_Write1"_s)->click();
+        QTRY_VERIFY(w.engine.texts().contains(u"書き込みました。"_s));
+        w.engine.startCurrent();
+        w.engine.finishCurrent();
+        QTRY_VERIFY(!dialog.isVisible());
+    };
+    w.press('W');
+    QCOMPARE(captions, QStringList{u"書き込みダイアログ"_s});
+    // Reloaded: the reply is the thread's last message.
+    QCOMPARE(w.menu().threadData().Get_MessageLoadedNum(), before + 1);
+    QVERIFY(w.menu().threadData().message(before + 1)->body.contains(u"Wキーからの返信です"_s));
+
+    // T in the thread list opens the dialog for a new thread.
+    // The reload reads on; the first step back stops the reading.
+    w.menu().GoBack();
+    if (w.menu().Get_MenuNo() == VoiceMenu::ReadingMenu) {
+        w.menu().GoBack();
+    }
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+    w.writeRunner = [&](QDialog& dialog) { captions << dialog.windowTitle(); };
+    w.press('T');
+    QCOMPARE(captions.constLast(), u"スレ立てダイアログ"_s);
 }
 
 void TestMainForm::romajiDictionary()

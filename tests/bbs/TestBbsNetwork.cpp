@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -553,8 +554,14 @@ void TestBbsNetwork::postingWithCookie()
     const QString referer = u"http://uni.2ch.example/test/read.cgi/zatsudan/"_s + key + u'/';
     const QString first = s.http.Post(u"uni.2ch.example"_s, u"/test/bbs.cgi"_s, referer, body);
     QVERIFY2(first.contains(u"書き込み確認"_s), qPrintable(first.left(300)));
-    // The confirmation set a cookie; the client keeps it for the second try.
-    const QString second = s.http.Post(u"uni.2ch.example"_s, u"/test/bbs.cgi"_s, referer, body);
+    // The confirmation set a cookie; the client keeps it for the second try,
+    // which also brings back the page's own hidden field.
+    static const QRegularExpression field(u"<input type=hidden name=(h[0-9a-f]{6}) value=\"([^\"]*)\">"_s);
+    const QRegularExpressionMatch hidden = field.match(first);
+    QVERIFY(hidden.hasMatch());
+    const QString returned =
+        u'&' + hidden.captured(1) + u'=' + encode(QString(hidden.captured(2)).replace(u"&#32;"_s, u" "_s));
+    const QString second = s.http.Post(u"uni.2ch.example"_s, u"/test/bbs.cgi"_s, referer, body + returned);
     QVERIFY2(second.contains(u"書きこみました"_s), qPrintable(second.left(300)));
 
     ThreadData thread(s.profile.dataRoot(), s.profile.settings());

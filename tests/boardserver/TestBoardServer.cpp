@@ -239,10 +239,31 @@ bool isError(const QString& page)
     return pattern.match(page).hasMatch();
 }
 
+// The confirmation page's own hidden field (a random name and value), ready
+// to be sent back with the next post as a browser would: "&NAME=VALUE", or
+// empty when the page has none.
+QByteArray returnedField(const QString& page)
+{
+    static const QRegularExpression field(u"<input type=hidden name=(h[0-9a-f]{6}) value=\"([^\"]*)\">"_s);
+    // The page also repeats the fields it was sent, a former one of these
+    // included; its own comes last.
+    QRegularExpressionMatch m;
+    for (auto it = field.globalMatch(page); it.hasNext();) {
+        m = it.next();
+    }
+    if (!m.hasMatch()) {
+        return {};
+    }
+    return '&' + m.captured(1).toLatin1() + '='
+           + formEncode(QString(m.captured(2)).replace(u"&#32;"_s, u" "_s));
+}
+
 struct PostResult
 {
     QString page;
     QByteArray setCookie;
+    int status = 0;
+    QByteArray location;
 };
 
 }  // namespace
@@ -256,9 +277,11 @@ private:
     QString m_root;
     ServerProcess m_server;
     std::unique_ptr<QNetworkAccessManager> m_nam;
+    QByteArray m_returned;  // the last confirmation's hidden field, sent back with the next post
 
     QNetworkAccessManager& freshClient()
     {
+        m_returned.clear();
         m_nam = std::make_unique<QNetworkAccessManager>();
         m_nam->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, u"127.0.0.1"_s, m_server.port()));
         return *m_nam;
@@ -279,13 +302,18 @@ private:
     {
         QNetworkRequest request{QUrl(url)};
         request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded"_ba);
-        QNetworkReply* reply = m_nam->post(request, form);
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+        QNetworkReply* reply = m_nam->post(request, form + m_returned);
         QSignalSpy finished(reply, &QNetworkReply::finished);
         if (!reply->isFinished()) {
             finished.wait(10000);
         }
         reply->deleteLater();
-        return {decode(reply->readAll()), reply->rawHeader("Set-Cookie")};
+        const PostResult result{decode(reply->readAll()), reply->rawHeader("Set-Cookie"),
+                                reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                                reply->rawHeader("Location")};
+        m_returned = returnedField(result.page);
+        return result;
     }
 
     QByteArray servedFile(const QString& relative)
@@ -516,6 +544,40 @@ private slots:
         QVERIFY(headline.contains(u"<title>"_s));
     }
 
+    void confirmationNeedsCookieAndHiddenField()
+    {
+        freshClient();
+        const QByteArray form =
+            "submit=x&bbs=cooking&key=1714750000&FROM=&mail=sage&MESSAGE=abc&time=1714750000";
+        const QString url = u"http://ikura.2ch.example/test/bbs.cgi"_s;
+        const QByteArray before = servedFile(u"cooking/dat/1714750000.dat"_s);
+        const PostResult first = post(url, form);
+        QVERIFY(isConfirmation(first.page));
+        const QByteArray field = m_returned;
+        QVERIFY(!field.isEmpty());
+        // The cookie alone is not enough.
+        m_returned.clear();
+        QVERIFY(isConfirmation(post(url, form).page));
+        // Nor the field without its cookie.
+        freshClient();
+        m_returned = field;
+        QVERIFY(isConfirmation(post(url, form).page));
+        QCOMPARE(servedFile(u"cooking/dat/1714750000.dat"_s), before);
+        // Both, as a browser returns the page's form.
+        QVERIFY(post(url, form).page.contains(u"書きこみました"_s));
+        QVERIFY(servedFile(u"cooking/dat/1714650000.dat"_s).size() > before.size());
+
+        // The machi kind answers an accepted post with a redirection to the thread.
+        freshClient();
+        const QString machi = u"http://kanto.machi.example/bbs/write.cgi?BBS=kanto&KEY=1714690000"_s;
+        const QByteArray machiForm =
+            "submit=x&BBS=kanto&KEY=1714690000&NAME=&MAIL=&MESSAGE=abc&TIME=1714690000";
+        QVERIFY(isConfirmation(post(machi, machiForm).page));
+        const PostResult done = post(machi, machiForm);
+        QCOMPARE(done.status, 302);
+        QCOMPARE(done.location, QByteArray("/bbs/read.cgi?BBS=kanto&KEY=1714690000"));
+    }
+
     void replyIsConfirmedThenAppended()
     {
         freshClient();
@@ -606,7 +668,9 @@ private slots:
                                      + "&BBS=kanto&SUBJECT=" + formEncode(u"駅前,公園の話"_s)
                                      + "&NAME=&MAIL=&MESSAGE=" + formEncode(u"ベンチが新しくなりました"_s)
                                      + "&TIME=" + timeValue.toLatin1();
-        QVERIFY(!isError(post(u"http://kanto.machi.example/bbs/write.cgi"_s, newThread).page));
+        // A cookie is not enough: each post brings back its confirmation's field.
+        QVERIFY(isConfirmation(post(u"http://kanto.machi.example/bbs/write.cgi"_s, newThread).page));
+        QCOMPARE(post(u"http://kanto.machi.example/bbs/write.cgi"_s, newThread).status, 302);
         static const QRegularExpression firstLine(u"^[0-9]{10}\\.cgi,駅前，公園の話\\(1\\)\\n"_s);
         QVERIFY(firstLine.match(decode(fetch(u"http://kanto.machi.example/kanto/subject.txt"_s))).hasMatch());
     }
@@ -691,7 +755,8 @@ private slots:
         QCOMPARE(timeValue, u"1714880000"_s);
 
         const QString done = send(u"http://anago.2ch.example/test/subbbs.cgi"_s,
-                                  "submit=" + formEncode(value) + rest + "&time=" + timeValue.toLatin1());
+                                  "submit=" + formEncode(value) + rest + "&time=" + timeValue.toLatin1()
+                                      + returnedField(page));
         QVERIFY2(done.contains(u"<title>書きこみました。</title>"_s), qPrintable(done));
         QVERIFY(decode(servedFile(u"yomiage/dat/1714880000.dat"_s)).contains(u"<> …も読みにくい <>\n"_s));
     }

@@ -17,6 +17,20 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+bool copyDir(const QString& from, const QString& to)
+{
+    if (!QDir().mkpath(to)) {
+        return false;
+    }
+    for (const QFileInfo& entry : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = to + u'/' + entry.fileName();
+        if (entry.isDir() ? !copyDir(entry.filePath(), target) : !QFile::copy(entry.filePath(), target)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool toThreadMenu(Fixture& f)
 {
     if (!f.start() || !f.menu->Initialize()) {
@@ -55,6 +69,8 @@ private slots:
     void openLinks();
     void registeredHandlerWhenTheDesktopFails();
     void urls();
+    void writeCommands();
+    void writeCommandsOffline();
 };
 
 void TestVoiceMenuCommands::specialAddsBookmarks()
@@ -336,6 +352,65 @@ void TestVoiceMenuCommands::urls()
     const QString url = f.menu->Get_ThreadURL(machi);
     QVERIFY(machi);
     QVERIFY2(url.startsWith(u"http://kanto.machi.example/bbs/read.cgi?BBS=kanto&KEY="_s), qPrintable(url));
+}
+
+void TestVoiceMenuCommands::writeCommands()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    bool machi = true;
+    bool suretate = true;
+    QVERIFY(f.menu->Get_Url(machi, suretate).isEmpty());  // the main menu
+    QVERIFY(!machi && !suretate);
+    f.menu->Write_Message();
+    f.menu->Create_Thread();
+    QCOMPARE(f.host.writeDialogs, 0);
+
+    f.run({u"jumpCategory"_s, u"select:5"_s, u"enter"_s, u"select:1"_s, u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+    QCOMPARE(f.menu->Get_Url(machi, suretate), u"http://kanto.machi.example/kanto/"_s);
+    QVERIFY(machi && suretate);
+    f.menu->Write_Message();  // no thread to reply to here
+    QCOMPARE(f.host.writeDialogs, 0);
+    f.menu->Create_Thread();
+    QCOMPARE(f.host.writeDialogs, 1);
+
+    f.run({u"select:1"_s, u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    const QString url = f.menu->Get_Url(machi, suretate);
+    QVERIFY2(url.startsWith(u"http://kanto.machi.example/bbs/read.cgi?BBS=kanto&KEY="_s), qPrintable(url));
+    QVERIFY(machi && !suretate);
+    f.menu->Create_Thread();
+    QCOMPARE(f.host.writeDialogs, 1);
+    QVERIFY(f.menu->IsReadable());
+    f.menu->Write_Message();
+    QCOMPARE(f.host.writeDialogs, 2);
+    QVERIFY(!f.menu->IsReadable());
+}
+
+void TestVoiceMenuCommands::writeCommandsOffline()
+{
+    Fixture f;
+    QVERIFY(toThreadMenu(f));
+    f.menu->Create_Thread();
+    QCOMPARE(f.host.writeDialogs, 1);
+    f.run({u"select:1"_s, u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+
+    // The same places offline, from what the online run stored.
+    Fixture offline;
+    QVERIFY(offline.start(true, false));
+    QVERIFY(copyDir(f.profile.dataRoot(), offline.profile.dataRoot()));
+    QVERIFY(offline.menu->Initialize());
+    QVERIFY(!offline.menu->Get_Online());
+    offline.run({u"jumpCategory"_s, u"select:3"_s, u"enter"_s, u"select:1"_s, u"enter"_s});
+    QCOMPARE(int(offline.menu->Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+    offline.menu->Create_Thread();
+    offline.run({u"select:1"_s, u"enter"_s});
+    QCOMPARE(int(offline.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    offline.menu->Write_Message();
+    QCOMPARE(offline.host.writeDialogs, 0);
 }
 
 QTEST_GUILESS_MAIN(TestVoiceMenuCommands)

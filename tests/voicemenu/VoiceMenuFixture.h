@@ -87,6 +87,10 @@ public:
         return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
     }
 
+    int writeDialogs = 0;  // posting dialogs shown
+
+    void runWriteDialog() override { ++writeDialogs; }
+
     void Switch_FontSize() override { ++fontSwitches; }
 
     void Switch_Color() override { ++colorSwitches; }

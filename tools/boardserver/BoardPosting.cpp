@@ -169,7 +169,8 @@ bool appendLine(const QString& path, const QByteArray& line)
 
 }  // namespace
 
-bool BoardSite::hasConfirmationCookie(const HttpRequest& request) const
+bool BoardSite::hasConfirmationCookie(const HttpRequest& request,
+                                      const QMap<QByteArray, QByteArray>& form) const
 {
     for (const auto& [name, value] : request.headers) {
         if (name != "cookie") {
@@ -177,8 +178,12 @@ bool BoardSite::hasConfirmationCookie(const HttpRequest& request) const
         }
         for (const QByteArray& part : value.split(';')) {
             const QByteArray cookie = part.trimmed();
-            if (cookie.startsWith(kCookieName + '=')
-                && m_cookies.contains(cookie.mid(kCookieName.size() + 1))) {
+            if (!cookie.startsWith(kCookieName + '=')) {
+                continue;
+            }
+            const auto found = m_cookies.constFind(cookie.mid(kCookieName.size() + 1));
+            if (found != m_cookies.cend() && form.contains(found->first)
+                && form.value(found->first) == found->second) {
                 return true;
             }
         }
@@ -186,7 +191,7 @@ bool BoardSite::hasConfirmationCookie(const HttpRequest& request) const
     return false;
 }
 
-QByteArray BoardSite::issueCookie()
+QByteArray BoardSite::issueCookie(QPair<QByteArray, QByteArray>& hidden)
 {
     if (m_cookies.size() >= kMaxCookies) {
         m_cookies.clear();
@@ -195,7 +200,13 @@ QByteArray BoardSite::issueCookie()
     for (int i = 0; i < 4; ++i) {
         token += QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0');
     }
-    m_cookies.insert(token);
+    // The page's own hidden field: a random name and value that a client
+    // must send back as the page gives them.
+    QRandomGenerator* random = QRandomGenerator::global();
+    hidden.first = 'h' + QByteArray::number(random->generate() & 0xffffff, 16).rightJustified(6, '0');
+    hidden.second =
+        QByteArray::number(random->generate(), 16) + "%20" + QByteArray::number(random->generate(), 16);
+    m_cookies.insert(token, {hidden.first, QByteArray::fromPercentEncoding(hidden.second)});
     return kCookieName + '=' + token + "; path=/";
 }
 
@@ -210,9 +221,11 @@ HttpResponse BoardSite::post(const HttpRequest& request, Script script, const QS
     if (!isBoard(board)) {
         return errorPage(script, u"その板は存在しません。"_s, QString());
     }
-    if (!hasConfirmationCookie(request)) {
-        HttpResponse page = confirmationPage(script, form, board);
-        page.headers.append({"Set-Cookie", issueCookie()});
+    if (!hasConfirmationCookie(request, form)) {
+        QPair<QByteArray, QByteArray> hidden;
+        const QByteArray cookie = issueCookie(hidden);
+        HttpResponse page = confirmationPage(script, form, board, hidden);
+        page.headers.append({"Set-Cookie", cookie});
         return page;
     }
     const Settings settings = boardSettings(board);
@@ -321,11 +334,13 @@ HttpResponse BoardSite::post(const HttpRequest& request, Script script, const QS
         }
     }
     writeAtomically(subjectPath, lines.join('\n') + '\n');
-    return successPage(script, board);
+    return successPage(script, board, threadKey);
 }
 
-HttpResponse
-BoardSite::confirmationPage(Script script, const QMap<QByteArray, QByteArray>& form, const QString& board)
+HttpResponse BoardSite::confirmationPage(Script script,
+                                         const QMap<QByteArray, QByteArray>& form,
+                                         const QString& board,
+                                         const QPair<QByteArray, QByteArray>& extra)
 {
     QByteArray hidden;
     for (auto it = form.cbegin(); it != form.cend(); ++it) {
@@ -334,6 +349,9 @@ BoardSite::confirmationPage(Script script, const QMap<QByteArray, QByteArray>& f
                       + attributeEscape(it.value()) + "\">\n";
         }
     }
+    // A value with a blank, written with an entity, as pages write them.
+    hidden += "<input type=hidden name=" + extra.first + " value=\""
+              + QByteArray(extra.second).replace("%20", "&#32;") + "\">\n";
     const QByteArray time = attributeEscape(form.value(script == Script::WriteCgi ? "TIME" : "time"));
     const QByteArray message = sjis(escapePosted(TextCodec::fromCp932(form.value("MESSAGE")), true));
     const QString notice = u"このサンプル掲示板では、はじめての書き込みの前にクッキーを確かめています。<br>\n"
@@ -372,9 +390,17 @@ BoardSite::confirmationPage(Script script, const QMap<QByteArray, QByteArray>& f
     return htmlResponse(page);
 }
 
-HttpResponse BoardSite::successPage(Script script, const QString& board)
+HttpResponse BoardSite::successPage(Script script, const QString& board, const QString& key)
 {
     const QByteArray back = "../" + board.toLatin1() + '/';
+    if (script == Script::WriteCgi) {
+        // The machi kind sends the browser on to the thread.
+        HttpResponse moved = htmlResponse(pageHead(sjis(u"書き込み完了"_s)) + "</html>\n");
+        moved.status = 302;
+        moved.headers.append(
+            {"Location", "/bbs/read.cgi?BBS=" + board.toLatin1() + "&KEY=" + key.toLatin1()});
+        return moved;
+    }
     QByteArray page;
     if (script == Script::WriteCgi) {
         page = pageHead(sjis(u"書き込み完了"_s));

@@ -8,7 +8,9 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QMap>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -66,19 +68,25 @@ private:
     HttpResponse threadPage(const QString& board, const QString& key, bool machi);
     HttpResponse post(const HttpRequest& request, Script script, const QString& peer);
 
-    HttpResponse
-    confirmationPage(Script script, const QMap<QByteArray, QByteArray>& form, const QString& board);
-    HttpResponse successPage(Script script, const QString& board);
+    HttpResponse confirmationPage(Script script,
+                                  const QMap<QByteArray, QByteArray>& form,
+                                  const QString& board,
+                                  const QPair<QByteArray, QByteArray>& extra);
+    HttpResponse successPage(Script script, const QString& board, const QString& key);
     HttpResponse errorPage(Script script, const QString& message, const QString& board);
 
-    bool hasConfirmationCookie(const HttpRequest& request) const;
-    QByteArray issueCookie();
+    // True when the request brings back a confirmation's cookie together with
+    // the hidden field that confirmation page carried.
+    bool hasConfirmationCookie(const HttpRequest& request, const QMap<QByteArray, QByteArray>& form) const;
+    // A new cookie (the Set-Cookie value) and its hidden field (name, value).
+    QByteArray issueCookie(QPair<QByteArray, QByteArray>& hidden);
 
     void rewriteLinks(HttpResponse& response) const;
 
     QString m_root;  // canonical, without a final slash; empty when invalid
     Options m_options;
-    QSet<QByteArray> m_cookies;
+    // Each confirmation cookie with the random hidden field of its page.
+    QHash<QByteArray, QPair<QByteArray, QByteArray>> m_cookies;
     QList<QByteArray> m_menuHosts;
     QByteArray m_directAuthority;
 };

@@ -1,0 +1,557 @@
+// Posting a reply or a new thread: the form bodies exactly as sent (against a
+// recording server on 127.0.0.1), the whole exchange against the local board
+// server (confirmation, cookie, hidden field, error pages, the post read back
+// from the .dat), and every way a post can fail without being taken for done.
+
+#include <QDir>
+#include <QFile>
+#include <QSslCertificate>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "base/TextCodec.h"
+#include "bbs/CHttp.h"
+#include "bbs/Posting.h"
+#include "support/BoardServerProcess.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kServer = QStringLiteral(BOARDSERVER_PATH);
+const QString kSamples = QStringLiteral(SAMPLE_BOARDS_DIR);
+const QString kUserAgent = u"Monazilla/1.00 (Yomimaru/1.11) "_s;
+const QString kPosted = u"書き込みました。"_s;
+const QString kNoAnswer = u"サーバーから応答がありませんでした。"_s;
+const QString kUnknownAnswer = u"サーバーの応答を読み取れませんでした。書き込めたかどうか分かりません。"_s;
+
+bool copyTree(const QString& from, const QString& to)
+{
+    QDir source(from);
+    if (!QDir().mkpath(to)) {
+        return false;
+    }
+    for (const QFileInfo& entry : source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = to + u'/' + entry.fileName();
+        if (entry.isDir() ? !copyTree(entry.filePath(), target) : !QFile::copy(entry.filePath(), target)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray
+httpAnswer(const QByteArray& body, const QByteArray& status = "200 OK", const QByteArray& extra = {})
+{
+    return "HTTP/1.1 " + status + "\r\nContent-Type: text/html; charset=Shift_JIS\r\nContent-Length: "
+           + QByteArray::number(body.size()) + "\r\nConnection: close\r\n" + extra + "\r\n" + body;
+}
+
+QByteArray page(const QString& title, const QString& body = {})
+{
+    return TextCodec::toCp932(u"<html><head><title>"_s + title + u"</title></head><body>"_s + body
+                              + u"</body></html>\n"_s);
+}
+
+// Takes one request per connection, remembers it and answers with the next
+// prepared answer (the last one again when they run out); an empty answer
+// closes the connection without a word.
+class Recorder : public QObject
+{
+public:
+    struct Request
+    {
+        QByteArray method;
+        QByteArray target;
+        QByteArray referer;
+        QByteArray cookie;
+        QByteArray body;
+    };
+
+    QList<Request> requests;
+    QList<QByteArray> answers;
+
+    bool listen()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                auto* buffer = new QByteArray;
+                connect(socket, &QTcpSocket::disconnected, socket, [socket, buffer] {
+                    delete buffer;
+                    socket->deleteLater();
+                });
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
+                    *buffer += socket->readAll();
+                    const qsizetype end = buffer->indexOf("\r\n\r\n");
+                    if (end < 0) {
+                        return;
+                    }
+                    Request request;
+                    qsizetype length = 0;
+                    const QList<QByteArray> lines = buffer->left(end).split('\n');
+                    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+                    request.method = first.value(0);
+                    request.target = first.value(1);
+                    for (const QByteArray& line : lines.mid(1)) {
+                        const qsizetype colon = line.indexOf(':');
+                        const QByteArray name = line.left(colon).trimmed().toLower();
+                        const QByteArray value = line.mid(colon + 1).trimmed();
+                        if (name == "content-length") {
+                            length = value.toLongLong();
+                        } else if (name == "referer") {
+                            request.referer = value;
+                        } else if (name == "cookie") {
+                            request.cookie = value;
+                        }
+                    }
+                    if (buffer->size() < end + 4 + length) {
+                        return;
+                    }
+                    request.body = buffer->mid(end + 4, length);
+                    buffer->clear();
+                    const QByteArray answer =
+                        answers.value(requests.size(), answers.value(answers.size() - 1));
+                    requests.append(request);
+                    if (!answer.isEmpty()) {
+                        socket->write(answer);
+                        socket->flush();
+                    }
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        return m_server.listen(QHostAddress::LocalHost);
+    }
+
+    QString host() const { return u"127.0.0.1:"_s + QString::number(m_server.serverPort()); }
+
+private:
+    QTcpServer m_server;
+};
+
+const QByteArray kSuccess = page(u"書きこみました。"_s, u"書きこみが終わりました。"_s);
+const QByteArray kTopPage =
+    page(u"雑談"_s,
+         u"<form method=POST action=\"../test/bbs.cgi\"><input type=hidden name=time value=1714600123>"
+         u"<input type=submit value=\"新規スレッド作成\" name=\"submit\"></form>"_s);
+
+}  // namespace
+
+class TestPosting : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void urlEncode_data();
+    void urlEncode();
+    void htmlToText();
+    void formBodies_data();
+    void formBodies();
+    void refusedBeforeSending_data();
+    void refusedBeforeSending();
+    void badAnswers_data();
+    void badAnswers();
+    void confirmationResentWithHiddenFields();
+    void boardServerExchange_data();
+    void boardServerExchange();
+    void boardServerFailures_data();
+    void boardServerFailures();
+    void httpsBoard();
+};
+
+void TestPosting::urlEncode_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("encoded");
+    QTest::newRow("letters and digits stay") << u"aZ09"_s << u"aZ09"_s;
+    QTest::newRow("space") << u"a b"_s << u"a%20b"_s;
+    QTest::newRow("marks other forms keep") << u"-_.*~"_s << u"%2D%5F%2E%2A%7E"_s;
+    QTest::newRow("ampersand and equals") << u"a&b=c"_s << u"a%26b%3Dc"_s;
+    QTest::newRow("kana in code page 932") << u"あア"_s << u"%82%A0%83A"_s;
+    QTest::newRow("half-width kana") << u"ｴﾗｰ"_s << u"%B4%D7%B0"_s;
+    QTest::newRow("line break") << u"a\nb"_s << u"a%0Ab"_s;
+    QTest::newRow("emoji as a reference") << u"x😅y"_s << u"x%26%23128517%3By"_s;
+    QTest::newRow("typed reference as typed") << u"&#38;"_s << u"%26%2338%3B"_s;
+}
+
+void TestPosting::urlEncode()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, encoded);
+    QCOMPARE(Posting::UrlEncode(text), encoded);
+}
+
+void TestPosting::htmlToText()
+{
+    // Tags go first, then the entities in their order: "&amp;lt;" becomes
+    // "&lt;" and stays so.
+    QCOMPARE(Posting::HtmlToText(u"<B>ＥＲＲＯＲ：</b>&gt;&gt;1&nbsp;&amp;lt;&quot;x&quot;&reg;<br>"_s),
+             u"ＥＲＲＯＲ：>>1 &lt;\"x\""_s);
+}
+
+void TestPosting::formBodies_data()
+{
+    QTest::addColumn<bool>("machi");
+    QTest::addColumn<QString>("path");  // after "http://HOST"
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("cookie");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QString>("referer");  // after "http://HOST"
+    QTest::addColumn<QByteArray>("body");
+
+    const QByteArray agree =
+        "submit=%8F%E3%8BL%91S%82%C4%82%F0%8F%B3%91%F8%82%B5%82%C4%8F%91%82%AB%8D%9E%82%DE";
+    const QByteArray fields = "&FROM=%96%BC%96%B3%82%B5&mail=sage&MESSAGE=%96%7B%95%B6%0A2%8Ds%96%DA";
+    QTest::newRow("2ch reply") << false << u"/test/read.cgi/zatsudan/1714600000/"_s << QString() << QString()
+                               << QByteArray("/test/bbs.cgi") << u"/zatsudan/1714600000/"_s
+                               << agree + "&bbs=zatsudan&key=1714600000" + fields
+                                      + "&guid=ON&hana=mogera&kiri=tanpo&suka=pontan&tepo=don&kuno=ichi"
+                                        "&time=1714600000";
+    QTest::newRow("2ch reply, l50 and a stored cookie")
+        << false << u"/test/read.cgi/zatsudan/1714600000/l50"_s << QString() << u"&yuki=akari"_s
+        << QByteArray("/test/bbs.cgi") << u"/zatsudan/1714600000/"_s
+        << agree + "&bbs=zatsudan&key=1714600000" + fields
+               + "&guid=ON&hana=mogera&kiri=tanpo&suka=pontan&tepo=don&kuno=ichi&yuki=akari&time=1714600000";
+    QTest::newRow("machi reply") << true << u"/bbs/read.cgi?BBS=kanto&KEY=1714780000"_s << QString()
+                                 << QString() << QByteArray("/bbs/write.cgi?BBS=kanto&KEY=1714780000")
+                                 << u"/bbs/read.cgi?BBS=kanto&KEY=1714780000"_s
+                                 << agree
+                                        + "&BBS=kanto&KEY=1714780000&NAME=%96%BC%96%B3%82%B5&MAIL=sage"
+                                          "&MESSAGE=%96%7B%95%B6%0A2%8Ds%96%DA&TIME=1714780000";
+    QTest::newRow("2ch new thread") << false << u"/zatsudan/"_s << u"A&B"_s << u"&yuki=akari"_s
+                                    << QByteArray("/test/bbs.cgi") << u"/zatsudan/"_s
+                                    << "submit=%90V%8BK%83X%83%8C%83b%83h%8D%EC%90%AC&bbs=zatsudan" + fields
+                                           + "&subject=A%26B&time=1714600123";
+    QTest::newRow("machi new thread")
+        << true << u"/kanto/"_s << u"A&B"_s << QString() << QByteArray("/bbs/write.cgi") << u"/kanto/"_s
+        << QByteArray(
+               "submit=%90V%8BK%8F%91%82%AB%8D%9E%82%DD&BBS=kanto&SUBJECT=A%26B&NAME=%96%BC%96%B3%82%B5"
+               "&MAIL=sage&MESSAGE=%96%7B%95%B6%0A2%8Ds%96%DA&TIME=1714600123");
+}
+
+void TestPosting::formBodies()
+{
+    QFETCH(bool, machi);
+    QFETCH(QString, path);
+    QFETCH(QString, subject);
+    QFETCH(QString, cookie);
+    QFETCH(QByteArray, target);
+    QFETCH(QString, referer);
+    QFETCH(QByteArray, body);
+
+    Recorder recorder;
+    QVERIFY(recorder.listen());
+    recorder.answers = subject.isEmpty() ? QList<QByteArray>{httpAnswer(kSuccess)}
+                                         : QList<QByteArray>{httpAnswer(kTopPage), httpAnswer(kSuccess)};
+    CHttp http;
+    http.InitInstance(kUserAgent, {}, 10000, 10000, 10000);
+    const QString base = u"http://"_s + recorder.host();
+    QString message;
+    QVERIFY(Posting::Post(http, base + path, u"名無し"_s, u"sage"_s, u"本文\n2行目"_s, message, machi,
+                          subject, cookie));
+    QCOMPARE(message, kPosted);
+    const Recorder::Request& post = recorder.requests.constLast();
+    QCOMPARE(recorder.requests.size(), subject.isEmpty() ? 1 : 2);
+    QCOMPARE(post.method, QByteArray("POST"));
+    QCOMPARE(post.target, target);
+    QCOMPARE(QString::fromLatin1(post.referer), base + referer);
+    QCOMPARE(post.body, body);
+}
+
+void TestPosting::refusedBeforeSending_data()
+{
+    QTest::addColumn<bool>("machi");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QByteArray>("topPage");
+    QTest::addColumn<QString>("message");  // "untouched" when it must stay as it was
+    QTest::addColumn<int>("requests");
+
+    QTest::newRow("2ch thread URL too short") << false << u"/test/read.cgi/zatsudan"_s << QString()
+                                              << QByteArray() << u"内部エラー、URL指定が不正です。"_s << 0;
+    QTest::newRow("machi URL with START") << true << u"/bbs/read.cgi?BBS=kanto&KEY=1714780000&START=1"_s
+                                          << QString() << QByteArray() << u"untouched"_s << 0;
+    QTest::newRow("board without a time field")
+        << false << u"/headnews/"_s << u"題"_s << page(u"速報"_s) << u"この板ではスレ立てできません"_s << 1;
+    QTest::newRow("time field without its end")
+        << false << u"/zatsudan/"_s << u"題"_s << QByteArray("<input type=hidden name=time value=12")
+        << u"この板ではスレ立てできません"_s << 1;
+    QTest::newRow("top page empty") << false << u"/zatsudan/"_s << u"題"_s << QByteArray()
+                                    << u"板トップページのダウンロードに失敗しました。"_s << 1;
+}
+
+void TestPosting::refusedBeforeSending()
+{
+    QFETCH(bool, machi);
+    QFETCH(QString, path);
+    QFETCH(QString, subject);
+    QFETCH(QByteArray, topPage);
+    QFETCH(QString, message);
+    QFETCH(int, requests);
+
+    Recorder recorder;
+    QVERIFY(recorder.listen());
+    recorder.answers = {httpAnswer(topPage)};
+    CHttp http;
+    http.InitInstance(kUserAgent, {}, 10000, 10000, 10000);
+    QString result = u"untouched"_s;
+    QVERIFY(!Posting::Post(http, u"http://"_s + recorder.host() + path, {}, {}, u"本文"_s, result, machi,
+                           subject, {}));
+    QCOMPARE(result, message);
+    QCOMPARE(recorder.requests.size(), requests);
+    for (const Recorder::Request& request : std::as_const(recorder.requests)) {
+        QCOMPARE(request.method, QByteArray("GET"));
+    }
+}
+
+void TestPosting::badAnswers_data()
+{
+    QTest::addColumn<bool>("machi");
+    QTest::addColumn<QList<QByteArray>>("answers");
+    QTest::addColumn<bool>("posted");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("requests");
+
+    const QByteArray confirm = httpAnswer(page(u"■ 書き込み確認 ■"_s, u"<b>確かめてください</b>"_s));
+    // Qt sends a request again, once, when the connection closes before any answer.
+    QTest::newRow("no answer") << false << QList<QByteArray>{QByteArray()} << false << kNoAnswer << 2;
+    QTest::newRow("empty page") << false << QList<QByteArray>{httpAnswer({})} << false << kNoAnswer << 1;
+    QTest::newRow("garbage") << false << QList<QByteArray>{httpAnswer("\x01\x02garbage\xff\xfe")} << false
+                             << kUnknownAnswer << 1;
+    QTest::newRow("page of another board software")
+        << false << QList<QByteArray>{httpAnswer(page(u"ようこそ"_s))} << false << kUnknownAnswer << 1;
+    QTest::newRow("server error 500")
+        << false << QList<QByteArray>{httpAnswer(page(u"oops"_s), "500 Internal Server Error")} << false
+        << u"サーバーがエラー500を返しました。"_s << 1;
+    QTest::newRow("cut answer") << false
+                                << QList<QByteArray>{"HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n"
+                                                     + kSuccess}
+                                << false
+                                << u"サーバーの応答が途中で切れました。書き込めたかどうか分かりません。"_s
+                                << 1;
+    QTest::newRow("error title") << false
+                                 << QList<QByteArray>{httpAnswer(
+                                        page(u"ＥＲＲＯＲ！"_s, u"<b>ＥＲＲＯＲ：本文がありません！</b>"_s))}
+                                 << false << u"ＥＲＲＯＲ！ＥＲＲＯＲ：本文がありません！"_s << 1;
+    QTest::newRow("restriction in bold")
+        << false << QList<QByteArray>{httpAnswer(page(u"お知らせ"_s, u"<b>規制中です</b>"_s))} << false
+        << u"お知らせ規制中です"_s << 1;
+    QTest::newRow("endless confirmations")
+        << false << QList<QByteArray>{confirm} << false << u"■ 書き込み確認 ■確かめてください"_s
+        << 1 + Posting::kMaxConfirmations;
+    QTest::newRow("confirmation, then success")
+        << false << QList<QByteArray>{confirm, httpAnswer(kSuccess)} << true << kPosted << 2;
+    QTest::newRow("10 MB of garbage")
+        << false << QList<QByteArray>{httpAnswer(QByteArray(10 * 1024 * 1024, 'x'))} << false
+        << kUnknownAnswer << 1;
+    // An error page in UTF-8 rather than Shift_JIS is still read as one.
+    QTest::newRow("error page in UTF-8")
+        << false
+        << QList<QByteArray>{httpAnswer(
+               u"<html><head><title>ＥＲＲＯＲ！</title></head><body><b>ＥＲＲＯＲ：連続投稿ですか？</b></body></html>"_s
+                   .toUtf8())}
+        << false << u"ＥＲＲＯＲ！ＥＲＲＯＲ：連続投稿ですか？"_s << 1;
+    QTest::newRow("machi 302") << true
+                               << QList<QByteArray>{httpAnswer({}, "302 Found", "Location: /kanto/\r\n")}
+                               << true << kPosted << 1;
+    QTest::newRow("2ch 302 is no success")
+        << false << QList<QByteArray>{httpAnswer({}, "302 Found", "Location: /\r\n")} << false
+        << u"サーバーがエラー302を返しました。"_s << 1;
+}
+
+void TestPosting::badAnswers()
+{
+    QFETCH(bool, machi);
+    QFETCH(QList<QByteArray>, answers);
+    QFETCH(bool, posted);
+    QFETCH(QString, message);
+    QFETCH(int, requests);
+
+    Recorder recorder;
+    QVERIFY(recorder.listen());
+    recorder.answers = answers;
+    CHttp http;
+    http.InitInstance(kUserAgent, {}, 10000, 10000, 10000);
+    const QString url =
+        u"http://"_s + recorder.host()
+        + (machi ? u"/bbs/read.cgi?BBS=kanto&KEY=1714780000"_s : u"/test/read.cgi/zatsudan/1714600000/"_s);
+    QString result;
+    QCOMPARE(Posting::Post(http, url, {}, {}, u"本文"_s, result, machi, {}, {}), posted);
+    QCOMPARE(result, message);
+    QCOMPARE(recorder.requests.size(), requests);
+    // Every resend carries the same form.
+    for (const Recorder::Request& request : std::as_const(recorder.requests)) {
+        QCOMPARE(request.body, recorder.requests.constFirst().body);
+    }
+}
+
+void TestPosting::confirmationResentWithHiddenFields()
+{
+    Recorder recorder;
+    QVERIFY(recorder.listen());
+    recorder.answers = {
+        httpAnswer(page(u"■ 書き込み確認 ■"_s,
+                        u"<form><input type=hidden name=bbs value=\"other\">"
+                        u"<INPUT TYPE=\"hidden\" NAME=\"a1b2\" VALUE=\"x y&amp;z\">"
+                        u"<input type=submit value=\"上記全てを承諾して書き込む\" name=\"submit\"></form>"_s),
+                   "200 OK", "Set-Cookie: PON=abc123; path=/\r\n"),
+        httpAnswer(kSuccess)};
+    CHttp http;
+    http.InitInstance(kUserAgent, {}, 10000, 10000, 10000);
+    QString result;
+    QVERIFY(Posting::Post(http, u"http://"_s + recorder.host() + u"/test/read.cgi/zatsudan/1714600000/"_s, {},
+                          {}, u"本文"_s, result, false, {}, {}));
+    QCOMPARE(recorder.requests.size(), 2);
+    const QByteArray first = recorder.requests[0].body;
+    // The form's own fields keep their values; the page's new field follows.
+    QCOMPARE(recorder.requests[1].body, first + "&a1b2=x%20y%26z");
+    QVERIFY(recorder.requests[0].cookie.isEmpty());
+    QCOMPARE(recorder.requests[1].cookie, QByteArray("PON=abc123"));
+}
+
+void TestPosting::boardServerExchange_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("machi");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("dat");  // board folder; the thread's file, or empty for the newest thread
+    QTest::addColumn<QByteArray>("logged");
+
+    QTest::newRow("2ch reply") << QStringList() << false
+                               << u"http://ikura.2ch.example/test/read.cgi/cooking/1714650000/l50"_s
+                               << QString() << u"cooking/dat/1714650000.dat"_s
+                               << QByteArray("/test/bbs.cgi -> 200");
+    QTest::newRow("2ch reply, older confirmation")
+        << QStringList{u"--old-confirmation"_s} << false
+        << u"http://ikura.2ch.example/test/read.cgi/cooking/1714650000/"_s << QString()
+        << u"cooking/dat/1714650000.dat"_s << QByteArray("/test/subbbs.cgi -> 200");
+    QTest::newRow("2ch new thread") << QStringList() << false << u"http://kohada.2ch.example/train/"_s
+                                    << u"夜行列車&思い出"_s << u"train"_s
+                                    << QByteArray("/test/bbs.cgi -> 200");
+    QTest::newRow("machi reply") << QStringList() << true
+                                 << u"http://kanto.machi.example/bbs/read.cgi?BBS=kanto&KEY=1714780000"_s
+                                 << QString() << u"kanto/dat/1714780000.dat"_s
+                                 << QByteArray("/bbs/write.cgi?BBS=kanto&KEY=1714780000 -> 200");
+    QTest::newRow("machi new thread") << QStringList() << true << u"http://kanto.machi.example/kanto/"_s
+                                      << u"駅前&公園"_s << u"kanto"_s << QByteArray("/bbs/write.cgi -> 200");
+}
+
+void TestPosting::boardServerExchange()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, machi);
+    QFETCH(QString, url);
+    QFETCH(QString, subject);
+    QFETCH(QString, dat);
+    QFETCH(QByteArray, logged);
+
+    QTemporaryDir served;
+    QVERIFY(copyTree(kSamples, served.path()));
+    BoardServerProcess server;
+    QVERIFY(server.start(kServer, served.path(), options + QStringList{u"--verbose"_s}));
+    CHttp http;
+    http.InitInstance(kUserAgent, server.address(), 10000, 10000, 10000);
+
+    const QString body = u"テストの書き込み😅 & <b>"_s;
+    QString result;
+    QVERIFY2(Posting::Post(http, url, u"名無し"_s, u"sage"_s, body, result, machi, subject, {}),
+             qPrintable(result));
+    QCOMPARE(result, kPosted);
+    QVERIFY(server.waitForLog(logged));
+
+    QString datPath = served.path() + u'/' + dat;
+    if (!subject.isEmpty()) {
+        const QStringList files = QDir(datPath + u"/dat"_s).entryList({u"*.dat"_s}, QDir::Files, QDir::Name);
+        QVERIFY(!files.isEmpty());
+        datPath += u"/dat/"_s + files.constLast();
+    }
+    const QList<QByteArray> lines = readAll(datPath).trimmed().split('\n');
+    const QString last = TextCodec::fromCp932(lines.constLast());
+    QVERIFY2(last.startsWith(u"名無し<>sage<>"_s), qPrintable(last));
+    QVERIFY2(last.contains(u"<> テストの書き込み&#128517; &amp; &lt;b&gt; <>"_s)
+                 || last.contains(u"<> テストの書き込み&#128517; & &lt;b&gt; <>"_s),
+             qPrintable(last));
+    if (!subject.isEmpty()) {
+        QVERIFY2(last.endsWith(subject), qPrintable(last));
+    }
+}
+
+void TestPosting::boardServerFailures_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("message");
+
+    const QString reply = u"http://ikura.2ch.example/test/read.cgi/cooking/1714650000/"_s;
+    QTest::newRow("read-only board") << QStringList()
+                                     << u"http://headline.2ch.example/test/read.cgi/headnews/1/"_s
+                                     << QString() << u"ＥＲＲＯＲ！"_s;
+    QTest::newRow("no such thread") << QStringList() << u"http://ikura.2ch.example/test/read.cgi/cooking/1/"_s
+                                    << QString() << u"ＥＲＲＯＲ！"_s;
+    QTest::newRow("dropped") << QStringList{u"--fault"_s, u"drop@/test/bbs.cgi"_s} << reply << QString()
+                             << kNoAnswer;
+    QTest::newRow("server error") << QStringList{u"--fault"_s, u"status:500@/test/bbs.cgi"_s} << reply
+                                  << QString() << u"サーバーがエラー500を返しました。"_s;
+    QTest::newRow("error page fault") << QStringList{u"--fault"_s, u"error-page@/test/bbs.cgi"_s} << reply
+                                      << QString() << u"ＥＲＲＯＲ！"_s;
+    // A server that stops half-way through its answer: the request deadline ends the wait.
+    QTest::newRow("stalled answer")
+        << QStringList{u"--fault"_s, u"stall:20@/test/bbs.cgi"_s} << reply << QString()
+        << u"サーバーの応答が途中で切れました。書き込めたかどうか分かりません。"_s;
+    QTest::newRow("board without a time field") << QStringList() << u"http://headline.2ch.example/headnews/"_s
+                                                << u"題"_s << u"この板ではスレ立てできません"_s;
+}
+
+void TestPosting::boardServerFailures()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, url);
+    QFETCH(QString, subject);
+    QFETCH(QString, message);
+
+    QTemporaryDir served;
+    QVERIFY(copyTree(kSamples, served.path()));
+    BoardServerProcess server;
+    QVERIFY(server.start(kServer, served.path(), options));
+    CHttp http;
+    http.InitInstance(kUserAgent, server.address(), 10000, 10000, 10000);
+    http.setDeadline(1500);
+    QString result;
+    QVERIFY(!Posting::Post(http, url, {}, {}, u"本文"_s, result, false, subject, {}));
+    QVERIFY2(result.startsWith(message), qPrintable(result));
+    QVERIFY(result != kPosted);
+}
+
+void TestPosting::httpsBoard()
+{
+    QTemporaryDir keys;
+    QString certificate;
+    QString key;
+    QVERIFY(BoardServerProcess::makeCertificate(keys.path(), &certificate, &key));
+    QTemporaryDir served;
+    QVERIFY(copyTree(kSamples, served.path()));
+    BoardServerProcess server;
+    QVERIFY(server.start(kServer, served.path(),
+                         {u"--verbose"_s, u"--tls-certificate"_s, certificate, u"--tls-key"_s, key}));
+    CHttp http;
+    http.InitInstance(kUserAgent, server.address(), 10000, 10000, 10000);
+    http.addCaCertificates(QSslCertificate::fromPath(certificate));
+    QString result;
+    QVERIFY2(Posting::Post(http, u"https://ikura.2ch.example/test/read.cgi/cooking/1714650000/"_s, {}, {},
+                           u"安全に"_s, result, false, {}, {}),
+             qPrintable(result));
+    QVERIFY(server.waitForLog("POST /test/bbs.cgi -> 200 tls"));
+}
+
+QTEST_GUILESS_MAIN(TestPosting)
+#include "TestPosting.moc"
