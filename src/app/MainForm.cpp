@@ -335,6 +335,7 @@ QString MainForm::runFindDialog()
     dialog.setTextBoxReader(m_services.textBox);
     dialog.setLowVision(m_settings.Get_(CSettings::LowVisionColors) == u"1"_s);
     dialog.setFontSize(m_settings.getInt(CSettings::FontSize, 11));
+    dialog.setScreenReaders(m_services.screenReaders);
     if (m_services.dialogRunner) {
         m_services.dialogRunner(dialog);
     } else {

@@ -7,6 +7,7 @@
 #include <QStyle>
 
 #include "dialogs/TextBoxSpeaker.h"
+#include "speech/CSrCntl.h"
 #include "speech/SpeechOutput.h"
 #include "voicemenu/HelpMenu.h"
 
@@ -90,6 +91,9 @@ void FindDlg::fitToOneLine()
 
 bool FindDlg::event(QEvent* event)
 {
+    if (event->type() == QEvent::WindowActivate && m_screenReaders) {
+        m_screenReaders->Block_SRVoice();
+    }
     if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) {
         if (!m_announced) {
             m_announced = true;

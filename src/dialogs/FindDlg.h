@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QTimer>
 
+class CSrCntl;
 class HelpMenu;
 class QLineEdit;
 class QPushButton;
@@ -39,6 +40,9 @@ public:
     // The key field's type size in points; the dialog is sized to one line of it.
     void setFontSize(int points);
 
+    // A running screen reader is silenced whenever the dialog comes to the front.
+    void setScreenReaders(CSrCntl* screenReaders) { m_screenReaders = screenReaders; }
+
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -53,6 +57,7 @@ private:
     QPushButton* Command_Find = nullptr;
     QTimer Timer1;
     TextBoxSpeaker* m_textBox = nullptr;
+    CSrCntl* m_screenReaders = nullptr;
     bool m_announced = false;
     QString m_result;
 };

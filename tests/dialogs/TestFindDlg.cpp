@@ -13,9 +13,11 @@
 #include "base/AppPaths.h"
 #include "dialogs/FindDlg.h"
 #include "speech/CShosaiYomi.h"
+#include "speech/CSrCntl.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
 #include "speech/mSpeakTextBox.h"
+#include "support/FakeScreenReader.h"
 #include "support/SpySpeechEngine.h"
 #include "support/TempProfile.h"
 #include "voicemenu/HelpMenu.h"
@@ -68,6 +70,7 @@ private slots:
     void lowVisionColours_data();
     void lowVisionColours();
     void escapeDuringACompositionDoesNotClose();
+    void screenReaderSilencedOnActivation();
 };
 
 void TestFindDlg::answers_data()
@@ -198,6 +201,23 @@ void TestFindDlg::escapeDuringACompositionDoesNotClose()
     QVERIFY(!bench.dialog.isVisible());
     QCOMPARE(bench.dialog.result(), QString::fromUtf16(FindDlg::kCancelled));
     QCOMPARE(reader.attachedField(), nullptr);
+}
+
+void TestFindDlg::screenReaderSilencedOnActivation()
+{
+    // Each time the dialog comes to the front, and only then.
+    Bench b;
+    FakeScreenReader reader(1, true);
+    CSrCntl screenReaders({&reader});
+    QCOMPARE(screenReaders.InitInstance(), 1);
+    b.dialog.setScreenReaders(&screenReaders);
+    b.dialog.show();
+    const int before = reader.silenceCalls;
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&b.dialog, &activate);
+    QCOMPARE(reader.silenceCalls, before + 1);
+    QApplication::sendEvent(&b.dialog, &activate);
+    QCOMPARE(reader.silenceCalls, before + 2);
 }
 
 QTEST_MAIN(TestFindDlg)
