@@ -41,7 +41,7 @@ export DISPLAY=":$(cat "$work/display")"
 pids+=($!)
 port=""
 for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out")
+    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out" 2>/dev/null || true)
     [ -n "$port" ] && break
     sleep 0.05
 done
@@ -81,7 +81,7 @@ ms_of() { awk -F'\t' -v want="text=$1" '$6 == want { split($1, t, "T"); split(t[
 app=$!
 pids+=($app)
 window=""
-for _ in $(seq 1 200); do
+for _ in $(seq 1 600); do
     window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
     [ -n "$window" ] && break
     sleep 0.05

@@ -26,7 +26,7 @@ trap 'kill "$server_pid" 2>/dev/null || true' EXIT
 
 port=""
 for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$server_out" | head -n 1)
+    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$server_out" 2>/dev/null | head -n 1 || true)
     [ -n "$port" ] && break
     sleep 0.05
 done

@@ -9,7 +9,9 @@
 #    character itself, so the engine sends the pause as a break.
 # 1c. Continuous reading hands the next unit to speech-dispatcher while the
 #    one before it plays: the silence between two sentences read as two units
-#    is shorter than the pause at 「。」 inside one utterance plus 150 ms. The
+#    is shorter than the pause at 「。」 inside one utterance plus 150 ms (the
+#    shortest of up to three readings, as a busy machine slows
+#    speech-dispatcher's own step between messages). The
 #    control: the same sentences with the second spoken 200 ms after the end
 #    of the first (a reader that waits for a poll) must exceed that bound.
 # 2. The sound cue ir_begin.wav, played synchronously through Qt Multimedia,
@@ -138,8 +140,19 @@ units_capture() {
     trim "$W/$1.wav" "$W/$1.raw"
     "$COMPARE" --longest-pause "$W/$1.raw" || fail "no speech captured in $1 reading"
 }
-GAPLESS_MS=$(units_capture continuous) || exit 1
-grep -q '^queued$' "$W/continuous.out" || fail "the second unit was not handed over early: $(cat "$W/continuous.out")"
+# speech-dispatcher's own step from one message to the next grows when the
+# machine is busy; a reader that waits is late every time, so the shortest of
+# up to three readings is the one that tells.
+GAPLESS_MS=""
+for attempt in 1 2 3; do
+    gap=$(units_capture continuous) || exit 1
+    grep -q '^queued$' "$W/continuous.out" || fail "the second unit was not handed over early: $(cat "$W/continuous.out")"
+    echo "continuous reading, reading $attempt: ${gap} ms between units"
+    if [ -z "$GAPLESS_MS" ] || [ "$gap" -lt "$GAPLESS_MS" ]; then
+        GAPLESS_MS=$gap
+    fi
+    [ "$GAPLESS_MS" -lt $((PAUSE_MS + 150)) ] && break
+done
 STEPPED_MS=$(units_capture late) || exit 1
 echo "pause at 。 in one utterance ${PAUSE_MS} ms; between units: handed over early ${GAPLESS_MS} ms, 200 ms after the end ${STEPPED_MS} ms"
 [ "$GAPLESS_MS" -gt 0 ] || fail "the two units of continuous reading ran together or one was lost"

@@ -130,7 +130,7 @@ key() { xdotool key --delay 80 "$@"; sleep 0.4; }
 app=$!
 pids+=($app)
 window=""
-for _ in $(seq 1 200); do
+for _ in $(seq 1 600); do
     window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
     [ -n "$window" ] && break
     sleep 0.05

@@ -35,7 +35,7 @@ export DISPLAY=":$(cat "$work/display")"
 pids+=($!)
 port=""
 for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out")
+    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out" 2>/dev/null || true)
     [ -n "$port" ] && break
     sleep 0.05
 done
@@ -68,7 +68,7 @@ start_program() {
     app=$!
     pids+=($app)
     local window=""
-    for _ in $(seq 1 200); do
+    for _ in $(seq 1 600); do
         window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
         [ -n "$window" ] && break
         sleep 0.05
@@ -120,7 +120,7 @@ mv "$work/served/zatsudan/dat/1714300000.dat" "$work/served/zatsudan/oyster/1714
 pids+=($!)
 port=""
 for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server2.out")
+    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server2.out" 2>/dev/null || true)
     [ -n "$port" ] && break
     sleep 0.05
 done

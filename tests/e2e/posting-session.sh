@@ -31,7 +31,7 @@ cp -r "$samples" "$work/served"
 pids+=($!)
 port=""
 for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out")
+    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out" 2>/dev/null || true)
     [ -n "$port" ] && break
     sleep 0.05
 done
@@ -64,7 +64,7 @@ start_program() {
     app=$!
     pids+=($app)
     local window=""
-    for _ in $(seq 1 200); do
+    for _ in $(seq 1 600); do
         window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
         [ -n "$window" ] && break
         sleep 0.05
