@@ -16,77 +16,15 @@ server=$2
 samples=$3
 expected=$4
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A display of our own.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-
-"$server" --root "$samples" --port 0 >"$work/server.out" 2>"$work/server.err" &
-pids+=($!)
-port=""
-for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out" 2>/dev/null || true)
-    [ -n "$port" ] && break
-    sleep 0.05
-done
-[ -n "$port" ] || { echo "board server did not start" >&2; exit 1; }
-
-mkdir -p "$work/data" "$work/config"
-printf '[Config]\nBoardListUrl=http://menu.2ch.example/bbsmenu.html\nSetting15=1\nSetting16=127.0.0.1:%s\n' \
-    "$port" >"$work/config/yomimaru.ini"
+source "$(dirname "$0")/lib.sh"
+start_display
+start_server server "$samples"
+write_profile
 transcript="$work/transcript1.txt"
-export YOMIMARU_TRANSCRIPT_MS_PER_CHAR=0
-export QT_QPA_PLATFORM=xcb
-
-texts() { cat "$work"/transcript*.txt 2>/dev/null | cut -f6- | sed 's/^text=//'; }
-
-# Waits until the transcript holds the line (as a whole line) a given number of times.
-wait_for() {
-    local line=$1 count=${2:-1}
-    for _ in $(seq 1 300); do
-        if [ "$(texts | grep -cxF -- "$line")" -ge "$count" ]; then return 0; fi
-        sleep 0.05
-    done
-    echo "timed out waiting for: $line" >&2
-    texts | tail -n 20 >&2
-    exit 1
-}
-
-start_program() {
-    "$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" \
-        >>"$work/program.log" 2>&1 &
-    app=$!
-    pids+=($app)
-    local window=""
-    for _ in $(seq 1 600); do
-        window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
-        [ -n "$window" ] && break
-        sleep 0.05
-    done
-    [ -n "$window" ] || { echo "no window" >&2; exit 1; }
-    xdotool windowfocus --sync "$window"
-}
-
-key() { xdotool key --delay 60 "$@"; sleep 0.35; }
 
 start_program
 wait_for "読み丸を起動しました。板の一覧を最新にしました。"
-key Down; wait_for "1,カテゴリー選択(C)"
-key Return; wait_for "カテゴリー選択メニューです"
-key 3; wait_for "3,雑談"
-key Return; wait_for "板選択メニューです"
-key Down; wait_for "1,なんでも雑談"
-key Return; wait_for "スレッド選択メニューです"
+walk_to_board
 key Down Down; wait_for "2, 【質問】メールアドレスの書き方について(未読6)"
 key Return; wait_for "メッセージ数は6です。"
 wait_for "読み上げ完了"
@@ -98,8 +36,7 @@ key v; wait_for "ボリューム設定メニューです、現在の設定は「
 key 5; wait_for "ボリューム5"
 key Return; wait_for "ボリューム5に設定しました。"
 key q; wait_for "読み丸を終了します。ご利用ありがとうございました。"
-for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
-if kill -0 "$app" 2>/dev/null; then echo "the program did not end" >&2; exit 1; fi
+wait_program_end
 
 # The option is still set after a restart.
 transcript="$work/transcript2.txt"
@@ -107,7 +44,7 @@ start_program
 wait_for "読み丸を起動しました。板の一覧を最新にしました。" 2
 key v; wait_for "ボリューム設定メニューです、現在の設定は「ボリューム5」です"
 key ctrl+shift+q
-for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
+wait_program_end
 
 # A server that misbehaves: the board menu is cut off once, one thread is
 # gone, and thread lists hang half-way; and one thread has left the live
@@ -115,16 +52,8 @@ for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
 cp -r "$samples" "$work/served"
 mkdir -p "$work/served/zatsudan/oyster/1714"
 mv "$work/served/zatsudan/dat/1714300000.dat" "$work/served/zatsudan/oyster/1714/"
-"$server" --root "$work/served" --port 0 --fault 'short:600@bbsmenu#1' --fault 'status:404@1714850000.dat' \
-    --fault 'stall:60@subject.txt#1' >"$work/server2.out" 2>"$work/server2.err" &
-pids+=($!)
-port=""
-for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server2.out" 2>/dev/null || true)
-    [ -n "$port" ] && break
-    sleep 0.05
-done
-[ -n "$port" ] || { echo "second board server did not start" >&2; exit 1; }
+start_server server2 "$work/served" --fault 'short:600@bbsmenu#1' --fault 'status:404@1714850000.dat' \
+    --fault 'stall:60@subject.txt#1'
 sed -i -E "s/^Setting16=[^\r]*/Setting16=127.0.0.1:$port/" "$work/config/yomimaru.ini"
 grep -q "^Setting16=127.0.0.1:$port" "$work/config/yomimaru.ini" || { echo "proxy not set" >&2; exit 1; }
 
@@ -136,7 +65,7 @@ start_program
 wait_for "板リストのダウンロードに失敗しました。読み丸をオフラインで起動しました。保存してある板の一覧を使います。"
 cmp -s "$work/board.list.before" "$work/data/board.list" || { echo "board.list was replaced" >&2; exit 1; }
 key ctrl+shift+q
-for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
+wait_program_end
 
 # A thread gone from the server is said to be gone, never as one without news.
 transcript="$work/transcript4.txt"
@@ -173,12 +102,7 @@ echo "Ctrl+Shift+Q during a download: the program ended ${elapsed} ms after the 
 transcript="$work/transcript5.txt"
 start_program
 wait_for "読み丸を起動しました。板の一覧を最新にしました。" 4
-key Down; wait_for "1,カテゴリー選択(C)" 3
-key Return; wait_for "カテゴリー選択メニューです" 3
-key 3; wait_for "3,雑談" 3
-key Return; wait_for "板選択メニューです" 3
-key Down; wait_for "1,なんでも雑談" 3
-key Return; wait_for "スレッド選択メニューです" 3
+walk_to_board 3
 # The thread in the archive is read like any other, and said to come from there.
 key Down; wait_for "1, 1から1000まで数えるスレ(未読1000)"
 key Return; wait_for "過去ログを読み込みました。メッセージ数は1000です。"
@@ -193,7 +117,7 @@ if cut -f6- "$transcript" | sed 's/^text=//' | grep -qxF "新着メッセージ�
     exit 1
 fi
 key ctrl+shift+q
-for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
+wait_program_end
 
 # The transcript holds the expected lines in this order.
 texts >"$work/texts.txt"

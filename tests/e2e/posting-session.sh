@@ -11,78 +11,15 @@ program=$1
 server=$2
 samples=$3
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A display of our own.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-
+source "$(dirname "$0")/lib.sh"
+start_display
 cp -r "$samples" "$work/served"
-"$server" --root "$work/served" --port 0 >"$work/server.out" 2>"$work/server.err" &
-pids+=($!)
-port=""
-for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out" 2>/dev/null || true)
-    [ -n "$port" ] && break
-    sleep 0.05
-done
-[ -n "$port" ] || { echo "board server did not start" >&2; exit 1; }
-
-mkdir -p "$work/data" "$work/config"
-printf '[Config]\nBoardListUrl=http://menu.2ch.example/bbsmenu.html\nSetting15=1\nSetting16=127.0.0.1:%s\n' \
-    "$port" >"$work/config/yomimaru.ini"
-transcript="$work/transcript1.txt"
-export YOMIMARU_TRANSCRIPT_MS_PER_CHAR=0
-export QT_QPA_PLATFORM=xcb
-
-texts() { cat "$work"/transcript*.txt 2>/dev/null | cut -f6- | sed 's/^text=//'; }
-
-# Waits until the transcript holds the line (as a whole line) a given number of times.
-wait_for() {
-    local line=$1 count=${2:-1}
-    for _ in $(seq 1 300); do
-        if [ "$(texts | grep -cxF -- "$line")" -ge "$count" ]; then return 0; fi
-        sleep 0.05
-    done
-    echo "timed out waiting for: $line" >&2
-    texts | tail -n 20 >&2
-    exit 1
-}
-
-start_program() {
-    "$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" \
-        >>"$work/program.log" 2>&1 &
-    app=$!
-    pids+=($app)
-    local window=""
-    for _ in $(seq 1 600); do
-        window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
-        [ -n "$window" ] && break
-        sleep 0.05
-    done
-    [ -n "$window" ] || { echo "no window" >&2; exit 1; }
-    xdotool windowfocus --sync "$window"
-}
-
-key() { xdotool key --delay 60 "$@"; sleep 0.35; }
+start_server server "$work/served"
+write_profile
 
 start_program
 wait_for "読み丸を起動しました。板の一覧を最新にしました。"
-key Down; wait_for "1,カテゴリー選択(C)"
-key Return; wait_for "カテゴリー選択メニューです"
-key 3; wait_for "3,雑談"
-key Return; wait_for "板選択メニューです"
-key Down; wait_for "1,なんでも雑談"
-key Return; wait_for "スレッド選択メニューです"
+walk_to_board
 key Down Down; wait_for "2, 【質問】メールアドレスの書き方について(未読6)"
 key Return; wait_for "メッセージ数は6です。"
 wait_for "読み上げ完了"
@@ -111,5 +48,5 @@ head -n 1 "$work/served/zatsudan/subject.txt" | grep -q "new thread title (1)" |
 sleep 1
 key Down; wait_for "1, new thread title(未読1)"
 key ctrl+shift+q
-for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
+wait_program_end
 echo "posting session: reply and new thread posted and read back"

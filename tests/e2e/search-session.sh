@@ -10,65 +10,11 @@ program=$1
 server=$2
 samples=$3
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-
-"$server" --root "$samples" --port 0 >"$work/server.out" 2>"$work/server.err" &
-pids+=($!)
-port=""
-for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out" 2>/dev/null || true)
-    [ -n "$port" ] && break
-    sleep 0.05
-done
-[ -n "$port" ] || { echo "board server did not start" >&2; exit 1; }
-
-mkdir -p "$work/data" "$work/config"
-printf '[Config]\nBoardListUrl=http://menu.2ch.example/bbsmenu.html\nSetting15=1\nSetting16=127.0.0.1:%s\n' \
-    "$port" >"$work/config/yomimaru.ini"
-transcript="$work/transcript.txt"
-export YOMIMARU_TRANSCRIPT_MS_PER_CHAR=0
-export QT_QPA_PLATFORM=xcb
-
-texts() { cut -f6- "$transcript" 2>/dev/null | sed 's/^text=//'; }
-
-# Waits until a whole line of the transcript matches the extended regular
-# expression, at least a given number of times.
-wait_for() {
-    local pattern=$1 count=${2:-1}
-    for _ in $(seq 1 300); do
-        if [ "$(texts | grep -cxE -- "$pattern")" -ge "$count" ]; then return 0; fi
-        sleep 0.05
-    done
-    echo "timed out waiting for: $pattern" >&2
-    texts | tail -n 20 >&2
-    exit 1
-}
-
-"$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" \
-    >>"$work/program.log" 2>&1 &
-pids+=($!)
-window=""
-for _ in $(seq 1 600); do
-    window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    sleep 0.05
-done
-[ -n "$window" ] || { echo "no window" >&2; exit 1; }
-xdotool windowfocus --sync "$window"
-
-key() { xdotool key --delay 60 "$@"; sleep 0.35; }
+source "$(dirname "$0")/lib.sh"
+start_display
+start_server server "$samples"
+write_profile
+start_program
 
 wait_for "読み丸を起動しました。板の一覧を最新にしました。"
 key c; wait_for "カテゴリー選択メニューです"
@@ -76,13 +22,13 @@ key 3; wait_for "3,雑談"
 key Return; wait_for "板選択メニューです"
 key Down; wait_for "1,なんでも雑談"
 key Return; wait_for "スレッド選択メニューです"
-key Down; wait_for "1, 1から1000まで数えるスレ.*"
+key Down; wait_for_match "1, 1から1000まで数えるスレ.*"
 key Return; wait_for "メッセージ数は1000です。"
 
 # F in the reading menu: the dialog speaks its caption; the romaji word.
 key f; wait_for "検索ダイアログ"
 xdotool type --delay 60 getto; sleep 0.3
-key Return; wait_for "[0-9]+件です"
+key Return; wait_for_match "[0-9]+件です"
 hits=$(texts | grep -xE '[0-9]+件です' | tail -n 1)
 [ "${hits%件です}" -ge 2 ] || { echo "expected several hits, heard $hits" >&2; exit 1; }
 key Down; key Down
@@ -102,7 +48,7 @@ xdotool type --delay 60 hokkaidou; sleep 0.3
 key Return; wait_for "2,北海道"
 # Back leads to the category menu the board belongs to.
 key Escape; wait_for "カテゴリー選択メニューです" 3
-key Up; key Down; wait_for "[0-9]+,まちＢＢＳ"
+key Up; key Down; wait_for_match "[0-9]+,まちＢＢＳ"
 
 key ctrl+shift+q
 echo "search session passed: $hits, second hit: $second"
