@@ -1,10 +1,12 @@
 #include "CHttp.h"
 
+#include <cstring>
 #include <zlib.h>
 
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -79,6 +81,51 @@ QByteArray gunzip(const QByteArray& packed, qint64 limit, bool& whole)
     inflateEnd(&stream);
     return out;
 }
+
+// A form body the connection may take once only. When a server closes the
+// connection after taking a request and before answering, Qt would send the
+// request again on a new connection; for a post, a server that had stored it
+// would store it twice. Refusing to rewind turns that into a failure the
+// user hears, and the user decides whether to post again.
+class SendOnceBody : public QIODevice
+{
+public:
+    SendOnceBody(QByteArray bytes, QObject* parent)
+        : QIODevice(parent)
+        , m_bytes(std::move(bytes))
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+    bool isSequential() const override { return false; }
+
+    qint64 size() const override { return m_bytes.size(); }
+
+    bool seek(qint64 pos) override { return pos >= m_handedOut && QIODevice::seek(pos); }
+
+    bool reset() override { return seek(0); }
+
+    // True once every byte was handed to the connection.
+    bool handedOutWhole() const { return m_handedOut >= m_bytes.size(); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 from = pos();
+        const qint64 count = qBound<qint64>(0, m_bytes.size() - from, maxSize);
+        if (count > 0) {
+            memcpy(data, m_bytes.constData() + from, size_t(count));
+            m_handedOut = qMax(m_handedOut, from + count);
+        }
+        return count;
+    }
+
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_handedOut = 0;
+};
 
 }  // namespace
 
@@ -389,6 +436,7 @@ QString CHttp::Post(const QString& host,
                     const QString& body,
                     const QString& scheme)
 {
+    m_lastPostSent = false;
     m_lastComplete = false;
     m_lastTransferred = 0;
     m_lastHeaders.clear();
@@ -422,7 +470,13 @@ QString CHttp::Post(const QString& host,
     prepare(request, referer, false);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setHeader(QNetworkRequest::ContentTypeHeader, u"application/x-www-form-urlencoded"_s);
-    const QByteArray bytes = runRequest(m_manager->post(request, TextCodec::toCp932(body)));
+    // A fresh connection: a kept-alive one the server has closed meanwhile
+    // would fail the post, as it may not be sent twice.
+    m_manager->clearConnectionCache();
+    SendOnceBody upload(TextCodec::toCp932(body), nullptr);
+    request.setHeader(QNetworkRequest::ContentLengthHeader, upload.size());
+    const QByteArray bytes = runRequest(m_manager->post(request, &upload));
+    m_lastPostSent = upload.handedOutWhole();
     return TextCodec::decodeServerText(bytes);
 }
 

@@ -122,6 +122,10 @@ public:
     // themselves are never switched off.
     void addCaCertificates(const QList<QSslCertificate>& certificates);
 
+    // True when the whole form of the last Post was handed to the connection:
+    // without an answer, the server may or may not have taken it.
+    bool lastPostSent() const { return m_lastPostSent; }
+
     // True when the last request ended because its overall deadline passed.
     bool lastDeadlineHit() const { return m_deadlineHit; }
 
@@ -183,6 +187,7 @@ private:
     bool m_cancelled = false;
     bool m_deadlineHit = false;
     bool m_shutDown = false;
+    bool m_lastPostSent = false;
     int m_lastStatus = 0;
     int m_deadlineMs = kDefaultDeadlineMs;
     QByteArray m_lastBody;

@@ -19,6 +19,8 @@ const QString kTopPageFailed = u"板トップページのダウンロードに�
 const QString kNoTimeField = u"この板ではスレ立てできません"_s;
 const QString kPosted = u"書き込みました。"_s;
 const QString kNoAnswer = u"サーバーから応答がありませんでした。"_s;
+const QString kNoAnswerAfterSending =
+    u"サーバーから応答がありませんでした。書き込めたかどうか分かりません。"_s;
 const QString kCutAnswer = u"サーバーの応答が途中で切れました。書き込めたかどうか分かりません。"_s;
 const QString kUnknownAnswer = u"サーバーの応答を読み取れませんでした。書き込めたかどうか分かりません。"_s;
 
@@ -334,7 +336,8 @@ bool Post(CHttp& http,
         QString page = http.Post(request.host, request.path, request.referer, request.body(), request.scheme);
         const int status = http.lastStatus();
         if (status == 0) {
-            resultMsg = kNoAnswer;
+            // Once the whole form has gone out, the server may have stored it.
+            resultMsg = http.lastPostSent() ? kNoAnswerAfterSending : kNoAnswer;
             return false;
         }
         if (machibbs && status >= 301 && status <= 303) {
