@@ -4,7 +4,10 @@
 # menu; romaji typed into its field is composed by mozc, Space converts it,
 # and the transcript must hold the detailed reading of the converted clause
 # (kanji told apart); Return commits, and the committed text is read.
-# Escape during a composition cancels it and the dialog stays open.
+# Escape during a composition cancels it and the dialog stays open. Then a
+# reply typed in Japanese through the input method is posted from the
+# posting dialog (W in a thread), stored by the server in Shift_JIS and read
+# back after the reload.
 #
 # Needs: xvfb, xdotool, dbus (dbus-run-session), fcitx5, fcitx5-mozc,
 # fcitx5-frontend-qt6. mozc's server will not run as root, so as root the
@@ -94,7 +97,9 @@ has_fcitx() {
 for _ in $(seq 1 100); do has_fcitx && break; sleep 0.1; done
 has_fcitx || { echo "fcitx5 did not start" >&2; cat "$work/fcitx5.log" >&2; exit 1; }
 
-"$server" --root "$samples" --port 0 >"$work/server.out" 2>"$work/server.err" &
+# Posting writes into the served copy, never into the samples.
+cp -r "$samples" "$work/served"
+"$server" --root "$work/served" --port 0 >"$work/server.out" 2>"$work/server.err" &
 pids+=($!)
 port=""
 for _ in $(seq 1 100); do
@@ -190,4 +195,55 @@ dialog_open || { echo "Escape during the composition closed the dialog" >&2; exi
 key Escape
 wait_for "キャンセルしました"
 dialog_open && { echo "Escape did not close the dialog" >&2; exit 1; }
-echo "converted: $converted; committed: $committed"
+
+# A reply in Japanese: W in a thread, the reply composed and committed
+# through the input method, read back by the voice check, posted, stored
+# by the server and read after the reload.
+fcitx5-remote -c
+xdotool windowfocus --sync "$window"
+sleep 0.3
+key c; wait_for "カテゴリー選択メニューです"
+key 3; wait_for "3,雑談"
+key Return; wait_for "板選択メニューです"
+key Down; wait_for "1,なんでも雑談"
+key Return; wait_for "スレッド選択メニューです"
+key Down Down; wait_for "2, 【質問】メールアドレスの書き方について(未読6)"
+key Return; wait_for "読み上げ完了"
+key w; wait_for "書き込みダイアログ、本文のエディット(E)"
+writer=""
+for _ in $(seq 1 100); do
+    writer=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -vx "$window" | tail -n 1 || true)
+    [ -n "$writer" ] && break
+    sleep 0.05
+done
+[ -n "$writer" ] || { echo "no posting dialog window" >&2; exit 1; }
+xdotool windowfocus --sync "$writer"
+sleep 0.3
+fcitx5-remote -o
+sleep 0.3
+[ "$(fcitx5-remote)" = 2 ] || { echo "the input method did not switch on in the posting dialog" >&2; exit 1; }
+xdotool type --delay 120 kawa
+wait_for "ワ｜" 3
+key space
+wait_for "カワ、" 2
+key Return
+sleep 0.5
+body=$(texts | tail -n 1)
+[ "${#body}" = 1 ] || { echo "the reply's commit was read as: $body" >&2; exit 1; }
+fcitx5-remote -c
+sleep 0.3
+key alt+r; wait_for "名前欄は空欄、メール欄は空欄、本文は、$body"
+key alt+w; wait_for "投稿に関する注意事項です、最後まで聞いてください。"
+sleep 0.5
+key alt+w; wait_for "書き込みました。"
+LC_ALL=C grep -aqF "$(printf "%s" "$body" | iconv -f UTF-8 -t CP932)" "$work"/served/zatsudan/dat/1714950000.dat ||
+    { echo "the server did not store $body in Shift_JIS" >&2; exit 1; }
+# After the reload the new message is read: only what follows the outcome counts.
+for _ in $(seq 1 100); do
+    texts | awk -v want="$body" 'seen && index($0, want) { found = 1 } $0 == "書き込みました。" { seen = 1 } END { exit !found }' && break
+    sleep 0.05
+done
+texts | awk -v want="$body" 'seen && index($0, want) { found = 1 } $0 == "書き込みました。" { seen = 1 } END { exit !found }' ||
+    { echo "the reply was not read after the reload" >&2; texts | tail -n 20 >&2; exit 1; }
+xdotool key ctrl+shift+q
+echo "converted: $converted; committed: $committed; posted and read back: $body"
