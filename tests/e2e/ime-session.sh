@@ -32,7 +32,7 @@ if [ "$(id -u)" = 0 ] && [ -z "${YOMIMARU_E2E_INNER:-}" ]; then
     # The build may lie in a folder that user cannot enter (a clone under
     # /root): the session runs copies of what it needs.
     mkdir -p "$work/bin"
-    cp "$program" "$server" "$(realpath "$0")" "$work/bin/"
+    cp "$program" "$server" "$(realpath "$0")" "$(dirname "$(realpath "$0")")/lib.sh" "$work/bin/"
     cp -r "$samples" "$work/samples"
     # Beside bin/, where an installed program finds its dictionaries.
     mkdir -p "$work/share"
@@ -50,24 +50,12 @@ if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
     exec dbus-run-session -- bash ${E2E_TRACE:+-x} "$(realpath "$0")" "$program" "$server" "$samples"
 fi
 
-work=$(mktemp -d)
+source "$(dirname "$0")/lib.sh"
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
 export XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/fcitx5" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
+start_display
 
 # fcitx5 with mozc as its input method, switched on by the test.
 cat >"$XDG_CONFIG_HOME/fcitx5/profile" <<'PROFILE'
@@ -99,62 +87,17 @@ has_fcitx || { echo "fcitx5 did not start" >&2; cat "$work/fcitx5.log" >&2; exit
 
 # Posting writes into the served copy, never into the samples.
 cp -r "$samples" "$work/served"
-"$server" --root "$work/served" --port 0 >"$work/server.out" 2>"$work/server.err" &
-pids+=($!)
-port=""
-for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out" 2>/dev/null || true)
-    [ -n "$port" ] && break
-    sleep 0.05
-done
-[ -n "$port" ] || { echo "board server did not start" >&2; exit 1; }
-
-mkdir -p "$work/data" "$work/config"
-printf '[Config]\nBoardListUrl=http://menu.2ch.example/bbsmenu.html\nSetting15=1\nSetting16=127.0.0.1:%s\n' \
-    "$port" >"$work/config/yomimaru.ini"
-transcript=$work/transcript.txt
-export YOMIMARU_TRANSCRIPT_MS_PER_CHAR=0 QT_QPA_PLATFORM=xcb QT_IM_MODULE=fcitx
-
-texts() { cut -f6- "$transcript" 2>/dev/null | sed 's/^text=//'; }
-
-wait_for() {
-    local line=$1 count=${2:-1}
-    for _ in $(seq 1 200); do
-        if [ "$(texts | grep -cF -- "$line")" -ge "$count" ]; then return 0; fi
-        sleep 0.05
-    done
-    echo "timed out waiting for: $line" >&2
-    texts | tail -n 20 >&2
-    exit 1
-}
-
+start_server server "$work/served"
+write_profile
+export QT_IM_MODULE=fcitx
 key() { xdotool key --delay 80 "$@"; sleep 0.4; }
-
-"$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" \
-    >"$work/program.log" 2>&1 &
-app=$!
-pids+=($app)
-window=""
-for _ in $(seq 1 600); do
-    window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    sleep 0.05
-done
-[ -n "$window" ] || { echo "no window" >&2; cat "$work/program.log" >&2; exit 1; }
-xdotool windowfocus --sync "$window"
+start_program
 sleep 0.5
 
 key o; key Return
 key 8; key Return
-wait_for "プロキシ設定ダイアログ"
-dialog=""
-for _ in $(seq 1 100); do
-    dialog=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -vx "$window" | tail -n 1 || true)
-    [ -n "$dialog" ] && break
-    sleep 0.05
-done
-[ -n "$dialog" ] || { echo "no dialog window" >&2; exit 1; }
-xdotool windowfocus --sync "$dialog"
+wait_for_part "プロキシ設定ダイアログ"
+find_dialog
 sleep 0.3
 fcitx5-remote -o
 sleep 0.3
@@ -166,9 +109,9 @@ last_text() { texts | tail -n 1; }
 # Romaji into the composition, then Space: the converted clause is read in
 # detail, a kanji of the reading かわ told apart by a word that uses it.
 xdotool type --delay 120 kawa
-wait_for "ワ｜"
+wait_for_part "ワ｜"
 key space
-wait_for "カワ、"
+wait_for_part "カワ、"
 converted=$(texts | grep -F "カワ、" | tail -n 1)
 case $converted in
     カワ、*｜) ;;
@@ -187,13 +130,13 @@ dialog_open || { echo "the dialog closed on the commit" >&2; exit 1; }
 # Escape during a composition belongs to the input method: the composition
 # goes, the dialog stays.
 xdotool type --delay 120 kawa
-wait_for "ワ｜" 2
+wait_for_part "ワ｜" 2
 key Escape
 sleep 0.5
 dialog_open || { echo "Escape during the composition closed the dialog" >&2; exit 1; }
 # Without a composition Escape closes it.
 key Escape
-wait_for "キャンセルしました"
+wait_for_part "キャンセルしました"
 dialog_open && { echo "Escape did not close the dialog" >&2; exit 1; }
 
 # A reply in Japanese: W in a thread, the reply composed and committed
@@ -202,40 +145,33 @@ dialog_open && { echo "Escape did not close the dialog" >&2; exit 1; }
 fcitx5-remote -c
 xdotool windowfocus --sync "$window"
 sleep 0.3
-key c; wait_for "カテゴリー選択メニューです"
-key 3; wait_for "3,雑談"
-key Return; wait_for "板選択メニューです"
-key Down; wait_for "1,なんでも雑談"
-key Return; wait_for "スレッド選択メニューです"
-key Down Down; wait_for "2, 【質問】メールアドレスの書き方について(未読6)"
-key Return; wait_for "読み上げ完了"
-key w; wait_for "書き込みダイアログ、本文のエディット(E)"
-writer=""
-for _ in $(seq 1 100); do
-    writer=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -vx "$window" | tail -n 1 || true)
-    [ -n "$writer" ] && break
-    sleep 0.05
-done
-[ -n "$writer" ] || { echo "no posting dialog window" >&2; exit 1; }
-xdotool windowfocus --sync "$writer"
+key c; wait_for_part "カテゴリー選択メニューです"
+key 3; wait_for_part "3,雑談"
+key Return; wait_for_part "板選択メニューです"
+key Down; wait_for_part "1,なんでも雑談"
+key Return; wait_for_part "スレッド選択メニューです"
+key Down Down; wait_for_part "2, 【質問】メールアドレスの書き方について(未読6)"
+key Return; wait_for_part "読み上げ完了"
+key w; wait_for_part "書き込みダイアログ、本文のエディット(E)"
+find_dialog
 sleep 0.3
 fcitx5-remote -o
 sleep 0.3
 [ "$(fcitx5-remote)" = 2 ] || { echo "the input method did not switch on in the posting dialog" >&2; exit 1; }
 xdotool type --delay 120 kawa
-wait_for "ワ｜" 3
+wait_for_part "ワ｜" 3
 key space
-wait_for "カワ、" 2
+wait_for_part "カワ、" 2
 key Return
 sleep 0.5
 body=$(texts | tail -n 1)
 [ "${#body}" = 1 ] || { echo "the reply's commit was read as: $body" >&2; exit 1; }
 fcitx5-remote -c
 sleep 0.3
-key alt+r; wait_for "名前欄は空欄、メール欄は空欄、本文は、$body"
-key alt+w; wait_for "投稿に関する注意事項です、最後まで聞いてください。"
+key alt+r; wait_for_part "名前欄は空欄、メール欄は空欄、本文は、$body"
+key alt+w; wait_for_part "投稿に関する注意事項です、最後まで聞いてください。"
 sleep 0.5
-key alt+w; wait_for "書き込みました。"
+key alt+w; wait_for_part "書き込みました。"
 LC_ALL=C grep -aqF "$(printf "%s" "$body" | iconv -f UTF-8 -t CP932)" "$work"/served/zatsudan/dat/1714950000.dat ||
     { echo "the server did not store $body in Shift_JIS" >&2; exit 1; }
 # After the reload the new message is read: only what follows the outcome counts.

@@ -16,21 +16,9 @@ shots=${YOMIMARU_SCREENSHOTS:-}
 
 command -v openbox >/dev/null || { echo "openbox is not installed (scripts/setup.sh)" >&2; exit 1; }
 
-work=$(mktemp -d)
-pids=()
+source "$(dirname "$0")/lib.sh"
 app=""
-cleanup() {
-    [ -n "$app" ] && kill "$app" 2>/dev/null || true
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
+start_display
 
 # The window manager, with one key of our own: Alt+F5 restores the active
 # window, as a user would through the window menu.
@@ -50,31 +38,12 @@ for _ in $(seq 1 100); do
 done
 xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || { echo "openbox did not start" >&2; exit 1; }
 
-"$server" --root "$samples" --port 0 >"$work/server.out" 2>"$work/server.err" &
-pids+=($!)
-port=""
-for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out" 2>/dev/null || true)
-    [ -n "$port" ] && break
-    sleep 0.05
-done
-[ -n "$port" ] || { echo "board server did not start" >&2; exit 1; }
-
-export QT_QPA_PLATFORM=xcb
+start_server server "$samples"
 transcript=""
 window=""
 
+# Each start speaks into a transcript of its own; only the current one counts.
 texts() { cut -f6- "$transcript" 2>/dev/null | sed 's/^text=//'; }
-
-wait_for() {
-    for _ in $(seq 1 300); do
-        texts | grep -qxF -- "$1" && return 0
-        sleep 0.05
-    done
-    echo "timed out waiting for: $1" >&2
-    texts | tail -n 10 >&2
-    exit 1
-}
 
 # start_program POINTS SCHEME(0/1) MAXIMIZED(0/1)
 start_program() {
@@ -86,21 +55,15 @@ start_program() {
     "$program" --data-dir "$work/$name/data" --config-dir "$work/$name/config" --speech="transcript:$transcript" \
         >>"$work/program.log" 2>&1 &
     app=$!
-    window=""
-    for _ in $(seq 1 600); do
-        window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
-        [ -n "$window" ] && break
-        sleep 0.05
-    done
-    [ -n "$window" ] || { echo "no window" >&2; exit 1; }
+    pids+=($app)
+    find_main_window
     wait_for "読み丸を起動しました。板の一覧を最新にしました。"
     xdotool windowfocus --sync "$window"
 }
 
 stop_program() {
     xdotool key ctrl+shift+q
-    for _ in $(seq 1 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
-    if kill -0 "$app" 2>/dev/null; then echo "the program did not end" >&2; exit 1; fi
+    wait_program_end
     app=""
 }
 

@@ -59,29 +59,48 @@ write_profile() {
 # Every text spoken so far, one utterance a line, over all transcripts.
 texts() { cat "$work"/transcript*.txt 2>/dev/null | cut -f6- | sed 's/^text=//'; }
 
-# wait_for LINE [COUNT]: until the transcripts hold the line as a whole line
-# COUNT times (default once).
-wait_for() {
-    local line=$1 count=${2:-1}
+# wait_grep FLAGS TEXT COUNT: until `grep -c FLAGS TEXT` over the spoken
+# texts counts COUNT lines; fails after 15 s with the last texts.
+wait_grep() {
+    local flags=$1 text=$2 count=$3
     for _ in $(seq 1 300); do
-        if [ "$(texts | grep -cxF -- "$line")" -ge "$count" ]; then return 0; fi
+        if [ "$(texts | grep -c "$flags" -- "$text")" -ge "$count" ]; then return 0; fi
         sleep 0.05
     done
-    echo "timed out waiting for: $line" >&2
+    echo "timed out waiting for: $text" >&2
     texts | tail -n 20 >&2
     exit 1
 }
 
+# wait_for LINE [COUNT]: the line heard as a whole line COUNT times (default once).
+wait_for() { wait_grep -xF "$1" "${2:-1}"; }
 # wait_for_match REGEX [COUNT]: as wait_for, with an extended regular expression.
-wait_for_match() {
-    local pattern=$1 count=${2:-1}
-    for _ in $(seq 1 300); do
-        if [ "$(texts | grep -cxE -- "$pattern")" -ge "$count" ]; then return 0; fi
+wait_for_match() { wait_grep -xE "$1" "${2:-1}"; }
+# wait_for_part TEXT [COUNT]: TEXT heard within an utterance COUNT times.
+wait_for_part() { wait_grep -F "$1" "${2:-1}"; }
+
+# find_main_window: the program's first visible window, in `window`.
+find_main_window() {
+    window=""
+    for _ in $(seq 1 600); do
+        window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
+        [ -n "$window" ] && break
         sleep 0.05
     done
-    echo "timed out waiting for: $pattern" >&2
-    texts | tail -n 20 >&2
-    exit 1
+    [ -n "$window" ] || { echo "no window" >&2; tail -n 20 "$work/program.log" >&2 || true; exit 1; }
+}
+
+# find_dialog: a visible window of the program other than the main window,
+# in `dialog`, focused.
+find_dialog() {
+    dialog=""
+    for _ in $(seq 1 100); do
+        dialog=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -vx "$window" | tail -n 1 || true)
+        [ -n "$dialog" ] && break
+        sleep 0.05
+    done
+    [ -n "$dialog" ] || { echo "no dialog window" >&2; exit 1; }
+    xdotool windowfocus --sync "$dialog"
 }
 
 # start_program [ARGS...]: the program on the profile, speaking into
@@ -93,13 +112,7 @@ start_program() {
         >>"$work/program.log" 2>&1 &
     app=$!
     pids+=($app)
-    window=""
-    for _ in $(seq 1 600); do
-        window=$(xdotool search --onlyvisible --name '^Yomimaru' 2>/dev/null | head -n 1 || true)
-        [ -n "$window" ] && break
-        sleep 0.05
-    done
-    [ -n "$window" ] || { echo "no window" >&2; exit 1; }
+    find_main_window
     xdotool windowfocus --sync "$window"
 }
 
