@@ -320,6 +320,11 @@ void mSpeakTextBox::imeComposition(const CImeManager::Composition& composition)
     }
     m_composing = true;
     if (screenReaderUse()) {
+        // The screen reader speaks the composition; the input method coming
+        // on stops what the program was saying.
+        if (!wasOpen) {
+            m_speech.StopSpeech();
+        }
         return;
     }
     const bool phonetic = setting(CSettings::ImePhonetic);
