@@ -122,6 +122,15 @@ int EditModeViewer::documentPosition(const QString& text, qint32 offset)
     return position;
 }
 
+int EditModeViewer::caretPosition(const QString& text, qint32 unitStart)
+{
+    qint32 offset = qBound(0, unitStart, qint32(text.size()));
+    while (offset < text.size() && (text.at(offset) == u'\r' || text.at(offset) == u'\n')) {
+        ++offset;
+    }
+    return documentPosition(text, offset);
+}
+
 QRect EditModeViewer::textViewGeometry(const QSize& inner, int left)
 {
     return {left, 0, qMax(0, inner.width() - 2 * left), qMax(0, inner.height() - left)};
@@ -136,7 +145,7 @@ void EditModeViewer::resizeEvent(QResizeEvent* event)
 void EditModeViewer::activated()
 {
     QTextCursor caret = Text_View->textCursor();
-    caret.setPosition(qMin(documentPosition(m_text, cur_pos), Text_View->document()->characterCount() - 1));
+    caret.setPosition(qMin(caretPosition(m_text, cur_pos), Text_View->document()->characterCount() - 1));
     Text_View->setTextCursor(caret);
     Text_View->ensureCursorVisible();
     if (m_speech) {
@@ -206,7 +215,10 @@ bool EditModeViewer::eventFilter(QObject* watched, QEvent* event)
 
 bool EditModeViewer::viewerKey(QKeyEvent* key, bool pressed)
 {
-    if (key->modifiers().testFlag(Qt::AltModifier)) {
+    // The Alt key itself counts as held: its own press does not carry the
+    // modifier yet.
+    if (key->modifiers().testFlag(Qt::AltModifier) || key->key() == Qt::Key_Alt
+        || key->key() == Qt::Key_AltGr) {
         return false;
     }
     if (!pressed) {

@@ -67,6 +67,10 @@ public:
     // The place in the text box of an offset into the text it was given: the
     // box keeps one line break where the text has CR LF.
     static int documentPosition(const QString& text, qint32 offset);
+    // The caret's place in the text box for the start of the unit being
+    // read: a unit begins with the line break before its line, and the caret
+    // goes to the line itself.
+    static int caretPosition(const QString& text, qint32 unitStart);
     // The text box's place in a window of this inner size, kept left pixels
     // from the left edge and as far from the right and bottom edges.
     static QRect textViewGeometry(const QSize& inner, int left);
