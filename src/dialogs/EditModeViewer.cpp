@@ -103,7 +103,7 @@ void EditModeViewer::setFormStore(SettingsStore* store)
 QString EditModeViewer::helpText(const HelpMenu& help, const QString& caption)
 {
     if (caption.contains(u"のヘルプ"_s)) {
-        const QString self = QString::fromUtf16(kCaption);
+        const QString self = HelpMenu::kEditModeViewer.toString();
         return self + u"について。"_s + help.Get_DlgHelp(self);
     }
     return caption + u"のヘルプ。"_s + help.Get_DlgHelp(caption);
@@ -180,7 +180,7 @@ void EditModeViewer::Timer_Help_Tick()
     }
     m_helpDue = false;
     if (m_speech && m_help && m_speech->speechDone()) {
-        m_speech->SpeakText(m_help->Get_DlgHelp(u"遅延ヘルプ"_s));
+        m_speech->SpeakText(m_help->Get_DlgHelp(HelpMenu::kDelayedHelp.toString()));
     }
 }
 
