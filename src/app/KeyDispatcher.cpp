@@ -102,6 +102,8 @@ KeyCommand KeyDispatcher::commandFor(quint32 code, Modifiers modifiers, const Co
         return {KeyAction::CreateThread};
     case VK::W:
         return {KeyAction::WriteMessage};
+    case VK::Y:
+        return {KeyAction::EditModeViewer};
     case VK::U:
         if (ctrl || alt || shift) {
             return {};

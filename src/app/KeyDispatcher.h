@@ -47,6 +47,7 @@ enum class KeyAction
     Find,          // the find dialog
     CreateThread,
     WriteMessage,
+    EditModeViewer,  // the message being read as editable text
 };
 
 struct KeyCommand

@@ -26,6 +26,7 @@
 #include "base/CSettings.h"
 #include "bbs/BoardList.h"
 #include "bbs/CHttp.h"
+#include "dialogs/EditModeViewer.h"
 #include "dialogs/FindDlg.h"
 #include "dialogs/LineEditDlg.h"
 #include "dialogs/WriteDlg.h"
@@ -390,6 +391,30 @@ void MainForm::runWriteDialog()
     if (dialog.postSucceeded() && VMenu) {
         VMenu->Reload(false);
     }
+}
+
+void MainForm::runEditModeViewer(const QString& text, qint32 caretPos)
+{
+    m_dialog_open = true;
+    if (VMenu) {
+        VMenu->Stop_Read();
+    }
+    EditModeViewer viewer(m_services.speech, m_services.sounds, VMenu ? &VMenu->helpMenu() : nullptr, this);
+    viewer.setText(text);
+    viewer.Initialize(caretPos);
+    viewer.setTextBoxReader(m_services.textBox);
+    viewer.setLowVision(m_settings.Get_(CSettings::LowVisionColors) == u"1"_s);
+    viewer.setFontSize(m_settings.getInt(CSettings::FontSize, 11));
+    viewer.setScreenReaders(m_services.screenReaders);
+    viewer.setFormStore(&m_store);
+    if (m_services.dialogRunner) {
+        m_services.dialogRunner(viewer);
+    } else {
+        viewer.exec();
+    }
+    m_dialog_open = false;
+    m_keys.setFastMove(false);
+    activateWindow();
 }
 
 void MainForm::resizeEvent(QResizeEvent* event)

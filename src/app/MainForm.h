@@ -138,6 +138,7 @@ public:
     QString runFindDialog() override;
     QString migemoQuery(const QString& key) override;
     void runWriteDialog() override;
+    void runEditModeViewer(const QString& text, qint32 caretPos) override;
     // Where a post goes, from the voice menu (empty outside the thread
     // selection and the reading menu).
     QString Get_Url(bool& machibbs, bool& suretate) const;

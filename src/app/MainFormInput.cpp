@@ -196,6 +196,9 @@ void MainForm::perform(const KeyCommand& command)
     case KeyAction::WriteMessage:
         VMenu->Write_Message();
         break;
+    case KeyAction::EditModeViewer:
+        VMenu->Open_EditModeViewer();
+        break;
     }
 }
 

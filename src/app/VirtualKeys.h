@@ -46,6 +46,7 @@ constexpr quint32 T = 'T';
 constexpr quint32 U = 'U';
 constexpr quint32 V = 'V';
 constexpr quint32 W = 'W';
+constexpr quint32 Y = 'Y';
 constexpr quint32 Z = 'Z';
 constexpr quint32 Numpad0 = 96;
 constexpr quint32 Numpad9 = 105;

@@ -177,6 +177,9 @@ public:
     // (thread-selection menu); nothing elsewhere or offline.
     void Write_Message();
     void Create_Thread();
+    // Opens the message being read in the edit-mode viewer; nothing outside
+    // the reading menu or before a message has been read.
+    void Open_EditModeViewer();
 
     // The cues played before a browser or mailer takes over; none in tests.
     void setSoundPlayer(SoundPlayer* player) { m_sounds = player; }

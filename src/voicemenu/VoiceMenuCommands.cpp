@@ -10,6 +10,7 @@
 #include "bbs/BookmarkList.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
+#include "speech/CMessageData.h"
 #include "speech/SoundPlayer.h"
 #include "speech/SpeechOutput.h"
 #include "voicemenu/DefaultApps.h"
@@ -318,6 +319,16 @@ void VoiceMenu::Create_Thread()
         return;
     }
     m_host.runWriteDialog();
+}
+
+void VoiceMenu::Open_EditModeViewer()
+{
+    if (m_menu != ReadingMenu || !m_message || m_message->Get_MessageMaxNum() < 1) {
+        return;
+    }
+    m_reading = false;
+    m_readable = false;
+    m_host.runEditModeViewer(m_message->Get_OrgMessagesText(), m_message->Get_CurrentLinePos());
 }
 
 QString VoiceMenu::Get_BoardUrl(bool& machibbs) const

@@ -51,6 +51,15 @@ public:
     // Shows the posting dialog modally; it takes its target from the voice
     // menu's Get_Url and reloads the current list after an accepted post.
     virtual void runWriteDialog() = 0;
+
+    // Shows the edit-mode viewer modally on the text of the message being
+    // read, its caret at caretPos (an offset into text).
+    virtual void runEditModeViewer(const QString& text, qint32 caretPos)
+    {
+        Q_UNUSED(text);
+        Q_UNUSED(caretPos);
+    }
+
     // Apply the font size and the colour scheme of the settings to the display.
     virtual void Switch_FontSize() = 0;
     virtual void Switch_Color() = 0;

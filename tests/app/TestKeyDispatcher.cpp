@@ -179,6 +179,8 @@ void TestKeyDispatcher::keyTable_data()
     QTest::newRow("T elsewhere") << VK::T << 0 << 0 << A::CreateThread << 0;
     QTest::newRow("W") << VK::W << 0 << 0 << A::WriteMessage << 0;
     QTest::newRow("W reading") << VK::W << 0 << 8 << A::WriteMessage << 0;
+    QTest::newRow("Y reading") << VK::Y << 0 << 8 << A::EditModeViewer << 0;
+    QTest::newRow("Y elsewhere: the menu decides") << VK::Y << 0 << 0 << A::EditModeViewer << 0;
     QTest::newRow("U") << VK::U << 0 << 0 << A::ClipTitleUrl << 0;
     QTest::newRow("Shift+U: nothing") << VK::U << 2 << 0 << A::None << 0;
     QTest::newRow("keypad +") << VK::Add << 0 << 0 << A::MoveBookmark << 1;

@@ -104,6 +104,8 @@ struct Window
     bool foreground = true;  // what the desktop says
     // Answers the posting dialog; without it the dialog closes at once.
     std::function<void(QDialog&)> writeRunner;
+    // Uses the edit-mode viewer; without it the viewer closes at once.
+    std::function<void(QDialog&)> viewerRunner;
 
     bool start(const QStringList& serverOptions = {}, const QString& root = QStringLiteral(SAMPLE_BOARDS_DIR))
     {
@@ -127,6 +129,14 @@ struct Window
                 dialog.show();
                 if (writeRunner) {
                     writeRunner(dialog);
+                }
+                dialog.reject();
+                return;
+            }
+            if (dialog.objectName() == u"EditModeViewer"_s) {
+                dialog.show();
+                if (viewerRunner) {
+                    viewerRunner(dialog);
                 }
                 dialog.reject();
                 return;
@@ -218,6 +228,7 @@ private slots:
     void closingGoesToTheExitMenu();
     void proxyThroughTheDialog();
     void replyWithW();
+    void viewerWithY();
     void romajiDictionary();
     void findThroughTheWindow();
     void farewellOnce();
@@ -587,6 +598,44 @@ void TestMainForm::replyWithW()
     w.writeRunner = [&](QDialog& dialog) { captions << dialog.windowTitle(); };
     w.press('T');
     QCOMPARE(captions.constLast(), u"スレ立てダイアログ"_s);
+}
+
+void TestMainForm::viewerWithY()
+{
+    Window w;
+    QVERIFY(w.start());
+    QStringList captions;
+    QString line;
+    w.viewerRunner = [&](QDialog& dialog) {
+        captions << dialog.windowTitle();
+        // A window on the test's display is not made active by itself.
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&dialog, &activate);
+        auto* view = dialog.findChild<QPlainTextEdit*>(u"Text_View"_s);
+        line = view->textCursor().block().text();
+        QVERIFY(view->toPlainText().contains(line));
+    };
+    w.press('Y');  // the main menu
+    w.openThread();
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    // The thread's announcement ends; the reading goes on to the first body line.
+    for (int i = 0; i < 10 && w.menu().messageData().Get_Index() < 2; ++i) {
+        w.speakNext();
+    }
+    QVERIFY(w.menu().IsReading());
+    const CMessageData& message = w.menu().messageData();
+    const QString unit = message.Get_OrgMessage(-1).trimmed();
+    QVERIFY(!unit.isEmpty());
+    QVERIFY(captions.isEmpty());
+    const int item = w.menu().Get_Index();
+    w.press('Y');
+    QCOMPARE(captions, QStringList{u"編集モードビューア"_s});
+    QVERIFY2(unit.startsWith(line.trimmed()), qPrintable(line + u" / "_s + unit));
+    QVERIFY(!w.menu().IsReading());
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    // Back in the window, its keys act again.
+    w.press(kDown);
+    QCOMPARE(w.menu().Get_Index(), item + 1);
 }
 
 void TestMainForm::romajiDictionary()

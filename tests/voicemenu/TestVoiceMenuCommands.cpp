@@ -11,6 +11,7 @@
 #include "bbs/BookmarkList.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
+#include "speech/CMessageData.h"
 #include "support/TestData.h"
 
 using namespace Qt::StringLiterals;
@@ -71,6 +72,7 @@ private slots:
     void urls();
     void writeCommands();
     void writeCommandsOffline();
+    void editModeViewer();
 };
 
 void TestVoiceMenuCommands::specialAddsBookmarks()
@@ -411,6 +413,41 @@ void TestVoiceMenuCommands::writeCommandsOffline()
     QCOMPARE(int(offline.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
     offline.menu->Write_Message();
     QCOMPARE(offline.host.writeDialogs, 0);
+}
+
+void TestVoiceMenuCommands::editModeViewer()
+{
+    Fixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.menu->Initialize());
+    // Nowhere but in a thread that is being read.
+    f.menu->Open_EditModeViewer();
+    f.run({u"jumpCategory"_s, u"select:3"_s, u"enter"_s, u"select:1"_s, u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+    f.menu->Open_EditModeViewer();
+    QVERIFY(f.host.viewerTexts.isEmpty());
+    f.run({u"select:1"_s, u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    // The thread is open but no message has been read yet.
+    QCOMPARE(f.menu->messageData().Get_MessageMaxNum(), 0);
+    f.menu->Open_EditModeViewer();
+    QVERIFY(f.host.viewerTexts.isEmpty());
+
+    // Two units into the first message.
+    QVERIFY(f.menu->Read_Message(false));
+    QVERIFY(f.menu->Read_Message(false));
+    const CMessageData& message = f.menu->messageData();
+    QCOMPARE(message.Get_Index(), 2);
+    QVERIFY(f.menu->IsReading());
+    f.menu->Open_EditModeViewer();
+    QCOMPARE(f.host.viewerTexts, QStringList{message.Get_OrgMessagesText()});
+    QCOMPARE(f.host.viewerCarets, QList<qint32>{message.Get_CurrentLinePos()});
+    QVERIFY(f.host.viewerCarets.constFirst() > 0);
+    QVERIFY(f.host.viewerTexts.constFirst()
+                .mid(f.host.viewerCarets.constFirst())
+                .startsWith(message.Get_OrgMessage(2)));
+    QVERIFY(!f.menu->IsReading());
+    QVERIFY(!f.menu->IsReadable());
 }
 
 QTEST_GUILESS_MAIN(TestVoiceMenuCommands)

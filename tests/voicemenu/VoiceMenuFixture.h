@@ -91,6 +91,15 @@ public:
 
     void runWriteDialog() override { ++writeDialogs; }
 
+    QStringList viewerTexts;  // the text of each edit-mode viewer shown
+    QList<qint32> viewerCarets;
+
+    void runEditModeViewer(const QString& text, qint32 caretPos) override
+    {
+        viewerTexts << text;
+        viewerCarets << caretPos;
+    }
+
     void Switch_FontSize() override { ++fontSwitches; }
 
     void Switch_Color() override { ++colorSwitches; }
