@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/CFormState.h"
 #include "app/FlowLayout.h"
@@ -94,6 +95,7 @@ MainForm::MainForm(const AppPaths& paths,
     , Timer_Number(u"Timer_Number"_s, QtTicker::SingleShot)
     , Timer_Mouse(u"Timer_Mouse"_s, QtTicker::SingleShot)
     , m_keys(*this, m_busy, Timer_Mouse, Timer_Number)
+    , m_mouse(*this, m_keys, m_busy)
     , m_readAll(*this, Timer_AllRead)
 {
     setObjectName(u"MainForm"_s);
@@ -433,6 +435,10 @@ bool MainForm::startCommand(const QString& commandLine)
 
 bool MainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    // The mouse, too, once at the window, and never while a dialog is up.
+    if (watched == windowHandle() && !m_dialog_open && handleMouse(event)) {
+        return true;
+    }
     // Every key reaches the window object once, before any widget.
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWindowType()
         && !m_dialog_open) {
