@@ -1,7 +1,8 @@
 // The main window itself: it starts, shows whether it works online,
-// remembers its place, takes real key events before any widget and shows
-// what the voice menu does; the mouse, too. What the keys mean, the action queue and typed
-// numbers are TestKeyDispatcher's; the read-all run is TestReadAllRun's.
+// remembers its place, takes real key and mouse events before any widget and
+// shows what the voice menu does. What the keys and buttons mean, the action
+// queue and typed numbers are TestKeyDispatcher's and TestMouseDispatcher's;
+// the read-all run is TestReadAllRun's.
 
 #include <QApplication>
 #include <QDir>
