@@ -5,6 +5,7 @@
 // the read-all run is TestReadAllRun's.
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -224,6 +225,7 @@ private slots:
     void mouseThroughTheWindow();
     void windowFollowsThePointer();
     void noMouseWhileADialogIsUp();
+    void returnPutsThePointerOnTheAnchor();
     void colourSchemes();
     void closingGoesToTheExitMenu();
     void proxyThroughTheDialog();
@@ -544,6 +546,26 @@ void TestMainForm::noMouseWhileADialogIsUp()
     // Once it is closed, the mouse acts again.
     turnWheel(window, anchor, -120);
     QCOMPARE(w.menu().Get_Index(), index + 1);
+}
+
+void TestMainForm::returnPutsThePointerOnTheAnchor()
+{
+    // Back from another program, the pointer is put where the window
+    // follows it, wherever the window went meanwhile.
+    Window w;
+    QVERIFY(w.start());
+    w.form->Timer_Read_Tick();
+    const QPoint moved = w.form->pos() + QPoint(60, 40);
+    w.form->move(moved);
+    QTRY_COMPARE(w.form->pos(), moved);
+    QVERIFY(QCursor::pos() != w.form->mapToGlobal(w.form->anchorPoint()));
+    w.foreground = false;
+    w.form->Timer_Read_Tick();
+    w.foreground = true;
+    w.form->Timer_Read_Tick();
+    QCOMPARE(w.engine.texts().constLast(), u"Yomimaru,メインメニュー"_s);
+    QTRY_VERIFY(!w.form->isMinimized());
+    QCOMPARE(QCursor::pos(), w.form->mapToGlobal(w.form->anchorPoint()));
 }
 
 void TestMainForm::keysDuringADownload()
