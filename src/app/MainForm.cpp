@@ -186,6 +186,12 @@ void MainForm::buildUi()
     Text_Msg->setReadOnly(true);
     Text_Msg->setFocusPolicy(Qt::NoFocus);
     Text_Msg->setMaximumBlockCount(5000);
+    // The right button goes back everywhere on the window, over the text too.
+    Text_Msg->setContextMenuPolicy(Qt::NoContextMenu);
+    // The tree and the list show where the voice menu is; a click on them
+    // acts on the menu, it does not pick a line of its own.
+    TreeView_Board->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents);
+    List_Select->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents);
     Picture_Status = new QWidget(Picture_Back);
     Picture_Status->setObjectName(u"Picture_Status"_s);
     Picture_Status->setAutoFillBackground(true);

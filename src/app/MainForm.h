@@ -198,6 +198,10 @@ private:
     bool handleMouse(QEvent* event);
     // Keeps the window under the pointer, the pointer on the anchor point.
     void followPointer(const QPoint& global);
+    // Whether the program may move its window and the pointer.
+    static bool canPlaceWindows();
+    // A key press or click reached the window: the program is in front.
+    void inputInFront();
 
     // ReadAllHost
     int Get_Index() const override;

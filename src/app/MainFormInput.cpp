@@ -32,17 +32,24 @@ void MainForm::handleKey(quint32 code, bool keyDown, bool ctrl, bool shift, bool
     if (!VMenu || m_end) {
         return;
     }
-    // A key that reaches the window proves that the window is in front, even
-    // before the desktop says so: its result must be heard. The return
-    // announcement is left out, since the key's own answer follows.
-    if (keyDown && m_fg_state == 0 && !m_dialog_open) {
+    if (keyDown) {
+        inputInFront();
+    }
+    m_keys.keyEvent(code, keyDown, {ctrl, shift, alt});
+    wakeReadTick();
+}
+
+void MainForm::inputInFront()
+{
+    // A key or a click that reaches the window proves that the window is in
+    // front, even before the desktop says so: its result must be heard. The
+    // return announcement is left out, since the input's own answer follows.
+    if (m_fg_state == 0 && !m_dialog_open) {
         m_fg_state = 1;
         m_keyForegroundTicks = kKeyForegroundTicks;
         m_services.speech->setInBackground(false);
         comeToFront();
     }
-    m_keys.keyEvent(code, keyDown, {ctrl, shift, alt});
-    wakeReadTick();
 }
 
 void MainForm::Timer_Mouse_Tick()
@@ -87,6 +94,13 @@ void MainForm::showCurrentItem()
     }
     DigitalD_Read->setText(QString::number(index));
     Update_Tree();
+}
+
+bool MainForm::canPlaceWindows()
+{
+    // Under Wayland a program can place neither its window nor the pointer.
+    static const bool can = !QGuiApplication::platformName().startsWith(u"wayland"_s);
+    return can;
 }
 
 QPoint MainForm::anchorPoint() const
@@ -138,6 +152,9 @@ bool MainForm::handleMouse(QEvent* event)
     default:
         break;
     }
+    if (type != QEvent::MouseButtonRelease) {
+        inputInFront();
+    }
     // A quick second press comes as a double click: for the queue it is
     // just another press.
     m_mouse.buttonEvent(button, type != QEvent::MouseButtonRelease);
@@ -156,9 +173,7 @@ void MainForm::followPointer(const QPoint& global)
         }
         return;
     }
-    // Under Wayland a window cannot place itself.
-    static const bool canMove = !QGuiApplication::platformName().startsWith(u"wayland"_s);
-    if (!canMove) {
+    if (!canPlaceWindows()) {
         return;
     }
     const QPoint offset = global - mapToGlobal(anchorPoint());

@@ -162,9 +162,8 @@ void MainForm::comeToFront()
     } else {
         showNormal();
     }
-    // The mouse rests beside the tree, where the window follows it. Under
-    // Wayland a program cannot place the pointer.
-    if (!QGuiApplication::platformName().startsWith(u"wayland"_s)) {
+    // The mouse rests beside the tree, where the window follows it.
+    if (canPlaceWindows()) {
         QCursor::setPos(mapToGlobal(anchorPoint()));
     }
 }

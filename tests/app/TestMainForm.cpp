@@ -226,6 +226,7 @@ private slots:
     void windowFollowsThePointer();
     void noMouseWhileADialogIsUp();
     void returnPutsThePointerOnTheAnchor();
+    void firstClickInFrontIsHeard();
     void colourSchemes();
     void closingGoesToTheExitMenu();
     void proxyThroughTheDialog();
@@ -470,11 +471,20 @@ void TestMainForm::mouseThroughTheWindow()
     turnWheel(window, anchor, 120);
     QCOMPARE(w.menu().Get_Index(), 2);
     turnWheel(window, anchor, -120);
-    QTest::mouseClick(window, Qt::LeftButton, {}, anchor);
+    // A click on another line of the list enters the menu's item; the list
+    // keeps showing it.
+    const auto onWindow = [&](QWidget* widget, QPoint pos) { return widget->mapTo(w.form.get(), pos); };
+    QTest::mouseClick(window, Qt::LeftButton, {},
+                      onWindow(w.list()->viewport(), w.list()->visualItemRect(w.list()->item(0)).center()));
+    QCOMPARE(w.list()->currentRow(), 2);
     QTRY_COMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::BoardMenu));
+    QCOMPARE(w.engine.texts().constLast(), u"板選択メニューです"_s);
     QCOMPARE(w.form->findChild<QLabel*>(u"DigitalD_Total"_s)->text().toInt(), w.menu().Get_ItemNum());
-    QTest::mouseClick(window, Qt::RightButton, {}, anchor);
+    // The right button over the text goes back, with no menu of its own.
+    QTest::mouseClick(window, Qt::RightButton, {}, onWindow(w.text(), w.text()->rect().center()));
+    QVERIFY(!QApplication::activePopupWidget());
     QTRY_COMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::CategoryMenu));
+    QCOMPARE(w.menu().Get_Index(), 3);
     QTest::mouseClick(window, Qt::LeftButton, {}, anchor);
     QTRY_COMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::BoardMenu));
     const qsizetype said = w.engine.texts().size();
@@ -566,6 +576,25 @@ void TestMainForm::returnPutsThePointerOnTheAnchor()
     QCOMPARE(w.engine.texts().constLast(), u"Yomimaru,メインメニュー"_s);
     QTRY_VERIFY(!w.form->isMinimized());
     QCOMPARE(QCursor::pos(), w.form->mapToGlobal(w.form->anchorPoint()));
+}
+
+void TestMainForm::firstClickInFrontIsHeard()
+{
+    // The user comes back with a click before the desktop says the program
+    // is in front: the click is acted on and its answer heard.
+    Window w;
+    QVERIFY(w.start());
+    QWindow* window = w.form->windowHandle();
+    QVERIFY(window);
+    turnWheel(window, w.form->anchorPoint(), -120);
+    QCOMPARE(w.menu().Get_Index(), 1);
+    w.foreground = false;
+    w.form->Timer_Read_Tick();
+    QVERIFY(w.speech->inBackground());
+    QTest::mouseClick(window, Qt::LeftButton, {}, w.form->anchorPoint());
+    QVERIFY(!w.speech->inBackground());
+    QTRY_COMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::CategoryMenu));
+    QCOMPARE(w.engine.texts().constLast(), u"カテゴリー選択メニューです"_s);
 }
 
 void TestMainForm::keysDuringADownload()
