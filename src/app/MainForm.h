@@ -4,12 +4,13 @@
 // list, the line of text being spoken, two counters and the state labels.
 // It owns the voice menu, drives it from the keys and the mouse (an
 // application-wide event filter while the window is active, handing each key
-// to the KeyDispatcher and each button and wheel turn to the
-// MouseDispatcher) and from its timers (the read-all run is ReadAllRun's), and draws what the
+// to the KeyDispatcher and each button and wheel turn to the MouseDispatcher)
+// and from its timers (the read-all run is ReadAllRun's), and draws what the
 // voice menu asks for. Its code is split by concern: MainForm.cpp (start,
 // end, events, the services of the host), MainFormDisplay.cpp (list, tree,
 // counters, colours and type size), MainFormInput.cpp (keys, the mouse and
-// the queued actions), MainFormTimers.cpp (the reading tick, foreground tracking).
+// the queued actions), MainFormTimers.cpp (the reading tick, foreground
+// tracking).
 
 #include <functional>
 #include <memory>
