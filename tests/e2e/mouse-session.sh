@@ -3,8 +3,8 @@
 # against the local board server: the pointer put on the window drags the
 # window along so that it rests just right of the tree, half-way down; the
 # wheel moves through each menu, a left click enters, a right click goes
-# back, a double left click bookmarks the thread and a double right click
-# jumps to the main menu.
+# back, a double left click bookmarks the thread, a double right click
+# jumps to the main menu and the middle button speaks the help.
 # Usage: mouse-session.sh PROGRAM BOARDSERVER SAMPLES
 set -euo pipefail
 program=$1
@@ -88,6 +88,10 @@ categories=$(said "カテゴリー選択メニューです")
 double_click 3; wait_for "メインメニューです"
 [ "$(said "カテゴリー選択メニューです")" -eq "$categories" ] ||
     { echo "the double right click went back step by step" >&2; exit 1; }
+
+# The middle button speaks the menu's help; the wheel then moves on.
+click 2; wait_for_match "メインメニューのヘルプ。.*"
+wheel_down 1; wait_for "2,ブックマーク選択(B)"
 
 # After all the clicks the pointer is still where it rested.
 [ "$(pointer_in_window)" = "$first" ] || { echo "the pointer left its place" >&2; exit 1; }
