@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/CFormState.h"
 #include "app/FlowLayout.h"
@@ -95,6 +96,7 @@ MainForm::MainForm(const AppPaths& paths,
     , Timer_Number(u"Timer_Number"_s, QtTicker::SingleShot)
     , Timer_Mouse(u"Timer_Mouse"_s, QtTicker::SingleShot)
     , m_keys(*this, m_busy, Timer_Mouse, Timer_Number)
+    , m_mouse(*this, m_keys, m_busy)
     , m_readAll(*this, Timer_AllRead)
 {
     setObjectName(u"MainForm"_s);
@@ -185,6 +187,12 @@ void MainForm::buildUi()
     Text_Msg->setReadOnly(true);
     Text_Msg->setFocusPolicy(Qt::NoFocus);
     Text_Msg->setMaximumBlockCount(5000);
+    // The right button goes back everywhere on the window, over the text too.
+    Text_Msg->setContextMenuPolicy(Qt::NoContextMenu);
+    // The tree and the list show where the voice menu is; a click on them
+    // acts on the menu, it does not pick a line of its own.
+    TreeView_Board->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents);
+    List_Select->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents);
     Picture_Status = new QWidget(Picture_Back);
     Picture_Status->setObjectName(u"Picture_Status"_s);
     Picture_Status->setAutoFillBackground(true);
@@ -458,6 +466,10 @@ bool MainForm::startCommand(const QString& commandLine)
 
 bool MainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    // The mouse, too, once at the window, and never while a dialog is up.
+    if (watched == windowHandle() && !m_dialog_open && handleMouse(event)) {
+        return true;
+    }
     // Every key reaches the window object once, before any widget.
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWindowType()
         && !m_dialog_open) {

@@ -2,13 +2,15 @@
 
 // The program's one window: a category and board tree, the numbered item
 // list, the line of text being spoken, two counters and the state labels.
-// It owns the voice menu, drives it from the keys (an application-wide event
-// filter while the window is active, handing each key to the KeyDispatcher)
+// It owns the voice menu, drives it from the keys and the mouse (an
+// application-wide event filter while the window is active, handing each key
+// to the KeyDispatcher and each button and wheel turn to the MouseDispatcher)
 // and from its timers (the read-all run is ReadAllRun's), and draws what the
 // voice menu asks for. Its code is split by concern: MainForm.cpp (start,
 // end, events, the services of the host), MainFormDisplay.cpp (list, tree,
-// counters, colours and type size), MainFormInput.cpp (keys and the queued
-// actions), MainFormTimers.cpp (the reading tick, foreground tracking).
+// counters, colours and type size), MainFormInput.cpp (keys, the mouse and
+// the queued actions), MainFormTimers.cpp (the reading tick, foreground
+// tracking).
 
 #include <functional>
 #include <memory>
@@ -21,6 +23,7 @@
 
 #include "app/DisplayColours.h"
 #include "app/KeyDispatcher.h"
+#include "app/MouseDispatcher.h"
 #include "app/ReadAllRun.h"
 #include "app/Ticker.h"
 #include "base/AppPaths.h"
@@ -46,7 +49,11 @@ class VoiceMenu;
 class WidgetFormWindow;
 class mSpeakTextBox;
 
-class MainForm : public QWidget, public VoiceMenuHost, private KeyDispatcherHost, private ReadAllHost
+class MainForm : public QWidget,
+                 public VoiceMenuHost,
+                 private KeyDispatcherHost,
+                 private MouseDispatcherHost,
+                 private ReadAllHost
 {
     Q_OBJECT
 
@@ -111,6 +118,10 @@ public:
 
     // The key handler: one key press or release, with the program's key code.
     void handleKey(quint32 code, bool keyDown, bool ctrl, bool shift, bool alt);
+
+    // Where the mouse pointer rests on the window: just right of the tree,
+    // half-way down.
+    QPoint anchorPoint() const;
 
     // The ticks, public so tests can drive them.
     void Timer_Read_Tick();
@@ -179,6 +190,20 @@ private:
     void afterNavigation() override;
     void jumpToNumber(qint32 number) override;
     void showCounter() override;
+
+    // MouseDispatcherHost
+    void Stop_HelpRead() override;
+    void Select_(int delta) override;
+    void showCurrentItem() override;
+    // The mouse handler: button and wheel events of the window; true when
+    // the event is the program's alone.
+    bool handleMouse(QEvent* event);
+    // Keeps the window under the pointer, the pointer on the anchor point.
+    void followPointer(const QPoint& global);
+    // Whether the program may move its window and the pointer.
+    static bool canPlaceWindows();
+    // A key press or click reached the window: the program is in front.
+    void inputInFront();
 
     // ReadAllHost
     int Get_Index() const override;
@@ -251,6 +276,7 @@ private:
     // An input action is being processed: no other may start meanwhile.
     bool m_busy = false;
     KeyDispatcher m_keys;
+    MouseDispatcher m_mouse;
     ReadAllRun m_readAll;
 
     bool m_end = false;

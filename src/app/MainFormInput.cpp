@@ -1,12 +1,16 @@
-// The main window's keys: each key event goes to the KeyDispatcher, which
-// decides what it asks for; here the voice menu is told to do it and the
+// The main window's keys and mouse: each key event goes to the
+// KeyDispatcher and each button and wheel event to the MouseDispatcher, which
+// decide what it asks for; here the voice menu is told to do it and the
 // displays follow. The read-all run is driven from here as well.
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <QWheelEvent>
 
 #include "app/MainForm.h"
 #include "bbs/CHttp.h"
@@ -28,17 +32,24 @@ void MainForm::handleKey(quint32 code, bool keyDown, bool ctrl, bool shift, bool
     if (!VMenu || m_end) {
         return;
     }
-    // A key that reaches the window proves that the window is in front, even
-    // before the desktop says so: its result must be heard. The return
-    // announcement is left out, since the key's own answer follows.
-    if (keyDown && m_fg_state == 0 && !m_dialog_open) {
+    if (keyDown) {
+        inputInFront();
+    }
+    m_keys.keyEvent(code, keyDown, {ctrl, shift, alt});
+    wakeReadTick();
+}
+
+void MainForm::inputInFront()
+{
+    // A key or a click that reaches the window proves that the window is in
+    // front, even before the desktop says so: its result must be heard. The
+    // return announcement is left out, since the input's own answer follows.
+    if (m_fg_state == 0 && !m_dialog_open) {
         m_fg_state = 1;
         m_keyForegroundTicks = kKeyForegroundTicks;
         m_services.speech->setInBackground(false);
         comeToFront();
     }
-    m_keys.keyEvent(code, keyDown, {ctrl, shift, alt});
-    wakeReadTick();
 }
 
 void MainForm::Timer_Mouse_Tick()
@@ -60,14 +71,115 @@ void MainForm::Timer_AllRead_Tick()
 
 void MainForm::moveBy(int delta)
 {
+    Stop_HelpRead();
+    Select_(delta);
+    showCurrentItem();
+}
+
+void MainForm::Stop_HelpRead()
+{
     VMenu->Stop_HelpRead();
+}
+
+void MainForm::Select_(int delta)
+{
     VMenu->Select_(delta, false);
+}
+
+void MainForm::showCurrentItem()
+{
     const int index = VMenu->Get_Index();
     if (index > 0 && List_Select->count() >= index) {
         List_Select->setCurrentRow(index - 1);
     }
     DigitalD_Read->setText(QString::number(index));
     Update_Tree();
+}
+
+bool MainForm::canPlaceWindows()
+{
+    // Under Wayland a program can place neither its window nor the pointer.
+    static const bool can = !QGuiApplication::platformName().startsWith(u"wayland"_s);
+    return can;
+}
+
+QPoint MainForm::anchorPoint() const
+{
+    const QPoint tree = TreeView_Board->mapTo(this, QPoint(0, 0));
+    return {tree.x() + TreeView_Board->width() + 2, height() / 2};
+}
+
+bool MainForm::handleMouse(QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Wheel) {
+        if (!VMenu || m_end) {
+            return false;
+        }
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        followPointer(wheel->globalPosition().toPoint());
+        if (const int rotation = wheel->angleDelta().y(); rotation != 0) {
+            m_mouse.MouseWheel(rotation);
+            wakeReadTick();
+        }
+        // The wheel moves the menu only; the list under the pointer must not
+        // scroll its current line out of sight.
+        return true;
+    }
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease
+        && type != QEvent::MouseButtonDblClick && type != QEvent::MouseMove) {
+        return false;
+    }
+    if (!VMenu || m_end) {
+        return false;
+    }
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    followPointer(mouse->globalPosition().toPoint());
+    if (type == QEvent::MouseMove) {
+        return false;
+    }
+    MouseButton button = MouseButton::Other;
+    switch (mouse->button()) {
+    case Qt::LeftButton:
+        button = MouseButton::Left;
+        break;
+    case Qt::RightButton:
+        button = MouseButton::Right;
+        break;
+    case Qt::MiddleButton:
+        button = MouseButton::Middle;
+        break;
+    default:
+        break;
+    }
+    if (type != QEvent::MouseButtonRelease) {
+        inputInFront();
+    }
+    // A quick second press comes as a double click: for the queue it is
+    // just another press.
+    m_mouse.buttonEvent(button, type != QEvent::MouseButtonRelease);
+    wakeReadTick();
+    return false;
+}
+
+void MainForm::followPointer(const QPoint& global)
+{
+    if (isMaximized() || isMinimized() || isFullScreen()) {
+        // The window stays; the list shows the current item, whatever a
+        // click on it chose.
+        const int index = VMenu->Get_Index();
+        if (index > 0 && List_Select->count() >= index) {
+            List_Select->setCurrentRow(index - 1);
+        }
+        return;
+    }
+    if (!canPlaceWindows()) {
+        return;
+    }
+    const QPoint offset = global - mapToGlobal(anchorPoint());
+    if (!offset.isNull()) {
+        move(pos() + offset);
+    }
 }
 
 bool MainForm::IsMenuFixed() const

@@ -162,9 +162,10 @@ void MainForm::comeToFront()
     } else {
         showNormal();
     }
-    // The mouse rests beside the tree, where the wheel and buttons act.
-    const QPoint anchor(TreeView_Board->geometry().right() + 2, height() / 2);
-    QCursor::setPos(mapToGlobal(anchor));
+    // The mouse rests beside the tree, where the window follows it.
+    if (canPlaceWindows()) {
+        QCursor::setPos(mapToGlobal(anchorPoint()));
+    }
 }
 
 // The rule file is watched, and its folder too: an editor that saves by

@@ -1,9 +1,11 @@
 // The main window itself: it starts, shows whether it works online,
-// remembers its place, takes real key events before any widget and shows
-// what the voice menu does. What the keys mean, the action queue and typed
-// numbers are TestKeyDispatcher's; the read-all run is TestReadAllRun's.
+// remembers its place, takes real key and mouse events before any widget and
+// shows what the voice menu does. What the keys and buttons mean, the action
+// queue and typed numbers are TestKeyDispatcher's and TestMouseDispatcher's;
+// the read-all run is TestReadAllRun's.
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -18,6 +20,7 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWheelEvent>
 #include <QWindow>
 #include <qpa/qwindowsysteminterface.h>
 
@@ -106,6 +109,8 @@ struct Window
     std::function<void(QDialog&)> writeRunner;
     // Uses the edit-mode viewer; without it the viewer closes at once.
     std::function<void(QDialog&)> viewerRunner;
+    // Runs while any dialog is up, before it is answered.
+    std::function<void()> duringDialog;
 
     bool start(const QStringList& serverOptions = {}, const QString& root = QStringLiteral(SAMPLE_BOARDS_DIR))
     {
@@ -125,6 +130,9 @@ struct Window
         // The window on the test's display of its own is never made active.
         services.isWindowActive = [] { return true; };
         services.dialogRunner = [this](QDialog& dialog) {
+            if (duringDialog) {
+                duringDialog();
+            }
             if (dialog.objectName() == u"WriteDlg"_s) {
                 dialog.show();
                 if (writeRunner) {
@@ -224,6 +232,11 @@ private slots:
     void keysDuringADownload();
     void quitKeyStopsADownload();
     void keysThroughTheWindow();
+    void mouseThroughTheWindow();
+    void windowFollowsThePointer();
+    void noMouseWhileADialogIsUp();
+    void returnPutsThePointerOnTheAnchor();
+    void firstClickInFrontIsHeard();
     void colourSchemes();
     void closingGoesToTheExitMenu();
     void proxyThroughTheDialog();
@@ -427,6 +440,172 @@ void TestMainForm::keysThroughTheWindow()
     QTest::keyClick(window, Qt::Key_Down);
     QTRY_VERIFY(tree->topLevelItem(2)->isExpanded());
     QCOMPARE(tree->topLevelItem(2)->child(0)->background(0).color(), QColor(255, 255, 0));
+}
+
+namespace {
+
+// Turns the wheel over the window at pos, as the window system delivers it.
+void turnWheel(QWindow* window, QPoint pos, int delta)
+{
+    QWheelEvent wheel(QPointF(pos), QPointF(window->mapToGlobal(pos)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window, &wheel);
+}
+
+}  // namespace
+
+void TestMainForm::mouseThroughTheWindow()
+{
+    // Buttons and the wheel delivered to the window, as the user's mouse
+    // delivers them: the wheel moves the menu, a left click enters, a right
+    // click goes back, a double right click goes to the main menu.
+    Window w;
+    QVERIFY(w.start());
+    QWindow* window = w.form->windowHandle();
+    QVERIFY(window);
+    const QPoint anchor = w.form->anchorPoint();
+    QCOMPARE(int(w.menu().Get_MenuNo()), 0);
+    turnWheel(window, anchor, -120);
+    QCOMPARE(w.engine.texts().constLast(), u"1,カテゴリー選択(C)"_s);
+    QCOMPARE(w.list()->currentRow(), w.menu().Get_Index() - 1);
+    QCOMPARE(w.form->findChild<QLabel*>(u"DigitalD_Read"_s)->text().toInt(), w.menu().Get_Index());
+    QTest::mouseClick(window, Qt::LeftButton, {}, anchor);
+    QTRY_COMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::CategoryMenu));
+    // A fine wheel: nine small steps are three notches.
+    for (int i = 0; i < 9; ++i) {
+        turnWheel(window, anchor, -40);
+    }
+    QCOMPARE(w.menu().Get_Index(), 3);
+    QCOMPARE(w.engine.texts().constLast(), u"3,雑談"_s);
+    QCOMPARE(w.list()->currentRow(), 2);
+    QVERIFY(w.tree()->topLevelItem(2)->isSelected());
+    turnWheel(window, anchor, 120);
+    QCOMPARE(w.menu().Get_Index(), 2);
+    turnWheel(window, anchor, -120);
+    // A click on another line of the list enters the menu's item; the list
+    // keeps showing it.
+    const auto onWindow = [&](QWidget* widget, QPoint pos) { return widget->mapTo(w.form.get(), pos); };
+    QTest::mouseClick(window, Qt::LeftButton, {},
+                      onWindow(w.list()->viewport(), w.list()->visualItemRect(w.list()->item(0)).center()));
+    QCOMPARE(w.list()->currentRow(), 2);
+    QTRY_COMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::BoardMenu));
+    QCOMPARE(w.engine.texts().constLast(), u"板選択メニューです"_s);
+    QCOMPARE(w.form->findChild<QLabel*>(u"DigitalD_Total"_s)->text().toInt(), w.menu().Get_ItemNum());
+    // The right button over the text goes back, with no menu of its own.
+    QTest::mouseClick(window, Qt::RightButton, {}, onWindow(w.text(), w.text()->rect().center()));
+    QVERIFY(!QApplication::activePopupWidget());
+    QTRY_COMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::CategoryMenu));
+    QCOMPARE(w.menu().Get_Index(), 3);
+    QTest::mouseClick(window, Qt::LeftButton, {}, anchor);
+    QTRY_COMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::BoardMenu));
+    const qsizetype said = w.engine.texts().size();
+    QTest::mouseClick(window, Qt::RightButton, {}, anchor);
+    QTest::mouseClick(window, Qt::RightButton, {}, anchor);
+    QTRY_VERIFY(w.engine.texts().size() > said);
+    QCOMPARE(w.engine.texts().constLast(), u"メインメニューです"_s);
+    QCOMPARE(int(w.menu().Get_MenuNo()), 0);
+}
+
+void TestMainForm::windowFollowsThePointer()
+{
+    // In its normal state the window moves so that the pointer rests just
+    // right of the tree, half-way down; maximized it stays, and the list
+    // shows the current item whatever a click chose.
+    Window w;
+    QVERIFY(w.start());
+    QWindow* window = w.form->windowHandle();
+    QVERIFY(window);
+    QVERIFY(!w.form->isMaximized());
+    const QPoint anchor = w.form->anchorPoint();
+    QCOMPARE(anchor.y(), w.form->height() / 2);
+    QCOMPARE(anchor.x(), w.tree()->mapTo(w.form.get(), QPoint()).x() + w.tree()->width() + 2);
+    const QPoint pointer = window->mapToGlobal(anchor + QPoint(37, 21));
+    const QPoint before = w.form->pos();
+    QTest::mouseMove(window, anchor + QPoint(37, 21));
+    QTRY_COMPARE(w.form->mapToGlobal(w.form->anchorPoint()), pointer);
+    QCOMPARE(w.form->pos(), before + QPoint(37, 21));
+
+    w.form->showMaximized();
+    QTRY_VERIFY(w.form->isMaximized());
+    QWindowSystemInterface::flushWindowSystemEvents();
+    QCoreApplication::processEvents();
+    const QPoint maximized = w.form->pos();
+    w.menu().JumpCategory();
+    w.menu().Select_(2, true);
+    w.form->Update_List();
+    w.list()->setCurrentRow(3);
+    QTest::mouseMove(window, w.form->anchorPoint() + QPoint(50, 40));
+    QCOMPARE(w.list()->currentRow(), 1);
+    QCOMPARE(w.form->pos(), maximized);
+}
+
+void TestMainForm::noMouseWhileADialogIsUp()
+{
+    // While the find dialog is up, clicks and turns of the wheel over the
+    // main window do nothing.
+    Window w;
+    QVERIFY(w.start());
+    QWindow* window = w.form->windowHandle();
+    QVERIFY(window);
+    const QPoint anchor = w.form->anchorPoint();
+    w.press('C');
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::CategoryMenu));
+    const int index = w.menu().Get_Index();
+    w.dialogAnswer = u"qqqqqq"_s;
+    w.duringDialog = [&] {
+        turnWheel(window, anchor, -120);
+        QTest::mouseClick(window, Qt::LeftButton, {}, anchor);
+        QTest::mouseClick(window, Qt::MiddleButton, {}, anchor);
+    };
+    w.press('F');
+    QCOMPARE(w.findDialogs, 1);
+    QCOMPARE(w.engine.texts().constLast(), u"見つかりません"_s);
+    w.form->Timer_Mouse_Tick();
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::CategoryMenu));
+    QCOMPARE(w.menu().Get_Index(), index);
+    QCOMPARE(w.engine.texts().constLast(), u"見つかりません"_s);
+    // Once it is closed, the mouse acts again.
+    turnWheel(window, anchor, -120);
+    QCOMPARE(w.menu().Get_Index(), index + 1);
+}
+
+void TestMainForm::returnPutsThePointerOnTheAnchor()
+{
+    // Back from another program, the pointer is put where the window
+    // follows it, wherever the window went meanwhile.
+    Window w;
+    QVERIFY(w.start());
+    w.form->Timer_Read_Tick();
+    const QPoint moved = w.form->pos() + QPoint(60, 40);
+    w.form->move(moved);
+    QTRY_COMPARE(w.form->pos(), moved);
+    QVERIFY(QCursor::pos() != w.form->mapToGlobal(w.form->anchorPoint()));
+    w.foreground = false;
+    w.form->Timer_Read_Tick();
+    w.foreground = true;
+    w.form->Timer_Read_Tick();
+    QCOMPARE(w.engine.texts().constLast(), u"Yomimaru,メインメニュー"_s);
+    QTRY_VERIFY(!w.form->isMinimized());
+    QCOMPARE(QCursor::pos(), w.form->mapToGlobal(w.form->anchorPoint()));
+}
+
+void TestMainForm::firstClickInFrontIsHeard()
+{
+    // The user comes back with a click before the desktop says the program
+    // is in front: the click is acted on and its answer heard.
+    Window w;
+    QVERIFY(w.start());
+    QWindow* window = w.form->windowHandle();
+    QVERIFY(window);
+    turnWheel(window, w.form->anchorPoint(), -120);
+    QCOMPARE(w.menu().Get_Index(), 1);
+    w.foreground = false;
+    w.form->Timer_Read_Tick();
+    QVERIFY(w.speech->inBackground());
+    QTest::mouseClick(window, Qt::LeftButton, {}, w.form->anchorPoint());
+    QVERIFY(!w.speech->inBackground());
+    QTRY_COMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::CategoryMenu));
+    QCOMPARE(w.engine.texts().constLast(), u"カテゴリー選択メニューです"_s);
 }
 
 void TestMainForm::keysDuringADownload()
