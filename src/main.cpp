@@ -191,6 +191,8 @@ int main(int argc, char* argv[])
     services.sounds = &sounds;
     services.textBox = &textBox;
     services.offline = parser.isSet(offline);
+    // Under Wayland a program can place neither its window nor the pointer.
+    services.placesWindows = !QGuiApplication::platformName().startsWith(u"wayland"_s);
     services.powerOff = [] { QProcess::startDetached(u"systemctl"_s, {u"poweroff"_s}); };
 
     MainForm form(paths, store, settings, services);

@@ -81,6 +81,9 @@ public:
         // default the window system's word. A test's window on a display of
         // its own is never made active: the test says it is.
         std::function<bool()> isWindowActive;
+        // Whether the window system lets a program move its window and the
+        // pointer (Wayland does not); the window then follows the pointer.
+        bool placesWindows = true;
     };
 
     MainForm(const AppPaths& paths, SettingsStore& store, CSettings& settings, QWidget* parent = nullptr);
@@ -200,8 +203,10 @@ private:
     bool handleMouse(QEvent* event);
     // Keeps the window under the pointer, the pointer on the anchor point.
     void followPointer(const QPoint& global);
+
     // Whether the program may move its window and the pointer.
-    static bool canPlaceWindows();
+    bool canPlaceWindows() const { return m_services.placesWindows; }
+
     // A key press or click reached the window: the program is in front.
     void inputInFront();
 

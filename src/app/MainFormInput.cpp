@@ -96,13 +96,6 @@ void MainForm::showCurrentItem()
     Update_Tree();
 }
 
-bool MainForm::canPlaceWindows()
-{
-    // Under Wayland a program can place neither its window nor the pointer.
-    static const bool can = !QGuiApplication::platformName().startsWith(u"wayland"_s);
-    return can;
-}
-
 QPoint MainForm::anchorPoint() const
 {
     const QPoint tree = TreeView_Board->mapTo(this, QPoint(0, 0));

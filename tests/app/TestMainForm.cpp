@@ -104,7 +104,8 @@ struct Window
     QString dialogAnswer;
     int findDialogs = 0;
     bool findClosed = false;
-    bool foreground = true;  // what the desktop says
+    bool foreground = true;     // what the desktop says
+    bool placesWindows = true;  // false: a window system like Wayland
     // Answers the posting dialog; without it the dialog closes at once.
     std::function<void(QDialog&)> writeRunner;
     // Uses the edit-mode viewer; without it the viewer closes at once.
@@ -129,6 +130,7 @@ struct Window
         services.isForeground = [this] { return foreground; };
         // The window on the test's display of its own is never made active.
         services.isWindowActive = [] { return true; };
+        services.placesWindows = placesWindows;
         services.dialogRunner = [this](QDialog& dialog) {
             if (duringDialog) {
                 duringDialog();
@@ -234,6 +236,7 @@ private slots:
     void keysThroughTheWindow();
     void mouseThroughTheWindow();
     void windowFollowsThePointer();
+    void windowStaysWhereItCannotBePlaced();
     void noMouseWhileADialogIsUp();
     void returnPutsThePointerOnTheAnchor();
     void firstClickInFrontIsHeard();
@@ -537,6 +540,26 @@ void TestMainForm::windowFollowsThePointer()
     QTest::mouseMove(window, w.form->anchorPoint() + QPoint(50, 40));
     QCOMPARE(w.list()->currentRow(), 1);
     QCOMPARE(w.form->pos(), maximized);
+}
+
+void TestMainForm::windowStaysWhereItCannotBePlaced()
+{
+    // Where the window system places windows itself, the window stays and
+    // the clicks still act.
+    Window w;
+    w.placesWindows = false;
+    QVERIFY(w.start());
+    QWindow* window = w.form->windowHandle();
+    QVERIFY(window);
+    const QPoint before = w.form->pos();
+    QTest::mouseMove(window, w.form->anchorPoint() + QPoint(37, 21));
+    QCoreApplication::processEvents();
+    QCOMPARE(w.form->pos(), before);
+    turnWheel(window, w.form->anchorPoint(), -120);
+    QCOMPARE(w.engine.texts().constLast(), u"1,カテゴリー選択(C)"_s);
+    QTest::mouseClick(window, Qt::LeftButton, {}, w.form->anchorPoint());
+    QTRY_COMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::CategoryMenu));
+    QCOMPARE(w.form->pos(), before);
 }
 
 void TestMainForm::noMouseWhileADialogIsUp()
