@@ -14,9 +14,15 @@ namespace {
 
 QByteArray encodeLines(const QStringList& lines)
 {
-    QByteArray bytes;
+    // Room for two bytes a character up front: the lines are encoded in place.
+    qsizetype room = 0;
     for (const QString& line : lines) {
-        bytes += TextCodec::toFileBytes(line);
+        room += line.size() * 2 + 2;
+    }
+    QByteArray bytes;
+    bytes.reserve(room);
+    for (const QString& line : lines) {
+        TextCodec::appendFileBytes(bytes, line);
         bytes += "\r\n";
     }
     return bytes;

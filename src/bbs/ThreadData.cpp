@@ -26,14 +26,24 @@ const QString kBreak = u"<br>"_s;
 // Message numbers are 16-bit.
 constexpr int kMaxMessages = 32767;
 
-QString escapeField(const QString& value)
+// Appends a field as the log holds it: each comma as kCommaInLog, and no
+// line break, which would split the line.
+void appendEscaped(QString& out, const QString& value)
 {
-    QString out = value;
-    out.replace(u',', kCommaInLog);
-    // A line break inside a field would split the line.
-    out.replace(u'\r', QString());
-    out.replace(u'\n', QString());
-    return out;
+    const QStringView v(value);
+    const qsizetype n = v.size();
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = v[i].unicode();
+        if (c == u',' || c == u'\r' || c == u'\n') {
+            out += v.mid(from, i - from);
+            if (c == u',') {
+                out += kCommaInLog;
+            }
+            from = i + 1;
+        }
+    }
+    out += v.mid(from);
 }
 
 QString unescapeField(const QString& value)
@@ -199,8 +209,21 @@ QString ThreadData::logLine(const Message& m)
 {
     // The date's commas are escaped like the other fields': a date holding a
     // comma would otherwise shift the ID and host of the line.
-    return escapeField(m.name) + u',' + escapeField(m.mail) + u',' + escapeField(m.date) + u','
-           + escapeField(m.body) + u',' + escapeField(m.id) + u',' + escapeField(m.host);
+    QString line;
+    line.reserve(m.name.size() + m.mail.size() + m.date.size() + m.body.size() + m.id.size() + m.host.size()
+                 + 16);
+    appendEscaped(line, m.name);
+    line += u',';
+    appendEscaped(line, m.mail);
+    line += u',';
+    appendEscaped(line, m.date);
+    line += u',';
+    appendEscaped(line, m.body);
+    line += u',';
+    appendEscaped(line, m.id);
+    line += u',';
+    appendEscaped(line, m.host);
+    return line;
 }
 
 // A download that only added messages to those the log holds appends them
