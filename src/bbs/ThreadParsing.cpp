@@ -174,13 +174,25 @@ QStringView findId(QStringView field)
     return {};
 }
 
+// The next "<" from `from`, or -1. Tags come every few dozen characters:
+// a plain loop beats a call to the general search for each.
+qsizetype nextLt(QStringView s, qsizetype from)
+{
+    for (qsizetype i = from; i < s.size(); ++i) {
+        if (s[i] == u'<') {
+            return i;
+        }
+    }
+    return -1;
+}
+
 // The line without its <b> and </b> tags (any case): the line itself when
 // it has none, else a copy in `buffer`.
 QStringView withoutBold(QStringView raw, QString& buffer)
 {
     qsizetype from = 0;
     bool copied = false;
-    for (qsizetype lt = raw.indexOf(u'<'); lt >= 0; lt = raw.indexOf(u'<', lt + 1)) {
+    for (qsizetype lt = nextLt(raw, 0); lt >= 0; lt = nextLt(raw, lt + 1)) {
         const qsizetype length = tagAt(raw, lt, "<b>"_L1) ? 3 : tagAt(raw, lt, "</b>"_L1) ? 4 : 0;
         if (length > 0) {
             if (!copied) {
@@ -204,8 +216,7 @@ bool splitFields(QStringView line, std::array<QStringView, 5>& fields)
 {
     int count = 0;
     qsizetype from = 0;
-    for (qsizetype lt = line.indexOf(u'<'); lt >= 0 && lt + 1 < line.size();
-         lt = line.indexOf(u'<', lt + 1)) {
+    for (qsizetype lt = nextLt(line, 0); lt >= 0 && lt + 1 < line.size(); lt = nextLt(line, lt + 1)) {
         if (line[lt + 1] != u'>') {
             continue;
         }
@@ -275,7 +286,7 @@ qsizetype linkAt(QStringView s, qsizetype at, QStringView& text)
 // The next <a href=" (any case) from `from`, or -1.
 qsizetype nextLink(QStringView body, qsizetype from)
 {
-    for (qsizetype lt = body.indexOf(u'<', from); lt >= 0; lt = body.indexOf(u'<', lt + 1)) {
+    for (qsizetype lt = nextLt(body, from); lt >= 0; lt = nextLt(body, lt + 1)) {
         if (tagAt(body, lt, "<a href=\""_L1)) {
             return lt;
         }
