@@ -1,5 +1,7 @@
 #include "TextFile.h"
 
+#include <unistd.h>
+
 #include <QDirIterator>
 #include <QFile>
 #include <QLoggingCategory>
@@ -126,11 +128,19 @@ bool appendLines(const QString& path, const QStringList& lines)
     // run into the first appended one: end it first.
     if (oldSize > 0) {
         QFile existing(path);
-        if (existing.open(QIODevice::ReadOnly) && existing.seek(oldSize - 1) && existing.read(1) != "\n") {
+        const QByteArray last = existing.open(QIODevice::ReadOnly) && existing.seek(oldSize - 1)
+                                    ? existing.read(1)
+                                    : QByteArray();
+        if (last == "\r") {
+            bytes.prepend('\n');
+        } else if (last != "\n") {
             bytes.prepend("\r\n");
         }
     }
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    // On the disk before the caller goes on: what it records next (how much
+    // of a thread the log holds) must never claim lines a crash could still
+    // take away.
+    if (file.write(bytes) != bytes.size() || !file.flush() || ::fdatasync(file.handle()) != 0) {
         qCWarning(lcFiles) << "not written:" << path << file.errorString();
         file.resize(oldSize);
         return false;

@@ -29,8 +29,11 @@ bool writeLines(const QString& path, const QStringList& lines);
 bool writeText(const QString& path, const QString& text);
 
 // Adds the lines, each followed by CR LF, at the end of the file (created when
-// missing). The lines go out in one write and are flushed; when the write
-// fails the file is cut back to its old length, so no half line remains.
+// missing). The lines go out in one write and reach the disk before it
+// returns; when the write fails the file is cut back to its old length, so no
+// half line remains. The bytes before are never touched: a crash in the
+// middle leaves the old lines as they were, then whole new lines and at most
+// one cut short, without its line end.
 bool appendLines(const QString& path, const QStringList& lines);
 
 // Removes, in the folder and below it, the temporary files that saves cut

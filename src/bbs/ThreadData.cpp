@@ -46,6 +46,12 @@ void appendEscaped(QString& out, const QString& value)
     out += v.mid(from);
 }
 
+bool sameFields(const ThreadData::Message& a, const ThreadData::Message& b)
+{
+    return a.name == b.name && a.mail == b.mail && a.date == b.date && a.body == b.body && a.id == b.id
+           && a.host == b.host;
+}
+
 QString unescapeField(const QString& value)
 {
     return QString(value).replace(kCommaInLog, u","_s);
@@ -177,18 +183,27 @@ bool ThreadData::LoadLog()
         m_logLines = m_logCreated ? 0 : -1;
         return m_logCreated;
     }
-    const std::optional<QStringList> lines = TextFile::readLines(m_logPath);
-    if (!lines) {
+    const std::optional<QString> text = TextFile::readText(m_logPath);
+    if (!text) {
         return false;
     }
-    m_messages.reserve(qMin<qsizetype>(lines->size(), kMaxMessages));
-    for (const QString& line : *lines) {
+    QStringList lines = TextFile::splitLines(*text);
+    // The log is only ever written in whole lines, each with its line end: a
+    // last line without one is what an append cut short by a crash leaves.
+    // It is no message; the next save writes the log whole, without it.
+    const bool torn = !text->isEmpty() && !text->endsWith(u'\n');
+    if (torn) {
+        qCWarning(lcThread) << "last line of the log cut short, left out:" << m_logPath;
+        lines.removeLast();
+    }
+    m_messages.reserve(qMin<qsizetype>(lines.size(), kMaxMessages));
+    for (const QString& line : std::as_const(lines)) {
         if (m_messages.size() >= kMaxMessages) {
             break;
         }
         m_messages.append(fromLogLine(line));
     }
-    m_logLines = m_messages.size() == lines->size() ? m_messages.size() : -1;
+    m_logLines = !torn && m_messages.size() == lines.size() ? m_messages.size() : -1;
     return true;
 }
 
@@ -238,7 +253,10 @@ bool ThreadData::SaveLog(const QList<Message>& before) const
     if (!before.isEmpty() && m_logLines == before.size() && m_messages.size() >= before.size()) {
         kept = before.size();
         for (qsizetype i = 0; i < kept; ++i) {
-            if (logLine(before.at(i)) != logLine(m_messages.at(i))) {
+            // Equal fields make equal lines; only messages that differ are
+            // compared as the lines they make.
+            if (!sameFields(before.at(i), m_messages.at(i))
+                && logLine(before.at(i)) != logLine(m_messages.at(i))) {
                 kept = 0;
                 break;
             }
