@@ -424,10 +424,12 @@ JapaneseEncoding detectJapaneseEncoding(QByteArrayView bytes)
     const qsizetype n = bytes.size();
     // An escape byte never trails a pair, so whether one starts a sequence
     // does not depend on how the bytes around it pair up: look for them first.
-    for (const void* at = std::memchr(p, 0x1B, size_t(n)); at;
-         at = std::memchr(static_cast<const unsigned char*>(at) + 1, 0x1B,
-                          size_t(n - (static_cast<const unsigned char*>(at) + 1 - p)))) {
-        const qsizetype i = static_cast<const unsigned char*>(at) - p;
+    for (qsizetype i = 0; i < n; ++i) {
+        const void* at = std::memchr(p + i, 0x1B, size_t(n - i));
+        if (!at) {
+            break;
+        }
+        i = static_cast<const unsigned char*>(at) - p;
         if (i + 2 < n && (p[i + 1] == '$' || p[i + 1] == '(')
             && (p[i + 2] == 'B' || p[i + 2] == '@' || p[i + 2] == 'J')) {
             return JapaneseEncoding::Iso2022Jp;
