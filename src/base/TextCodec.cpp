@@ -473,7 +473,12 @@ JapaneseEncoding detectJapaneseEncoding(QByteArrayView bytes)
 
 QString decodeJapanese(QByteArrayView bytes)
 {
-    switch (detectJapaneseEncoding(bytes)) {
+    return decodeJapanese(bytes, detectJapaneseEncoding(bytes));
+}
+
+QString decodeJapanese(QByteArrayView bytes, JapaneseEncoding encoding)
+{
+    switch (encoding) {
     case JapaneseEncoding::EucJp: {
         QStringDecoder decoder("EUC-JP", QStringConverter::Flag::Stateless);
         return decoder.decode(bytes);

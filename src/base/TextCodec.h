@@ -73,6 +73,9 @@ JapaneseEncoding detectJapaneseEncoding(QByteArrayView bytes);
 // Decodes bytes in a Japanese encoding, detected as above.
 QString decodeJapanese(QByteArrayView bytes);
 
+// Decodes bytes in the Japanese encoding given.
+QString decodeJapanese(QByteArrayView bytes, JapaneseEncoding encoding);
+
 // Decodes a server's response as the HTTP client does: UTF-8 when IsUtf8 says
 // so for the first 4096 bytes, otherwise the detected Japanese encoding.
 // Numeric character references are left as they are.

@@ -48,7 +48,7 @@ std::optional<QByteArray> readBytes(const QString& path)
     return bytes;
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
+bool writeWhole(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -107,15 +107,25 @@ std::optional<QString> readText(const QString& path)
 
 bool writeLines(const QString& path, const QStringList& lines)
 {
-    return writeBytes(path, encodeLines(lines));
+    return writeWhole(path, encodeLines(lines));
 }
 
 bool writeText(const QString& path, const QString& text)
 {
-    return writeBytes(path, TextCodec::toFileBytes(text));
+    return writeWhole(path, TextCodec::toFileBytes(text));
 }
 
 bool appendLines(const QString& path, const QStringList& lines)
+{
+    return appendBytes(path, encodeLines(lines));
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    return writeWhole(path, bytes);
+}
+
+bool appendBytes(const QString& path, const QByteArray& encoded)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -123,7 +133,7 @@ bool appendLines(const QString& path, const QStringList& lines)
         return false;
     }
     const qint64 oldSize = file.size();
-    QByteArray bytes = encodeLines(lines);
+    QByteArray bytes = encoded;
     // A last line without its line end (cut short, or edited by hand) would
     // run into the first appended one: end it first.
     if (oldSize > 0) {

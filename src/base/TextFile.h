@@ -36,6 +36,12 @@ bool writeText(const QString& path, const QString& text);
 // one cut short, without its line end.
 bool appendLines(const QString& path, const QStringList& lines);
 
+// The same two for bytes already encoded as the file holds them (whole
+// lines, each with its CR LF), so a caller with many lines need not make a
+// string of each first.
+bool writeBytes(const QString& path, const QByteArray& bytes);
+bool appendBytes(const QString& path, const QByteArray& bytes);
+
 // Removes, in the folder and below it, the temporary files that saves cut
 // short (a crash, a kill, a full disk) left beside the files they were
 // replacing. Returns how many went.

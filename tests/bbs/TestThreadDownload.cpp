@@ -541,7 +541,11 @@ void TestThreadDownload::appendedLogEqualsWholeRewrite_data()
     // Code page bytes that would pass for UTF-8 are logged in ASCII with
     // references, line by line.
     QTest::newRow("half-width katakana that read as UTF-8")
-        << QList<QByteArray>{TextCodec::toCp932(u"ﾎﾹ<><>2026/12/08 07:42:00 ID:KanaKana<> ﾎﾹ <>\n"_s)}
+        << QList<QByteArray>{TextCodec::toCp932(u"ﾎｹ<><>2026/12/08 07:42:00 ID:KanaKana<> ﾎｹ <>\n"_s)}
+        << 1001;
+    // The added bytes are read in the thread's encoding, not judged alone.
+    QTest::newRow("half-width katakana that read as EUC-JP")
+        << QList<QByteArray>{TextCodec::toCp932(u"ｱｲｳｴｵ<><>2026/12/08 07:43:00 ID:KanaKana<> ｶｷｸｹｺ <>\n"_s)}
         << 1001;
     // Only whole lines are taken; the rest of the last comes with the next visit.
     const QByteArray next = datLines(1003, 1);
