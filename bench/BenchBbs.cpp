@@ -97,12 +97,8 @@ void BM_ParseAndLogDat(benchmark::State& state)
     const QString log = dir.filePath(u"1231808850.log"_s);
     for (auto _ : state) {
         const auto messages = ThreadData::parseDat(TextCodec::fromCp932(bytes));
-        QStringList lines;
-        lines.reserve(messages->size());
-        for (const ThreadData::Message& m : *messages) {
-            lines.append(ThreadData::logLine(m));
-        }
-        TextFile::writeLines(log, lines);
+        // As the program saves a log written whole.
+        TextFile::writeBytes(log, ThreadData::logBytes(*messages));
     }
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
@@ -159,12 +155,8 @@ void BM_RealisticParseAndLog(benchmark::State& state)
     const QString log = dir.filePath(u"1765000000.log"_s);
     for (auto _ : state) {
         const auto messages = ThreadData::parseDat(TextCodec::decodeServerText(bytes));
-        QStringList lines;
-        lines.reserve(messages->size());
-        for (const ThreadData::Message& m : *messages) {
-            lines.append(ThreadData::logLine(m));
-        }
-        TextFile::writeLines(log, lines);
+        // As the program saves a log written whole.
+        TextFile::writeBytes(log, ThreadData::logBytes(*messages));
     }
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }

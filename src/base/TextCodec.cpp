@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 
 #include <QStringDecoder>
@@ -184,17 +185,17 @@ bool isCp932Encodable(char32_t codePoint)
 
 namespace {
 
-// Code page 932 bytes; with asciiOnly every non-ASCII character is written
-// as a reference instead.
-QByteArray encodeCp932(QStringView text, bool asciiOnly)
+// Appends the code page 932 bytes of the text to out; with asciiOnly every
+// non-ASCII character is written as a reference instead.
+void appendCp932(QByteArray& out, QStringView text, bool asciiOnly)
 {
     const auto& t = tables();
     const qsizetype n = text.size();
     // At most two bytes a character, written in place; the rare references
     // go through append and the room is made again.
-    QByteArray out(n * 2, Qt::Uninitialized);
+    qsizetype length = out.size();
+    out.resize(length + n * 2);
     char* p = out.data();
-    qsizetype length = 0;
     const auto append = [&](auto&& write, qsizetype i) {
         out.truncate(length);
         write(out);
@@ -233,7 +234,6 @@ QByteArray encodeCp932(QStringView text, bool asciiOnly)
                i);
     }
     out.truncate(length);
-    return out;
 }
 
 // False when the bytes cannot be UTF-8 at all: a byte that never occurs in
@@ -285,19 +285,29 @@ bool readAsUtf8(QByteArrayView bytes)
 
 QByteArray toCp932(QStringView text)
 {
-    return encodeCp932(text, false);
+    QByteArray bytes;
+    appendCp932(bytes, text, false);
+    return bytes;
 }
 
 QByteArray toFileBytes(QStringView text)
 {
-    QByteArray bytes = encodeCp932(text, false);
+    QByteArray bytes;
+    appendFileBytes(bytes, text);
+    return bytes;
+}
+
+void appendFileBytes(QByteArray& out, QStringView text)
+{
+    const qsizetype start = out.size();
+    appendCp932(out, text, false);
     // Code page 932 bytes may happen to be valid UTF-8 too (pairs of half-width
     // katakana such as "ﾎﾹ" are), and would then be read back as UTF-8. Such a
     // text is written in ASCII, every other character as a reference.
-    if (readAsUtf8(bytes)) {
-        bytes = encodeCp932(text, true);
+    if (readAsUtf8(QByteArrayView(out).sliced(start))) {
+        out.truncate(start);
+        appendCp932(out, text, true);
     }
-    return bytes;
 }
 
 QString decodeNumericReferences(const QString& text)
@@ -412,17 +422,32 @@ JapaneseEncoding detectJapaneseEncoding(QByteArrayView bytes)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
+    // An escape byte never trails a pair, so whether one starts a sequence
+    // does not depend on how the bytes around it pair up: look for them first.
+    for (qsizetype i = 0; i < n; ++i) {
+        const void* at = std::memchr(p + i, 0x1B, size_t(n - i));
+        if (!at) {
+            break;
+        }
+        i = static_cast<const unsigned char*>(at) - p;
+        if (i + 2 < n && (p[i + 1] == '$' || p[i + 1] == '(')
+            && (p[i + 2] == 'B' || p[i + 2] == '@' || p[i + 2] == 'J')) {
+            return JapaneseEncoding::Iso2022Jp;
+        }
+    }
     // Votes for each reading over the byte pairs only one of them explains.
     qsizetype sjisOnly = 0;
     qsizetype eucOnly = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const unsigned char b = p[i];
-        if (b == 0x1B && i + 2 < n && (p[i + 1] == '$' || p[i + 1] == '(')
-            && (p[i + 2] == 'B' || p[i + 2] == '@' || p[i + 2] == 'J')) {
-            return JapaneseEncoding::Iso2022Jp;
-        }
         if (b < 0x80) {
             continue;
+        }
+        // A vote for EUC-JP takes a pair, so the bytes left can add at most
+        // half their number of them: once the code page leads by that, the
+        // answer is certain.
+        if (eucOnly + (n - i) / 2 <= sjisOnly) {
+            return JapaneseEncoding::Cp932;
         }
         const unsigned char c = i + 1 < n ? p[i + 1] : 0;
         const bool sjisPair =
@@ -448,7 +473,12 @@ JapaneseEncoding detectJapaneseEncoding(QByteArrayView bytes)
 
 QString decodeJapanese(QByteArrayView bytes)
 {
-    switch (detectJapaneseEncoding(bytes)) {
+    return decodeJapanese(bytes, detectJapaneseEncoding(bytes));
+}
+
+QString decodeJapanese(QByteArrayView bytes, JapaneseEncoding encoding)
+{
+    switch (encoding) {
     case JapaneseEncoding::EucJp: {
         QStringDecoder decoder("EUC-JP", QStringConverter::Flag::Stateless);
         return decoder.decode(bytes);

@@ -41,6 +41,10 @@ QString fromFileBytes(QByteArrayView bytes);
 // character as a reference.
 QByteArray toFileBytes(QStringView text);
 
+// Appends toFileBytes(text) to out, without a buffer of its own: the way
+// to put many lines into one file.
+void appendFileBytes(QByteArray& out, QStringView text);
+
 // Turning the bytes a server sends into text: UTF-8 when the bytes look like
 // UTF-8, otherwise the Japanese encoding the bytes are in (code page 932,
 // EUC-JP or ISO-2022-JP), code page 932 when nothing else fits.
@@ -68,6 +72,9 @@ JapaneseEncoding detectJapaneseEncoding(QByteArrayView bytes);
 
 // Decodes bytes in a Japanese encoding, detected as above.
 QString decodeJapanese(QByteArrayView bytes);
+
+// Decodes bytes in the Japanese encoding given.
+QString decodeJapanese(QByteArrayView bytes, JapaneseEncoding encoding);
 
 // Decodes a server's response as the HTTP client does: UTF-8 when IsUtf8 says
 // so for the first 4096 bytes, otherwise the detected Japanese encoding.

@@ -1,5 +1,7 @@
 #include "TextFile.h"
 
+#include <unistd.h>
+
 #include <QDirIterator>
 #include <QFile>
 #include <QLoggingCategory>
@@ -14,9 +16,15 @@ namespace {
 
 QByteArray encodeLines(const QStringList& lines)
 {
-    QByteArray bytes;
+    // Room for two bytes a character up front: the lines are encoded in place.
+    qsizetype room = 0;
     for (const QString& line : lines) {
-        bytes += TextCodec::toFileBytes(line);
+        room += line.size() * 2 + 2;
+    }
+    QByteArray bytes;
+    bytes.reserve(room);
+    for (const QString& line : lines) {
+        TextCodec::appendFileBytes(bytes, line);
         bytes += "\r\n";
     }
     return bytes;
@@ -40,7 +48,7 @@ std::optional<QByteArray> readBytes(const QString& path)
     return bytes;
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
+bool writeWhole(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -99,15 +107,25 @@ std::optional<QString> readText(const QString& path)
 
 bool writeLines(const QString& path, const QStringList& lines)
 {
-    return writeBytes(path, encodeLines(lines));
+    return writeWhole(path, encodeLines(lines));
 }
 
 bool writeText(const QString& path, const QString& text)
 {
-    return writeBytes(path, TextCodec::toFileBytes(text));
+    return writeWhole(path, TextCodec::toFileBytes(text));
 }
 
 bool appendLines(const QString& path, const QStringList& lines)
+{
+    return appendBytes(path, encodeLines(lines));
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    return writeWhole(path, bytes);
+}
+
+bool appendBytes(const QString& path, const QByteArray& encoded)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -115,16 +133,24 @@ bool appendLines(const QString& path, const QStringList& lines)
         return false;
     }
     const qint64 oldSize = file.size();
-    QByteArray bytes = encodeLines(lines);
+    QByteArray bytes = encoded;
     // A last line without its line end (cut short, or edited by hand) would
     // run into the first appended one: end it first.
     if (oldSize > 0) {
         QFile existing(path);
-        if (existing.open(QIODevice::ReadOnly) && existing.seek(oldSize - 1) && existing.read(1) != "\n") {
+        const QByteArray last = existing.open(QIODevice::ReadOnly) && existing.seek(oldSize - 1)
+                                    ? existing.read(1)
+                                    : QByteArray();
+        if (last == "\r") {
+            bytes.prepend('\n');
+        } else if (last != "\n") {
             bytes.prepend("\r\n");
         }
     }
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    // On the disk before the caller goes on: what it records next (how much
+    // of a thread the log holds) must never claim lines a crash could still
+    // take away.
+    if (file.write(bytes) != bytes.size() || !file.flush() || ::fdatasync(file.handle()) != 0) {
         qCWarning(lcFiles) << "not written:" << path << file.errorString();
         file.resize(oldSize);
         return false;

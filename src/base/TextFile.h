@@ -29,9 +29,18 @@ bool writeLines(const QString& path, const QStringList& lines);
 bool writeText(const QString& path, const QString& text);
 
 // Adds the lines, each followed by CR LF, at the end of the file (created when
-// missing). The lines go out in one write and are flushed; when the write
-// fails the file is cut back to its old length, so no half line remains.
+// missing). The lines go out in one write and reach the disk before it
+// returns; when the write fails the file is cut back to its old length, so no
+// half line remains. The bytes before are never touched: a crash in the
+// middle leaves the old lines as they were, then whole new lines and at most
+// one cut short, without its line end.
 bool appendLines(const QString& path, const QStringList& lines);
+
+// The same two for bytes already encoded as the file holds them (whole
+// lines, each with its CR LF), so a caller with many lines need not make a
+// string of each first.
+bool writeBytes(const QString& path, const QByteArray& bytes);
+bool appendBytes(const QString& path, const QByteArray& bytes);
 
 // Removes, in the folder and below it, the temporary files that saves cut
 // short (a crash, a kill, a full disk) left beside the files they were

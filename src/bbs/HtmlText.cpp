@@ -1,5 +1,6 @@
 #include "HtmlText.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "base/TextCodec.h"
@@ -31,7 +32,9 @@ QString decodeEntities(const QString& text)
         const QStringView rest = QStringView(text).mid(amp);
         bool done = false;
         for (const auto& [name, value] : kNamed) {
-            if (rest.startsWith(name)) {
+            // Compared in place: the general comparison costs more than
+            // these few characters.
+            if (rest.size() >= name.size() && std::equal(name.begin(), name.end(), rest.begin())) {
                 out += value;
                 i = amp + name.size();
                 done = true;
@@ -73,9 +76,14 @@ QString decodeEntities(const QString& text)
 
 QString oneLine(const QString& text)
 {
+    const auto control = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; };
+    // Copied only when there is something to replace.
+    if (std::none_of(text.begin(), text.end(), control)) {
+        return text.trimmed();
+    }
     QString out = text;
     for (QChar& c : out) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+        if (control(c)) {
             c = u' ';
         }
     }

@@ -26,14 +26,30 @@ const QString kBreak = u"<br>"_s;
 // Message numbers are 16-bit.
 constexpr int kMaxMessages = 32767;
 
-QString escapeField(const QString& value)
+// Appends a field as the log holds it: each comma as kCommaInLog, and no
+// line break, which would split the line.
+void appendEscaped(QString& out, const QString& value)
 {
-    QString out = value;
-    out.replace(u',', kCommaInLog);
-    // A line break inside a field would split the line.
-    out.replace(u'\r', QString());
-    out.replace(u'\n', QString());
-    return out;
+    const QStringView v(value);
+    const qsizetype n = v.size();
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = v[i].unicode();
+        if (c == u',' || c == u'\r' || c == u'\n') {
+            out += v.mid(from, i - from);
+            if (c == u',') {
+                out += kCommaInLog;
+            }
+            from = i + 1;
+        }
+    }
+    out += v.mid(from);
+}
+
+bool sameFields(const ThreadData::Message& a, const ThreadData::Message& b)
+{
+    return a.name == b.name && a.mail == b.mail && a.date == b.date && a.body == b.body && a.id == b.id
+           && a.host == b.host;
 }
 
 QString unescapeField(const QString& value)
@@ -167,18 +183,27 @@ bool ThreadData::LoadLog()
         m_logLines = m_logCreated ? 0 : -1;
         return m_logCreated;
     }
-    const std::optional<QStringList> lines = TextFile::readLines(m_logPath);
-    if (!lines) {
+    const std::optional<QString> text = TextFile::readText(m_logPath);
+    if (!text) {
         return false;
     }
-    m_messages.reserve(qMin<qsizetype>(lines->size(), kMaxMessages));
-    for (const QString& line : *lines) {
+    QStringList lines = TextFile::splitLines(*text);
+    // The log is only ever written in whole lines, each with its line end: a
+    // last line without one is what an append cut short by a crash leaves.
+    // It is no message; the next save writes the log whole, without it.
+    const bool torn = !text->isEmpty() && !text->endsWith(u'\n');
+    if (torn) {
+        qCWarning(lcThread) << "last line of the log cut short, left out:" << m_logPath;
+        lines.removeLast();
+    }
+    m_messages.reserve(qMin<qsizetype>(lines.size(), kMaxMessages));
+    for (const QString& line : std::as_const(lines)) {
         if (m_messages.size() >= kMaxMessages) {
             break;
         }
         m_messages.append(fromLogLine(line));
     }
-    m_logLines = m_messages.size() == lines->size() ? m_messages.size() : -1;
+    m_logLines = !torn && m_messages.size() == lines.size() ? m_messages.size() : -1;
     return true;
 }
 
@@ -195,12 +220,57 @@ ThreadData::Message ThreadData::fromLogLine(const QString& line)
     return m;
 }
 
-QString ThreadData::logLine(const Message& m)
+namespace {
+
+void appendLogLine(QString& line, const ThreadData::Message& m)
 {
     // The date's commas are escaped like the other fields': a date holding a
     // comma would otherwise shift the ID and host of the line.
-    return escapeField(m.name) + u',' + escapeField(m.mail) + u',' + escapeField(m.date) + u','
-           + escapeField(m.body) + u',' + escapeField(m.id) + u',' + escapeField(m.host);
+    appendEscaped(line, m.name);
+    line += u',';
+    appendEscaped(line, m.mail);
+    line += u',';
+    appendEscaped(line, m.date);
+    line += u',';
+    appendEscaped(line, m.body);
+    line += u',';
+    appendEscaped(line, m.id);
+    line += u',';
+    appendEscaped(line, m.host);
+}
+
+qsizetype fieldsSize(const ThreadData::Message& m)
+{
+    return m.name.size() + m.mail.size() + m.date.size() + m.body.size() + m.id.size() + m.host.size();
+}
+
+}  // namespace
+
+QString ThreadData::logLine(const Message& m)
+{
+    QString line;
+    line.reserve(fieldsSize(m) + 16);
+    appendLogLine(line, m);
+    return line;
+}
+
+QByteArray ThreadData::logBytes(const QList<Message>& messages, qsizetype from)
+{
+    // Room for two bytes a character up front; one line buffer serves all.
+    qsizetype room = 0;
+    for (qsizetype i = from; i < messages.size(); ++i) {
+        room += fieldsSize(messages.at(i)) * 2 + 16;
+    }
+    QByteArray bytes;
+    bytes.reserve(room);
+    QString line;
+    for (qsizetype i = from; i < messages.size(); ++i) {
+        line.resize(0);
+        appendLogLine(line, messages.at(i));
+        TextCodec::appendFileBytes(bytes, line);
+        bytes += "\r\n";
+    }
+    return bytes;
 }
 
 // A download that only added messages to those the log holds appends them
@@ -215,20 +285,19 @@ bool ThreadData::SaveLog(const QList<Message>& before) const
     if (!before.isEmpty() && m_logLines == before.size() && m_messages.size() >= before.size()) {
         kept = before.size();
         for (qsizetype i = 0; i < kept; ++i) {
-            if (logLine(before.at(i)) != logLine(m_messages.at(i))) {
+            // Equal fields make equal lines; only messages that differ are
+            // compared as the lines they make.
+            if (!sameFields(before.at(i), m_messages.at(i))
+                && logLine(before.at(i)) != logLine(m_messages.at(i))) {
                 kept = 0;
                 break;
             }
         }
     }
-    QStringList lines;
-    lines.reserve(m_messages.size() - kept);
-    for (qsizetype i = kept; i < m_messages.size(); ++i) {
-        lines.append(logLine(m_messages.at(i)));
-    }
+    const QByteArray bytes = logBytes(m_messages, kept);
     QDir().mkpath(m_folder);
     const bool written =
-        kept > 0 ? TextFile::appendLines(m_logPath, lines) : TextFile::writeLines(m_logPath, lines);
+        kept > 0 ? TextFile::appendBytes(m_logPath, bytes) : TextFile::writeBytes(m_logPath, bytes);
     m_logLines = written ? m_messages.size() : -1;
     if (!written && !m_logFailing && m_onWriteFailure) {
         m_onWriteFailure(u"スレッドデータを保存できませんでした。"_s);
@@ -356,6 +425,13 @@ std::optional<ThreadData::DatState> ThreadData::loadDatState() const
             state.messages = value.toInt();
         } else if (name == u"encoding"_s) {
             state.utf8 = value == u"utf-8"_s;
+            if (value == u"cp932"_s) {
+                state.japanese = TextCodec::JapaneseEncoding::Cp932;
+            } else if (value == u"euc-jp"_s) {
+                state.japanese = TextCodec::JapaneseEncoding::EucJp;
+            } else if (value == u"iso-2022-jp"_s) {
+                state.japanese = TextCodec::JapaneseEncoding::Iso2022Jp;
+            }
         } else if (name == u"last-modified"_s) {
             state.lastModified = value.toLatin1();
         } else if (name == u"etag"_s) {
@@ -367,6 +443,26 @@ std::optional<ThreadData::DatState> ThreadData::loadDatState() const
     }
     return state;
 }
+
+namespace {
+
+QString encodingName(const ThreadData::DatState& state)
+{
+    if (state.utf8) {
+        return u"utf-8"_s;
+    }
+    switch (state.japanese.value_or(TextCodec::JapaneseEncoding::Cp932)) {
+    case TextCodec::JapaneseEncoding::EucJp:
+        return u"euc-jp"_s;
+    case TextCodec::JapaneseEncoding::Iso2022Jp:
+        return u"iso-2022-jp"_s;
+    case TextCodec::JapaneseEncoding::Cp932:
+        break;
+    }
+    return state.japanese ? u"cp932"_s : u"japanese"_s;
+}
+
+}  // namespace
 
 bool ThreadData::saveDatState(const DatState& state) const
 {
@@ -386,8 +482,8 @@ bool ThreadData::saveDatState(const DatState& state) const
     };
     return TextFile::writeLines(
         path, {u"length="_s + QString::number(state.length), u"messages="_s + QString::number(state.messages),
-               u"encoding="_s + (state.utf8 ? u"utf-8"_s : u"japanese"_s),
-               u"last-modified="_s + clean(state.lastModified), u"etag="_s + clean(state.etag)});
+               u"encoding="_s + encodingName(state), u"last-modified="_s + clean(state.lastModified),
+               u"etag="_s + clean(state.etag)});
 }
 
 // The state of the last download, when it still describes the log on disk
@@ -459,7 +555,10 @@ ThreadData::Fetch ThreadData::fetchAdded(const QString& url, const DatState& hel
         return Fetch::Done;
     }
     const QByteArray added = bytes.mid(1, end - 1);
-    const QString text = state.utf8 ? TextCodec::Utf8ToText(added) : TextCodec::decodeServerText(added);
+    // Read as the file was read when it came whole.
+    const QString text = state.utf8       ? TextCodec::Utf8ToText(added)
+                         : state.japanese ? TextCodec::decodeJapanese(added, *state.japanese)
+                                          : TextCodec::decodeJapanese(added);
     std::optional<QList<Message>> parsed = parseDat(text);
     if (!parsed) {
         return Fetch::Failed;
@@ -499,7 +598,12 @@ ThreadData::Fetch ThreadData::fetchWhole(const QString& url)
 // grow, and a server that lost messages must not take them from the user.
 ThreadData::Fetch ThreadData::takeWhole(const QByteArray& bytes)
 {
-    std::optional<QList<Message>> parsed = parseDat(TextCodec::decodeServerText(bytes));
+    // Decoded as decodeServerText does, keeping which encoding it was.
+    const bool utf8 = TextCodec::IsUtf8(bytes, 4096);
+    const TextCodec::JapaneseEncoding japanese =
+        utf8 ? TextCodec::JapaneseEncoding::Cp932 : TextCodec::detectJapaneseEncoding(bytes);
+    std::optional<QList<Message>> parsed =
+        parseDat(utf8 ? TextCodec::Utf8ToText(bytes) : TextCodec::decodeJapanese(bytes, japanese));
     if (!parsed || parsed->isEmpty()) {
         // An answer without a single message (an error page) is no thread.
         return Fetch::Failed;
@@ -514,7 +618,10 @@ ThreadData::Fetch ThreadData::takeWhole(const QByteArray& bytes)
     DatState state;
     state.length = bytes.lastIndexOf('\n') + 1;
     state.messages = int(m_messages.size());
-    state.utf8 = TextCodec::IsUtf8(bytes, 4096);
+    state.utf8 = utf8;
+    if (!utf8) {
+        state.japanese = japanese;
+    }
     noteValidators(state);
     // A log capped below the file's lines cannot be continued from its bytes.
     const bool continuable = state.length > 0 && state.messages == bytes.count('\n');

@@ -14,6 +14,7 @@
 #include <QList>
 #include <QString>
 
+#include "base/TextCodec.h"
 #include "bbs/ReadPositions.h"
 
 class BoardList;
@@ -82,6 +83,10 @@ public:
         qint64 length = 0;
         int messages = 0;
         bool utf8 = false;
+        // The Japanese encoding the file was found in; added bytes are read
+        // in it, since a few lines alone can pass for another. Unknown in
+        // records written before it was kept.
+        std::optional<TextCodec::JapaneseEncoding> japanese;
         QByteArray lastModified;
         QByteArray etag;
     };
@@ -148,6 +153,9 @@ public:
     static std::optional<QList<Message>> parseHtml(const QString& page);
     // The six fields as a line of the ".log", and back.
     static QString logLine(const Message& m);
+    // The ".log" bytes of the messages from index `from` on: what
+    // TextFile::writeLines makes of their logLine, without a string per line.
+    static QByteArray logBytes(const QList<Message>& messages, qsizetype from = 0);
     static Message fromLogLine(const QString& line);
 
 private:

@@ -77,6 +77,25 @@ bool startsWithAt(QStringView s, qsizetype at, QStringView what)
     return at + what.size() <= s.size() && s.mid(at, what.size()).compare(what, Qt::CaseInsensitive) == 0;
 }
 
+// Whether the tag `tag` (written in lower case, ASCII) starts at `at`, in
+// any case. Tags are matched a character at a time: no character outside
+// ASCII folds to the letters of a tag, so this is the case-insensitive
+// comparison without its cost.
+bool tagAt(QStringView s, qsizetype at, QLatin1StringView tag)
+{
+    if (at + tag.size() > s.size()) {
+        return false;
+    }
+    for (qsizetype k = 0; k < tag.size(); ++k) {
+        const char16_t c = s[at + k].unicode();
+        const char16_t t = char16_t(tag[k].unicode());
+        if (c != t && !(t >= u'a' && t <= u'z' && c == t - (u'a' - u'A'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The time after a date: a blank, two digits and one or two ":" with two
 // digits. Returns the end, or -1.
 qsizetype timeEnd(QStringView s, qsizetype at)
@@ -155,14 +174,26 @@ QStringView findId(QStringView field)
     return {};
 }
 
+// The next "<" from `from`, or -1. Tags come every few dozen characters:
+// a plain loop beats a call to the general search for each.
+qsizetype nextLt(QStringView s, qsizetype from)
+{
+    for (qsizetype i = from; i < s.size(); ++i) {
+        if (s[i] == u'<') {
+            return i;
+        }
+    }
+    return -1;
+}
+
 // The line without its <b> and </b> tags (any case): the line itself when
 // it has none, else a copy in `buffer`.
 QStringView withoutBold(QStringView raw, QString& buffer)
 {
     qsizetype from = 0;
     bool copied = false;
-    for (qsizetype lt = raw.indexOf(u'<'); lt >= 0; lt = raw.indexOf(u'<', lt + 1)) {
-        const qsizetype length = startsWithAt(raw, lt, u"<b>") ? 3 : startsWithAt(raw, lt, u"</b>") ? 4 : 0;
+    for (qsizetype lt = nextLt(raw, 0); lt >= 0; lt = nextLt(raw, lt + 1)) {
+        const qsizetype length = tagAt(raw, lt, "<b>"_L1) ? 3 : tagAt(raw, lt, "</b>"_L1) ? 4 : 0;
         if (length > 0) {
             if (!copied) {
                 buffer.resize(0);
@@ -185,8 +216,7 @@ bool splitFields(QStringView line, std::array<QStringView, 5>& fields)
 {
     int count = 0;
     qsizetype from = 0;
-    for (qsizetype lt = line.indexOf(u'<'); lt >= 0 && lt + 1 < line.size();
-         lt = line.indexOf(u'<', lt + 1)) {
+    for (qsizetype lt = nextLt(line, 0); lt >= 0 && lt + 1 < line.size(); lt = nextLt(line, lt + 1)) {
         if (line[lt + 1] != u'>') {
             continue;
         }
@@ -212,7 +242,7 @@ qsizetype linkTextEnd(QStringView s, qsizetype text)
     while (end < s.size() && s[end] != u'<') {
         ++end;
     }
-    return end > text && startsWithAt(s, end, u"</a>") ? end : -1;
+    return end > text && tagAt(s, end, "</a>"_L1) ? end : -1;
 }
 
 // A link starting with <a href=" at `at`: the attributes run to a ">" (a
@@ -231,19 +261,23 @@ qsizetype linkAt(QStringView s, qsizetype at, QStringView& text)
         return -1;
     }
     // The ">" after the run, then those inside it from the last back.
-    QList<qsizetype> closes;
+    const auto textAfter = [&](qsizetype close) {
+        const qsizetype end = linkTextEnd(s, close + 1);
+        if (end >= 0) {
+            text = s.mid(close + 1, end - close - 1);
+        }
+        return end;
+    };
     if (const qsizetype after = s.indexOf(u'>', run); after >= 0) {
-        closes.append(after);
+        if (const qsizetype end = textAfter(after); end >= 0) {
+            return end + 4;
+        }
     }
     for (qsizetype k = run - 1; k >= value + 2; --k) {
         if (s[k] == u'>' && s[k - 1] != u'>') {
-            closes.append(k);
-        }
-    }
-    for (const qsizetype close : std::as_const(closes)) {
-        if (const qsizetype end = linkTextEnd(s, close + 1); end >= 0) {
-            text = s.mid(close + 1, end - close - 1);
-            return end + 4;
+            if (const qsizetype end = textAfter(k); end >= 0) {
+                return end + 4;
+            }
         }
     }
     return -1;
@@ -252,8 +286,8 @@ qsizetype linkAt(QStringView s, qsizetype at, QStringView& text)
 // The next <a href=" (any case) from `from`, or -1.
 qsizetype nextLink(QStringView body, qsizetype from)
 {
-    for (qsizetype lt = body.indexOf(u'<', from); lt >= 0; lt = body.indexOf(u'<', lt + 1)) {
-        if (startsWithAt(body, lt, u"<a href=\"")) {
+    for (qsizetype lt = nextLt(body, from); lt >= 0; lt = nextLt(body, lt + 1)) {
+        if (tagAt(body, lt, "<a href=\""_L1)) {
             return lt;
         }
     }
@@ -315,7 +349,7 @@ std::optional<QList<ThreadData::Message>> ThreadData::parseDat(const QString& te
         // empty message, so the numbering of the rest is kept.
         if (line.isEmpty() || line.size() > kMaxLineLength || !splitFields(line, f)
             || line.contains(QChar(0))) {
-            messages.append(m);
+            messages.append(std::move(m));
             continue;
         }
         anyWellFormed = true;
@@ -329,7 +363,7 @@ std::optional<QList<ThreadData::Message>> ThreadData::parseDat(const QString& te
             m.id = findId(f[2]).toString();
             m.body = HtmlText::decodeEntities(withLinkTexts(f[3]));
         }
-        messages.append(m);
+        messages.append(std::move(m));
     }
     if (!anyWellFormed) {
         return std::nullopt;

@@ -257,6 +257,12 @@ void TestTextCodec::appendKeepsWholeLines()
     QVERIFY(TestData::writeFile(cut, "a,b,c,1"));
     QVERIFY(TextFile::appendLines(cut, {u"d,e,f,2"_s}));
     QCOMPARE(TextFile::readLines(cut).value(), QStringList({u"a,b,c,1"_s, u"d,e,f,2"_s}));
+    // One cut between its CR and its LF gets the LF alone.
+    QVERIFY(TestData::writeFile(cut, "a,b,c,1\r"));
+    QVERIFY(TextFile::appendLines(cut, {u"d,e,f,2"_s}));
+    QFile appended(cut);
+    QVERIFY(appended.open(QIODevice::ReadOnly));
+    QCOMPARE(appended.readAll(), "a,b,c,1\r\nd,e,f,2\r\n"_ba);
 }
 
 void TestTextCodec::rewriteLeavesNothingBehind()

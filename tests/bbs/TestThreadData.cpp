@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "base/TextCodec.h"
@@ -88,6 +89,8 @@ private slots:
     void parseHtml_data();
     void parseHtml();
     void logRoundTrip();
+    void logBytesAsLinesWritten_data();
+    void logBytesAsLinesWritten();
     void offlineLoadAndPositions();
     void unsafeKeyIsRefused();
     void moves();
@@ -288,6 +291,54 @@ void TestThreadData::logRoundTrip()
     // Short lines of old logs still give a message, with the missing fields empty.
     QCOMPARE(describe(ThreadData::fromLogLine(u"a,b,c,d"_s)), u"a|b|c|d||"_s);
     QCOMPARE(describe(ThreadData::fromLogLine(QString())), u"|||||"_s);
+}
+
+void TestThreadData::logBytesAsLinesWritten_data()
+{
+    QTest::addColumn<QList<Message>>("messages");
+    QTest::addColumn<int>("from");
+    const Message plain{u"名無しさん"_s,       u"sage"_s, u"2026/12/08(火) 01:02:03"_s,
+                        u"本文 <br> 二行目"_s, u"abc"_s,  {}};
+    const Message commas{u"名,前"_s,           u"a,b"_s,  u"2026/12/01,(火)"_s,
+                         u"行\r\n,の中<br>"_s, u"ID,1"_s, u"ho,st"_s};
+    // A line whose code page bytes would read as UTF-8 is written in ASCII
+    // with references, and only that line.
+    const Message kana{u"ﾎｹ"_s, {}, u"2026/12/08 07:42:00"_s, u"ﾎｹ"_s, u"Kana"_s, {}};
+    const Message outside{u"😅"_s, {}, {}, u"𠮷 &#38; &#128517; ①"_s, {}, {}};
+    QTest::newRow("plain messages") << QList<Message>{plain, plain} << 0;
+    QTest::newRow("commas and line breaks in fields") << QList<Message>{commas, plain} << 0;
+    QTest::newRow("a line that would read as UTF-8") << QList<Message>{plain, kana, plain} << 0;
+    QTest::newRow("characters the code page lacks") << QList<Message>{outside, plain} << 0;
+    QTest::newRow("empty messages") << QList<Message>{Message{}, plain, Message{}} << 0;
+    QTest::newRow("from the middle") << QList<Message>{plain, commas, kana, outside} << 2;
+    QTest::newRow("from the end: nothing") << QList<Message>{plain} << 1;
+}
+
+void TestThreadData::logBytesAsLinesWritten()
+{
+    // The log built in one go holds the very bytes of its lines written
+    // one by one, so appended and rewritten logs stay alike.
+    QFETCH(QList<Message>, messages);
+    QFETCH(int, from);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"1.log"_s);
+    QStringList lines;
+    for (qsizetype i = from; i < messages.size(); ++i) {
+        lines << ThreadData::logLine(messages.at(i));
+    }
+    QVERIFY(TextFile::writeLines(path, lines));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = ThreadData::logBytes(messages, from);
+    QCOMPARE(bytes, file.readAll());
+    // And it reads back as the messages.
+    QVERIFY(TextFile::writeBytes(path, bytes));
+    const QStringList read = TextFile::readLines(path).value();
+    QCOMPARE(read.size(), messages.size() - from);
+    for (qsizetype i = 0; i < read.size(); ++i) {
+        QCOMPARE(describe(ThreadData::fromLogLine(read.at(i))),
+                 describe(ThreadData::fromLogLine(ThreadData::logLine(messages.at(from + i)))));
+    }
 }
 
 void TestThreadData::offlineLoadAndPositions()

@@ -76,6 +76,18 @@ QByteArray datLines(int first, int count)
     return TextCodec::toCp932(text);
 }
 
+// The log lines of .dat lines, as the program writes them.
+QByteArray logBytes(const QByteArray& dat)
+{
+    const QList<ThreadData::Message> messages =
+        ThreadData::parseDat(TextCodec::fromCp932(dat)).value_or(QList<ThreadData::Message>{});
+    QByteArray bytes;
+    for (const ThreadData::Message& m : messages) {
+        bytes += TextCodec::toFileBytes(ThreadData::logLine(m)) + "\r\n";
+    }
+    return bytes;
+}
+
 // A served copy of the sample boards, a profile, and a client that reaches
 // the server as its proxy.
 struct World
@@ -150,6 +162,10 @@ private slots:
     void brokenRefetchKeepsTheLog();
     void oddRangeAnswersKeepTheLog_data();
     void oddRangeAnswersKeepTheLog();
+    void appendedLogEqualsWholeRewrite_data();
+    void appendedLogEqualsWholeRewrite();
+    void tornAppendLeftOutThenRepaired_data();
+    void tornAppendLeftOutThenRepaired();
 };
 
 void TestThreadDownload::httpsWhereTheMenuSaysHttps()
@@ -505,6 +521,135 @@ void TestThreadDownload::oddRangeAnswersKeepTheLog()
     QCOMPARE(thread.lastDownload(), ThreadData::DownloadResult::Failed);
     QCOMPARE(thread.Get_MessageLoadedNum(), 1000);
     QCOMPARE(readAll(logPath), log);
+}
+
+void TestThreadDownload::appendedLogEqualsWholeRewrite_data()
+{
+    // What the board adds between visits; the thread is opened after each.
+    QTest::addColumn<QList<QByteArray>>("additions");
+    QTest::addColumn<int>("messages");
+    QTest::newRow("one message") << QList<QByteArray>{datLines(1001, 1)} << 1001;
+    QTest::newRow("five hundred messages") << QList<QByteArray>{datLines(1001, 500)} << 1500;
+    QTest::newRow("three visits") << QList<QByteArray>{datLines(1001, 2), datLines(1003, 1),
+                                                       datLines(1004, 7)}
+                                  << 1010;
+    QTest::newRow("commas, entities and characters the code page lacks")
+        << QList<QByteArray>{TextCodec::toCp932(
+               u"名無し,さん<>sage,age<>2026/12/08(火) 07:41:00.00 ID:Comma,12<> "_s
+               u"&gt;&gt;1 &amp; 😅 𠮷野家 ①Ⅻ &#128517; <br> 行末,<>\n"_s)}
+        << 1001;
+    // Code page bytes that would pass for UTF-8 are logged in ASCII with
+    // references, line by line.
+    QTest::newRow("half-width katakana that read as UTF-8")
+        << QList<QByteArray>{TextCodec::toCp932(u"ﾎｹ<><>2026/12/08 07:42:00 ID:KanaKana<> ﾎｹ <>\n"_s)}
+        << 1001;
+    // The added bytes are read in the thread's encoding, not judged alone.
+    QTest::newRow("half-width katakana that read as EUC-JP")
+        << QList<QByteArray>{TextCodec::toCp932(u"ｱｲｳｴｵ<><>2026/12/08 07:43:00 ID:KanaKana<> ｶｷｸｹｺ <>\n"_s)}
+        << 1001;
+    // Only whole lines are taken; the rest of the last comes with the next visit.
+    const QByteArray next = datLines(1003, 1);
+    QTest::newRow("a message still being written")
+        << QList<QByteArray>{datLines(1001, 2) + next.left(30), next.mid(30) + datLines(1004, 1)} << 1004;
+}
+
+void TestThreadDownload::appendedLogEqualsWholeRewrite()
+{
+    // A log that grows by appends ends byte for byte as the log written
+    // whole from the same thread, and stays the same file.
+    QFETCH(QList<QByteArray>, additions);
+    QFETCH(int, messages);
+    World world;
+    QVERIFY(world.start());
+    QString logPath;
+    {
+        ThreadData thread(world.profile.dataRoot(), world.profile.settings());
+        QVERIFY(world.open(thread));
+        logPath = thread.logPath();
+    }
+    const ino_t before = inode(logPath);
+    ThreadData thread(world.profile.dataRoot(), world.profile.settings());
+    for (const QByteArray& added : std::as_const(additions)) {
+        QVERIFY(appendAll(world.dat(), added));
+        QVERIFY(world.open(thread));
+        QCOMPARE(thread.lastDownload(), ThreadData::DownloadResult::Done);
+        QVERIFY2(world.server.waitForLog("dat/1714300000.dat -> 206"), world.server.log().constData());
+    }
+    QCOMPARE(thread.Get_MessageLoadedNum(), messages);
+    QCOMPARE(inode(logPath), before);
+    QCOMPARE(readAll(logPath), freshLog(world));
+}
+
+void TestThreadDownload::tornAppendLeftOutThenRepaired_data()
+{
+    // What a crash in the middle of appending messages 1001 to 1003 leaves
+    // behind the log's thousand lines.
+    const QByteArray lines = logBytes(datLines(1001, 3));
+    const qsizetype second = lines.indexOf('\n') + 1;
+    const qsizetype third = lines.indexOf('\n', second) + 1;
+    QTest::addColumn<QByteArray>("torn");
+    QTest::addColumn<int>("whole");  // the whole lines in it
+    QTest::newRow("half a line") << lines.left(second / 2) << 0;
+    QTest::newRow("two lines and half a third") << lines.left(third + 20) << 2;
+    QTest::newRow("a line without its LF") << lines.left(second - 1) << 0;
+    QTest::newRow("zeros where the data never arrived") << QByteArray(300, '\0') << 0;
+}
+
+void TestThreadDownload::tornAppendLeftOutThenRepaired()
+{
+    QFETCH(QByteArray, torn);
+    QFETCH(int, whole);
+    World world;
+    QVERIFY(world.start());
+    QString logPath;
+    {
+        ThreadData thread(world.profile.dataRoot(), world.profile.settings());
+        QVERIFY(world.open(thread));
+        logPath = thread.logPath();
+    }
+    QVERIFY(appendAll(logPath, torn));
+    const QByteArray damaged = readAll(logPath);
+
+    // Read offline: the line cut short is no message; nothing is written.
+    {
+        ThreadData thread(world.profile.dataRoot(), world.profile.settings());
+        QVERIFY(thread.InitInstance(nullptr, nullptr, u"題"_s, kThreadUrl + kKey, u"雑談"_s,
+                                    u"なんでも雑談"_s, 0, true));
+        QCOMPARE(thread.Get_MessageLoadedNum(), 1000 + whole);
+        if (whole > 0) {
+            QVERIFY(thread.message(1000 + whole)
+                        ->body.contains(u"追加の書き込み"_s + QString::number(1000 + whole)));
+        }
+    }
+    QCOMPARE(readAll(logPath), damaged);
+
+    // The board now has the messages. A download broken off on the way
+    // changes nothing: the log is neither shortened nor appended to.
+    QVERIFY(appendAll(world.dat(), datLines(1001, 3)));
+    QVERIFY(world.start({u"--fault=short:3000@.dat"_s}));
+    {
+        ThreadData thread(world.profile.dataRoot(), world.profile.settings());
+        QVERIFY(world.open(thread));
+        QCOMPARE(thread.lastDownload(), ThreadData::DownloadResult::Failed);
+        QCOMPARE(thread.Get_MessageLoadedNum(), 1000 + whole);
+    }
+    QCOMPARE(readAll(logPath), damaged);
+
+    // A whole download writes the log whole, as a first visit would.
+    QVERIFY(world.start());
+    ThreadData thread(world.profile.dataRoot(), world.profile.settings());
+    QVERIFY(world.open(thread));
+    QCOMPARE(thread.lastDownload(), ThreadData::DownloadResult::Done);
+    QCOMPARE(thread.Get_MessageLoadedNum(), 1003);
+    QCOMPARE(readAll(logPath), freshLog(world));
+    // And from there it grows by appends again.
+    const ino_t repaired = inode(logPath);
+    QVERIFY(appendAll(world.dat(), datLines(1004, 2)));
+    QVERIFY(world.open(thread));
+    QCOMPARE(thread.Get_MessageLoadedNum(), 1005);
+    QVERIFY(world.server.waitForLog("dat/1714300000.dat -> 206"));
+    QCOMPARE(inode(logPath), repaired);
+    QCOMPARE(readAll(logPath), freshLog(world));
 }
 
 QTEST_GUILESS_MAIN(TestThreadDownload)
