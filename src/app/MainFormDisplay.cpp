@@ -27,21 +27,6 @@ int digitCount(qint64 value)
     return int(QString::number(value).size());
 }
 
-// The position in a text document of an offset into the text it was given:
-// the document keeps one paragraph break where the text has CR LF.
-int documentPosition(const QString& text, qint32 offset)
-{
-    const qint32 end = qBound(0, offset, qint32(text.size()));
-    int position = end;
-    for (qint32 i = 0; i + 1 < end; ++i) {
-        if (text.at(i) == u'\r' && text.at(i + 1) == u'\n') {
-            --position;
-            ++i;
-        }
-    }
-    return position;
-}
-
 void setColours(QWidget* w,
                 QPalette::ColorRole textRole,
                 const QColor& text,
@@ -257,8 +242,8 @@ void MainForm::followReadingUnit(bool force)
     }
     QTextDocument* document = Text_Msg->document();
     const int last = qMax(0, document->characterCount() - 1);
-    const int from = qMin(documentPosition(m_shownText, start), last);
-    const int to = qMin(documentPosition(m_shownText, start + length), last);
+    const int from = qMin(CMessageData::documentPosition(m_shownText, start), last);
+    const int to = qMin(CMessageData::documentPosition(m_shownText, start + length), last);
     QTextEdit::ExtraSelection unit;
     unit.cursor = QTextCursor(document);
     unit.cursor.setPosition(from);

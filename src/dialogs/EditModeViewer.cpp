@@ -8,6 +8,7 @@
 #include "app/Ticker.h"
 #include "app/WidgetFormWindow.h"
 #include "dialogs/TextBoxSpeaker.h"
+#include "speech/CMessageData.h"
 #include "speech/CSrCntl.h"
 #include "speech/SoundPlayer.h"
 #include "speech/SpeechOutput.h"
@@ -109,26 +110,13 @@ QString EditModeViewer::helpText(const HelpMenu& help, const QString& caption)
     return caption + u"のヘルプ。"_s + help.Get_DlgHelp(caption);
 }
 
-int EditModeViewer::documentPosition(const QString& text, qint32 offset)
-{
-    const qint32 end = qBound(0, offset, qint32(text.size()));
-    int position = end;
-    for (qint32 i = 0; i + 1 < end; ++i) {
-        if (text.at(i) == u'\r' && text.at(i + 1) == u'\n') {
-            --position;
-            ++i;
-        }
-    }
-    return position;
-}
-
 int EditModeViewer::caretPosition(const QString& text, qint32 unitStart)
 {
     qint32 offset = qBound(0, unitStart, qint32(text.size()));
     while (offset < text.size() && (text.at(offset) == u'\r' || text.at(offset) == u'\n')) {
         ++offset;
     }
-    return documentPosition(text, offset);
+    return CMessageData::documentPosition(text, offset);
 }
 
 QRect EditModeViewer::textViewGeometry(const QSize& inner, int left)

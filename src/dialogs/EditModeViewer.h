@@ -64,9 +64,6 @@ public:
 
     // What F1 speaks for a window of this caption.
     static QString helpText(const HelpMenu& help, const QString& caption);
-    // The place in the text box of an offset into the text it was given: the
-    // box keeps one line break where the text has CR LF.
-    static int documentPosition(const QString& text, qint32 offset);
     // The caret's place in the text box for the start of the unit being
     // read: a unit begins with the line break before its line, and the caret
     // goes to the line itself.

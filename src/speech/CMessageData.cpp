@@ -513,3 +513,16 @@ UnitInfo CMessageData::unitInfo(qint32 unit) const
     }
     return m_unitInfo.at(unit);
 }
+
+int CMessageData::documentPosition(const QString& text, qint32 offset)
+{
+    const qint32 end = qBound(0, offset, qint32(text.size()));
+    int position = end;
+    for (qint32 i = 0; i + 1 < end; ++i) {
+        if (text.at(i) == u'\r' && text.at(i + 1) == u'\n') {
+            --position;
+            ++i;
+        }
+    }
+    return position;
+}

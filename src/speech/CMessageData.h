@@ -65,6 +65,9 @@ public:
     QStringList Get_OrgMessages() const;
     QString Get_OrgMessagesText() const;
     void Get_OrgMessagePos(qint32& start, qint32& length) const;
+    // The position in a text document of an offset into Get_OrgMessagesText:
+    // a document keeps one paragraph break where the text has CR LF.
+    static int documentPosition(const QString& text, qint32 offset);
 
     void Set_Index(qint32 index) { m_index = index; }
 
