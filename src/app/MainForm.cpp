@@ -310,49 +310,56 @@ void MainForm::showMessageBox(MessageIcon icon, const QString& text)
     }
 }
 
-QString MainForm::runLineEditDialog(const QString& caption, const QString& prompt, const QString& text)
+// The window is in dialog state while a dialog is up: reading stops and the
+// window's keys and mouse rest.
+void MainForm::Open_Dlg()
 {
-    // The window is in dialog state while the dialog is up: reading stops and
-    // the window's keys rest.
     m_dialog_open = true;
     if (VMenu) {
         VMenu->Stop_Read();
     }
+}
+
+void MainForm::Close_Dlg()
+{
+    m_dialog_open = false;
+    m_keys.setFastMove(false);
+    activateWindow();
+}
+
+// Shows the dialog modally, or hands it to the tests' runner.
+void MainForm::runModal(QDialog& dialog)
+{
+    if (m_services.dialogRunner) {
+        m_services.dialogRunner(dialog);
+    } else {
+        dialog.exec();
+    }
+}
+
+QString MainForm::runLineEditDialog(const QString& caption, const QString& prompt, const QString& text)
+{
+    Open_Dlg();
     LineEditDlg dialog(m_services.speech, m_services.sounds, VMenu ? &VMenu->helpMenu() : nullptr, this);
     dialog.Initialize(caption, prompt);
     dialog.setText(text);
     dialog.setTextBoxReader(m_services.textBox);
     dialog.setLowVision(m_settings.Get_(CSettings::LowVisionColors) == u"1"_s);
-    if (m_services.dialogRunner) {
-        m_services.dialogRunner(dialog);
-    } else {
-        dialog.exec();
-    }
-    m_dialog_open = false;
-    m_keys.setFastMove(false);
-    activateWindow();
+    runModal(dialog);
+    Close_Dlg();
     return dialog.result();
 }
 
 QString MainForm::runFindDialog()
 {
-    m_dialog_open = true;
-    if (VMenu) {
-        VMenu->Stop_Read();
-    }
+    Open_Dlg();
     FindDlg dialog(m_services.speech, VMenu ? &VMenu->helpMenu() : nullptr, this);
     dialog.setTextBoxReader(m_services.textBox);
     dialog.setLowVision(m_settings.Get_(CSettings::LowVisionColors) == u"1"_s);
     dialog.setFontSize(m_settings.getInt(CSettings::FontSize, 11));
     dialog.setScreenReaders(m_services.screenReaders);
-    if (m_services.dialogRunner) {
-        m_services.dialogRunner(dialog);
-    } else {
-        dialog.exec();
-    }
-    m_dialog_open = false;
-    m_keys.setFastMove(false);
-    activateWindow();
+    runModal(dialog);
+    Close_Dlg();
     return dialog.result();
 }
 
@@ -377,10 +384,7 @@ void MainForm::runWriteDialog()
     if (url.isEmpty()) {
         return;
     }
-    m_dialog_open = true;
-    if (VMenu) {
-        VMenu->Stop_Read();
-    }
+    Open_Dlg();
     WriteDlg dialog(m_services.speech, m_services.sounds, VMenu ? &VMenu->helpMenu() : nullptr, m_settings,
                     VMenu ? &VMenu->http() : nullptr, this);
     dialog.setTextBoxReader(m_services.textBox);
@@ -388,14 +392,8 @@ void MainForm::runWriteDialog()
     dialog.setScreenReaders(m_services.screenReaders);
     dialog.Initialize(url, machibbs, suretate);
     dialog.setFormStore(&m_store);
-    if (m_services.dialogRunner) {
-        m_services.dialogRunner(dialog);
-    } else {
-        dialog.exec();
-    }
-    m_dialog_open = false;
-    m_keys.setFastMove(false);
-    activateWindow();
+    runModal(dialog);
+    Close_Dlg();
     if (dialog.postSucceeded() && VMenu) {
         VMenu->Reload(false);
     }
@@ -403,10 +401,7 @@ void MainForm::runWriteDialog()
 
 void MainForm::runEditModeViewer(const QString& text, qint32 caretPos)
 {
-    m_dialog_open = true;
-    if (VMenu) {
-        VMenu->Stop_Read();
-    }
+    Open_Dlg();
     EditModeViewer viewer(m_services.speech, m_services.sounds, VMenu ? &VMenu->helpMenu() : nullptr, this);
     viewer.setText(text);
     viewer.Initialize(caretPos);
@@ -415,14 +410,8 @@ void MainForm::runEditModeViewer(const QString& text, qint32 caretPos)
     viewer.setFontSize(m_settings.getInt(CSettings::FontSize, 11));
     viewer.setScreenReaders(m_services.screenReaders);
     viewer.setFormStore(&m_store);
-    if (m_services.dialogRunner) {
-        m_services.dialogRunner(viewer);
-    } else {
-        viewer.exec();
-    }
-    m_dialog_open = false;
-    m_keys.setFastMove(false);
-    activateWindow();
+    runModal(viewer);
+    Close_Dlg();
 }
 
 void MainForm::resizeEvent(QResizeEvent* event)

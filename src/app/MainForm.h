@@ -176,6 +176,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void Open_Dlg();
+    void Close_Dlg();
+    void runModal(QDialog& dialog);
     void buildUi();
     void quitNow();
     void moveBy(int delta);

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTextBlock>
 
+#include "ShippedYomi.h"
 #include "app/ManualClock.h"
 #include "base/AppPaths.h"
 #include "dialogs/EditModeViewer.h"
@@ -24,20 +25,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-const CShosaiYomi& shipped()
-{
-    static const CShosaiYomi yomi = [] {
-        AppPaths paths(u"/nonexistent-data-root"_s, QString());
-        paths.setResourceDirs({QStringLiteral(YOMIMARU_SOURCE_RESOURCES)});
-        CShosaiYomi y;
-        if (!y.InitInstance(paths)) {
-            qFatal("the shipped dictionaries did not load");
-        }
-        return y;
-    }();
-    return yomi;
-}
 
 struct RecordingSounds : SoundPlayer
 {
@@ -77,7 +64,7 @@ struct Bench
 
     mSpeakTextBox& speakingTextBox()
     {
-        reader = std::make_unique<mSpeakTextBox>(speech, profile.settings(), shipped());
+        reader = std::make_unique<mSpeakTextBox>(speech, profile.settings(), shippedYomi());
         viewer.setTextBoxReader(reader.get());
         return *reader;
     }

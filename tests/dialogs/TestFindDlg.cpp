@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTextCharFormat>
 
+#include "ShippedYomi.h"
 #include "base/AppPaths.h"
 #include "dialogs/FindDlg.h"
 #include "speech/CShosaiYomi.h"
@@ -25,20 +26,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-const CShosaiYomi& shipped()
-{
-    static const CShosaiYomi yomi = [] {
-        AppPaths paths(u"/nonexistent-data-root"_s, QString());
-        paths.setResourceDirs({QStringLiteral(YOMIMARU_SOURCE_RESOURCES)});
-        CShosaiYomi y;
-        if (!y.InitInstance(paths)) {
-            qFatal("the shipped dictionaries did not load");
-        }
-        return y;
-    }();
-    return yomi;
-}
 
 // A dialog with the real speech output on a spy engine.
 struct Bench
@@ -179,7 +166,7 @@ void TestFindDlg::lowVisionColours()
 void TestFindDlg::escapeDuringACompositionDoesNotClose()
 {
     Bench bench;
-    mSpeakTextBox reader(bench.speech, bench.profile.settings(), shipped());
+    mSpeakTextBox reader(bench.speech, bench.profile.settings(), shippedYomi());
     bench.dialog.setTextBoxReader(&reader);
     bench.dialog.show();
     bench.dialog.activateWindow();

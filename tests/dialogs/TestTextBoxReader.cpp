@@ -12,6 +12,7 @@
 #include <QTextCharFormat>
 #include <QVBoxLayout>
 
+#include "ShippedYomi.h"
 #include "base/AppPaths.h"
 #include "dialogs/LineEditDlg.h"
 #include "dialogs/QtTextBoxField.h"
@@ -27,27 +28,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const CShosaiYomi& shipped()
-{
-    static const CShosaiYomi yomi = [] {
-        AppPaths paths(u"/nonexistent-data-root"_s, QString());
-        paths.setResourceDirs({QStringLiteral(YOMIMARU_SOURCE_RESOURCES)});
-        CShosaiYomi y;
-        if (!y.InitInstance(paths)) {
-            qFatal("the shipped dictionaries did not load");
-        }
-        return y;
-    }();
-    return yomi;
-}
-
 // A window with one field of each kind, speaking through a spy engine.
 class Bench
 {
 public:
     Bench()
         : speech(engine, profile.settings(), readconv)
-        , reader(speech, profile.settings(), shipped())
+        , reader(speech, profile.settings(), shippedYomi())
         , speaker(&reader)
     {
         engine.setAutomatic(true);
@@ -335,7 +322,7 @@ void TestTextBoxReader::optionsShapeTheReading()
         QTest::keyClick(bench.line, Qt::Key_Right);
         return bench.heard();
     }();
-    QCOMPARE(plain, bench.heardFor(shipped().Get_ShosaiYomi(u"a"_s, false, false, true)));
+    QCOMPARE(plain, bench.heardFor(shippedYomi().Get_ShosaiYomi(u"a"_s, false, false, true)));
     // Phonetic on: another reading of the same character.
     QTest::keyClick(bench.line, Qt::Key_1, Qt::ControlModifier | Qt::AltModifier);
     bench.heard();
@@ -349,8 +336,9 @@ void TestTextBoxReader::optionsShapeTheReading()
     QTest::keyClick(bench.line, Qt::Key_2, Qt::ControlModifier | Qt::AltModifier);
     bench.heard();
     QTest::keyClick(bench.line, Qt::Key_Right);
-    QCOMPARE(bench.heard(), bench.heardFor(shipped().Get_ShosaiYomi(u"B"_s, false, false, false)));
-    QVERIFY(bench.heardFor(shipped().Get_ShosaiYomi(u"B"_s, false, false, false)).contains(u"ハンカク"_s));
+    QCOMPARE(bench.heard(), bench.heardFor(shippedYomi().Get_ShosaiYomi(u"B"_s, false, false, false)));
+    QVERIFY(
+        bench.heardFor(shippedYomi().Get_ShosaiYomi(u"B"_s, false, false, false)).contains(u"ハンカク"_s));
 }
 
 void TestTextBoxReader::clipboard_data()
@@ -504,7 +492,7 @@ void TestTextBoxReader::conversionRange()
     QVERIFY(bench.reader.imeComposing());
     bench.heard();
     const auto reading = [&](const QString& text) {
-        return bench.heardFor(shipped().Get_ShosaiYomi(text, false, false, true));
+        return bench.heardFor(shippedYomi().Get_ShosaiYomi(text, false, false, true));
     };
     bench.sendIme(false, u"私は学生です"_s, clauses(ibus, 0, 0));  // Space: converted
     QCOMPARE(bench.heard(), reading(read.at(0)));
@@ -527,18 +515,18 @@ void TestTextBoxReader::typingAndCommit()
     // The first composition shows that the input method is on.
     bench.sendIme(false, u"ｋ"_s, {clause(0, 1, false), cursorAt(1)});
     QVERIFY(bench.reader.imeOpen());
-    QCOMPARE(bench.heard(),
-             bench.heardFor(u"&&pitch;0IMEオン|"_s + shipped().Get_ShosaiYomi(u"ｋ"_s, false, false, true)));
+    QCOMPARE(bench.heard(), bench.heardFor(u"&&pitch;0IMEオン|"_s
+                                           + shippedYomi().Get_ShosaiYomi(u"ｋ"_s, false, false, true)));
     bench.sendIme(false, u"か"_s, {clause(0, 1, false), cursorAt(1)});
-    QCOMPARE(bench.heard(), bench.heardFor(shipped().Get_ShosaiYomi(u"か"_s, false, false, true)));
+    QCOMPARE(bench.heard(), bench.heardFor(shippedYomi().Get_ShosaiYomi(u"か"_s, false, false, true)));
     bench.sendIme(false, u"かわ"_s, {clause(0, 2, false), cursorAt(2)});
-    QCOMPARE(bench.heard(), bench.heardFor(shipped().Get_ShosaiYomi(u"わ"_s, false, false, true)));
+    QCOMPARE(bench.heard(), bench.heardFor(shippedYomi().Get_ShosaiYomi(u"わ"_s, false, false, true)));
     // With the IME options: phonetic and by name.
     bench.setting(CSettings::ImePhonetic, u"1"_s);
     bench.setting(CSettings::ImeReadMode, u"0"_s);
     bench.sendIme(false, u"川"_s, {clause(0, 1, true), cursorAt(0)});
     const QString kawa = bench.heard();
-    QCOMPARE(kawa, bench.heardFor(shipped().Get_ShosaiYomi(u"川"_s, true, false, false)));
+    QCOMPARE(kawa, bench.heardFor(shippedYomi().Get_ShosaiYomi(u"川"_s, true, false, false)));
     QVERIFY2(kawa.contains(u"カワ"_s), qPrintable(kawa));
     bench.sendIme(false, QString(), {}, u"川"_s);
     QCOMPARE(bench.line->text(), u"川"_s);
@@ -552,10 +540,10 @@ void TestTextBoxReader::typingAndCommit()
     QTest::keyClick(bench.line, 'a');
     QVERIFY(!bench.reader.imeOpen());
     QCOMPARE(bench.heard(),
-             bench.heardFor(u"&&pitch;0IMEオフ|"_s + shipped().Get_AsciiYomi('a', false, true)));
+             bench.heardFor(u"&&pitch;0IMEオフ|"_s + shippedYomi().Get_AsciiYomi('a', false, true)));
     QTest::keyClick(bench.line, 'A');
-    QCOMPARE(bench.heard(), bench.heardFor(shipped().Get_AsciiYomi('A', false, true)));
-    QVERIFY(bench.heardFor(shipped().Get_AsciiYomi('A', false, true)).contains(u"オオモジノ"_s));
+    QCOMPARE(bench.heard(), bench.heardFor(shippedYomi().Get_AsciiYomi('A', false, true)));
+    QVERIFY(bench.heardFor(shippedYomi().Get_AsciiYomi('A', false, true)).contains(u"オオモジノ"_s));
 }
 
 void TestTextBoxReader::releaseOfAConsumedKeyIsSilent()
@@ -574,7 +562,7 @@ void TestTextBoxReader::escapeCancelsTheCompositionNotTheDialog()
     SpySpeechEngine engine;
     ReadConv readconv;
     SpeechOutput speech(engine, profile.settings(), readconv);
-    mSpeakTextBox reader(speech, profile.settings(), shipped());
+    mSpeakTextBox reader(speech, profile.settings(), shippedYomi());
     LineEditDlg dialog(&speech, nullptr, nullptr);
     dialog.setTextBoxReader(&reader);
     dialog.Initialize(u"プロキシ設定ダイアログ"_s, u"コメント"_s);
@@ -647,8 +635,8 @@ void TestTextBoxReader::charactersOutsideTheCodePage()
     QCOMPARE(bench.plain->toPlainText(), u"b"_s);
     QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, emoji);
     QCoreApplication::sendEvent(bench.plain, &typed);
-    QCOMPARE(bench.heard(), bench.heardFor(shipped().Get_ShosaiYomi(emoji, false, false, true)));
-    QVERIFY(!shipped().Get_ShosaiYomi(emoji, false, false, true).isEmpty());
+    QCOMPARE(bench.heard(), bench.heardFor(shippedYomi().Get_ShosaiYomi(emoji, false, false, true)));
+    QVERIFY(!shippedYomi().Get_ShosaiYomi(emoji, false, false, true).isEmpty());
     QTest::keyClick(bench.plain, Qt::Key_Left);
     QVERIFY(!bench.heard().isEmpty());
     // Delete as the window system sends it, with its control character.
