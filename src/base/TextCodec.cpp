@@ -190,50 +190,50 @@ namespace {
 void appendCp932(QByteArray& out, QStringView text, bool asciiOnly)
 {
     const auto& t = tables();
+    const char16_t* s = text.utf16();
     const qsizetype n = text.size();
     // At most two bytes a character, written in place; the rare references
     // go through append and the room is made again.
-    qsizetype length = out.size();
-    out.resize(length + n * 2);
-    char* p = out.data();
-    const auto append = [&](auto&& write, qsizetype i) {
-        out.truncate(length);
-        write(out);
-        length = out.size();
-        out.resize(length + (n - i) * 2);
-        p = out.data();
+    qsizetype start = out.size();
+    out.resize(start + n * 2);
+    char* p = out.data() + start;
+    const auto reference = [&](char32_t cp, qsizetype next) {
+        out.truncate(p - out.constData());
+        appendReference(out, cp);
+        start = out.size();
+        out.resize(start + (n - next) * 2);
+        p = out.data() + start;
     };
     for (qsizetype i = 0; i < n; ++i) {
-        const char16_t u = text[i].unicode();
-        if (u == 0) {
-            p[length++] = '\0';
+        const char16_t u = s[i];
+        if (u < 0x80) {
+            // A literal "&#" would be read back as a reference: write its "&" as one.
+            if (u == u'&' && i + 1 < n && s[i + 1] == u'#') {
+                reference(u'&', i + 1);
+            } else {
+                *p++ = char(u);
+            }
             continue;
         }
-        // A literal "&#" would be read back as a reference: write its "&" as one.
-        if (u == u'&' && i + 1 < n && text[i + 1] == u'#') {
-            append([](QByteArray& b) { b += "&#38;"; }, i);
-            continue;
-        }
-        const quint16 code = asciiOnly && u >= 0x80 ? 0 : t.encode[u];
+        const quint16 code = asciiOnly ? 0 : t.encode[u];
         if (code != 0) {
             if (code < 0x100) {
-                p[length++] = char(code);
+                *p++ = char(code);
             } else {
-                p[length++] = char(code >> 8);
-                p[length++] = char(code & 0xFF);
+                *p++ = char(code >> 8);
+                *p++ = char(code & 0xFF);
             }
             continue;
         }
         char32_t cp = u;
-        if (QChar::isHighSurrogate(u) && i + 1 < n && text[i + 1].isLowSurrogate()) {
-            cp = QChar::surrogateToUcs4(u, text[i + 1].unicode());
+        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
+            cp = QChar::surrogateToUcs4(u, s[i + 1]);
             ++i;
         }
         // A lone surrogate has no character to name; write the replacement character.
-        append([cp](QByteArray& b) { appendReference(b, QChar::isSurrogate(cp) ? char32_t(0xFFFD) : cp); },
-               i);
+        reference(QChar::isSurrogate(cp) ? char32_t(0xFFFD) : cp, i + 1);
     }
-    out.truncate(length);
+    out.truncate(p - out.constData());
 }
 
 // False when the bytes cannot be UTF-8 at all: a byte that never occurs in
@@ -418,6 +418,43 @@ QString Utf8ToText(QByteArrayView bytes)
     return QString::fromUtf8(bytes);
 }
 
+namespace {
+
+// What each byte can be, for the vote between code page 932 and EUC-JP.
+enum : unsigned char
+{
+    kSjisLead = 1,
+    kSjisTrail = 2,
+    kEucByte = 4,
+    kHalfKana = 8
+};
+
+constexpr std::array<unsigned char, 256> byteClasses()
+{
+    std::array<unsigned char, 256> classes{};
+    for (int b = 0; b < 256; ++b) {
+        unsigned char c = 0;
+        if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
+            c |= kSjisLead;
+        }
+        if (b >= 0x40 && b <= 0xFC && b != 0x7F) {
+            c |= kSjisTrail;
+        }
+        if (b >= 0xA1 && b <= 0xFE) {
+            c |= kEucByte;
+        }
+        if (b >= 0xA1 && b <= 0xDF) {
+            c |= kHalfKana;
+        }
+        classes[size_t(b)] = c;
+    }
+    return classes;
+}
+
+constexpr std::array<unsigned char, 256> kByteClass = byteClasses();
+
+}  // namespace
+
 JapaneseEncoding detectJapaneseEncoding(QByteArrayView bytes)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -450,10 +487,11 @@ JapaneseEncoding detectJapaneseEncoding(QByteArrayView bytes)
             return JapaneseEncoding::Cp932;
         }
         const unsigned char c = i + 1 < n ? p[i + 1] : 0;
-        const bool sjisPair =
-            ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && c >= 0x40 && c <= 0xFC && c != 0x7F;
+        const unsigned first = kByteClass[b];
+        const unsigned second = kByteClass[c];
+        const bool sjisPair = (first & kSjisLead) && (second & kSjisTrail);
         const bool eucPair =
-            ((b >= 0xA1 && b <= 0xFE) && c >= 0xA1 && c <= 0xFE) || (b == 0x8E && c >= 0xA1 && c <= 0xDF);
+            ((first & kEucByte) && (second & kEucByte)) || (b == 0x8E && (second & kHalfKana));
         if (sjisPair && !eucPair) {
             ++sjisOnly;
         } else if (eucPair && !sjisPair) {
@@ -461,7 +499,7 @@ JapaneseEncoding detectJapaneseEncoding(QByteArrayView bytes)
         }
         // Half-width katakana alone in code page 932 look like single bytes
         // 0xA1-0xDF; in EUC-JP such a byte is always a lead of a pair.
-        if (!sjisPair && !eucPair && b >= 0xA1 && b <= 0xDF) {
+        if (!sjisPair && !eucPair && (first & kHalfKana)) {
             ++sjisOnly;
         }
         if (sjisPair || eucPair) {

@@ -211,27 +211,53 @@ QStringView withoutBold(QStringView raw, QString& buffer)
     return buffer;
 }
 
-// The five fields of a .dat line; false for any other count.
-bool splitFields(QStringView line, std::array<QStringView, 5>& fields)
+enum class LineScan
+{
+    Fields,
+    Broken,
+    Bold
+};
+
+// One scan of a line for "<": its five fields, where the first link of the
+// body starts (-1 for none), and whether it holds a NUL. Unless its bold tags
+// were taken out already, a line with one is reported as such and left
+// alone: the tags must go before the fields are cut, since taking one out can
+// join a "<" and a ">" (what is left after that is text).
+LineScan scanLine(QStringView line,
+                  bool boldRemoved,
+                  std::array<QStringView, 5>& fields,
+                  qsizetype& firstLink,
+                  bool& hasNul)
 {
     int count = 0;
     qsizetype from = 0;
-    for (qsizetype lt = nextLt(line, 0); lt >= 0 && lt + 1 < line.size(); lt = nextLt(line, lt + 1)) {
-        if (line[lt + 1] != u'>') {
+    firstLink = -1;
+    hasNul = line.contains(QChar(0));
+    bool tooMany = false;
+    const qsizetype n = line.size();
+    for (qsizetype i = line.indexOf(u'<'); i >= 0; i = line.indexOf(u'<', i + 1)) {
+        if (i + 1 < n && line[i + 1] == u'>') {
+            if (count == 4) {
+                tooMany = true;
+            } else {
+                fields[count++] = line.mid(from, i - from);
+            }
+            from = i + 2;
+            i = from - 1;
             continue;
         }
-        if (count == 4) {
-            return false;
+        if (!boldRemoved && (tagAt(line, i, "<b>"_L1) || tagAt(line, i, "</b>"_L1))) {
+            return LineScan::Bold;
         }
-        fields[count++] = line.mid(from, lt - from);
-        from = lt + 2;
-        lt = from - 1;
+        if (count == 3 && firstLink < 0 && tagAt(line, i, "<a href=\""_L1)) {
+            firstLink = i - from;
+        }
     }
-    if (count != 4) {
-        return false;
+    if (tooMany || count != 4) {
+        return LineScan::Broken;
     }
     fields[4] = line.mid(from);
-    return true;
+    return LineScan::Fields;
 }
 
 // The end of a link <a href="..." ...>text</a> whose text starts at `text`,
@@ -294,10 +320,10 @@ qsizetype nextLink(QStringView body, qsizetype from)
     return -1;
 }
 
-// The body with every link replaced by its text.
-QString withLinkTexts(QStringView body)
+// The body with every link replaced by its text; `at` is where the first
+// link starts, or -1.
+QString withLinkTexts(QStringView body, qsizetype at)
 {
-    qsizetype at = nextLink(body, 0);
     if (at < 0) {
         return body.toString();
     }
@@ -332,36 +358,65 @@ std::optional<QList<ThreadData::Message>> ThreadData::parseDat(const QString& te
     const QStringView all(text);
     qsizetype pos = 0;
     QString buffer;
+    // Names and mail fields repeat from message to message: a field as the
+    // one before it shares that one's text.
+    std::array<QString, 2> lastField;
+    std::array<QString, 2> lastFieldRaw;
+    std::array<bool, 2> haveLast{};
     while (messages.size() < kMaxMessages) {
         // The text after the last line feed is not a line.
         const qsizetype feed = all.indexOf(u'\n', pos);
         if (feed < 0) {
             break;
         }
-        QStringView line = withoutBold(all.mid(pos, feed - pos), buffer);
+        QStringView line = all.mid(pos, feed - pos);
         pos = feed + 1;
-        if (line.endsWith(u'\r')) {
-            line.chop(1);
+        std::array<QStringView, 5> f;
+        qsizetype firstLink = -1;
+        bool hasNul = false;
+        // Most lines have no bold tag; a line too long may lose enough to
+        // them to be a message after all.
+        QStringView plain = line;
+        if (plain.endsWith(u'\r')) {
+            plain.chop(1);
+        }
+        LineScan scan = LineScan::Bold;
+        if (plain.size() <= kMaxLineLength) {
+            scan = plain.isEmpty() ? LineScan::Broken : scanLine(plain, false, f, firstLink, hasNul);
+        }
+        if (scan == LineScan::Bold) {
+            line = withoutBold(line, buffer);
+            if (line.endsWith(u'\r')) {
+                line.chop(1);
+            }
+            scan = line.isEmpty() || line.size() > kMaxLineLength
+                       ? LineScan::Broken
+                       : scanLine(line, true, f, firstLink, hasNul);
         }
         Message m;
-        std::array<QStringView, 5> f;
         // A broken line (wrong field count, NUL bytes, absurd length) stays an
         // empty message, so the numbering of the rest is kept.
-        if (line.isEmpty() || line.size() > kMaxLineLength || !splitFields(line, f)
-            || line.contains(QChar(0))) {
+        if (scan != LineScan::Fields || hasNul) {
             messages.append(std::move(m));
             continue;
         }
         anyWellFormed = true;
-        m.name = HtmlText::oneLine(HtmlText::decodeEntities(f[0].toString()));
-        m.mail = HtmlText::oneLine(HtmlText::decodeEntities(f[1].toString()));
+        for (size_t k = 0; k < 2; ++k) {
+            if (!haveLast[k] || f[k] != lastFieldRaw[k]) {
+                lastFieldRaw[k] = f[k].toString();
+                lastField[k] = HtmlText::oneLine(HtmlText::decodeEntities(lastFieldRaw[k]));
+                haveLast[k] = true;
+            }
+        }
+        m.name = lastField[0];
+        m.mail = lastField[1];
         if (f[2] == kAbone) {
             m.date = f[2].toString();
             m.body = f[3].toString();
         } else {
             m.date = findDate(f[2]).toString();
             m.id = findId(f[2]).toString();
-            m.body = HtmlText::decodeEntities(withLinkTexts(f[3]));
+            m.body = HtmlText::decodeEntities(withLinkTexts(f[3], firstLink));
         }
         messages.append(std::move(m));
     }

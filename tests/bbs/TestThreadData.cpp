@@ -25,6 +25,9 @@ QString describe(const Message& m)
     return m.name + u'|' + m.mail + u'|' + m.date + u'|' + m.body + u'|' + m.id + u'|' + m.host;
 }
 
+// Characters in a name that makes a line just longer than a message line can be.
+constexpr qsizetype kLongName = 64 * 1024 - 10;
+
 // Writes a log of `count` messages and loads it offline.
 void loadLog(TempProfile& profile, ThreadData& thread, const QList<Message>& messages, int position = 0)
 {
@@ -85,6 +88,9 @@ private slots:
     void datFieldsScanned_data();
     void datFieldsScanned();
     void sampleDatsAsByPatterns();
+    void boldTagsTakenOutFirst_data();
+    void boldTagsTakenOutFirst();
+    void repeatedNamesAndMails();
     void datWithoutMessages();
     void parseHtml_data();
     void parseHtml();
@@ -241,6 +247,74 @@ void TestThreadData::sampleDatsAsByPatterns()
         }
     }
     qInfo("%d lines compared", lines);
+}
+
+// Most lines have no bold tag and are cut at once; a line with one has them
+// taken out first. Both ways must give the same message, and where taking
+// the tags out changes the fields, what that gives.
+void TestThreadData::boldTagsTakenOutFirst_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("expected");  // empty: the line is broken
+    const QString longName = QString(kLongName, u'名');
+    QTest::newRow("plain") << u"名無し<>sage<>2024/05/01 12:34 ID:abc<> 本文 <>題"_s
+                           << u"名無し|sage|2024/05/01 12:34| 本文 |abc|"_s;
+    QTest::newRow("tags join a separator")
+        << u"a<<b>>b<>2024/05/01 12:34<>本文<>"_s << u"a|b|2024/05/01 12:34|本文||"_s;
+    QTest::newRow("tag in capitals inside the body")
+        << u"a<>b<>2024/05/01 12:34<>太<B>字</B><>"_s << u"a|b|2024/05/01 12:34|太字||"_s;
+    QTest::newRow("what is left of a tag stays text") << u"n<<b>b>x<>m<>d<>本文<>"_s << u"n<b>x|m||本文||"_s;
+    QTest::newRow("six fields") << u"a<>b<>c<>d<>e<>f"_s << QString();
+    QTest::newRow("six fields, a tag after the last") << u"a<>b<>c<>d<>e<>f<b>"_s << QString();
+    QTest::newRow("four fields") << u"a<>b<>c<>d"_s << QString();
+    QTest::newRow("NUL in the body") << u"a<>b<>c<>d\u0000e<>"_s << QString();
+    QTest::newRow("link in the name is not a link") << u"<a href=\"x\" y>名</a><><>2024/05/01 12:34<>本文<>"_s
+                                                    << u"<a href=\"x\" y>名</a>||2024/05/01 12:34|本文||"_s;
+    QTest::newRow("link after a lone \"<\" in the body")
+        << u"n<>m<>d<> 1<2 <a href=\"u\" t>三</a> &amp;<>"_s << u"n|m|| 1<2 三 &||"_s;
+    QTest::newRow("a link's text made by the tags going")
+        << u"n<>m<>d<><a href=\"u\" t>三<b></a><>"_s << u"n|m||三||"_s;
+    QTest::newRow("too long") << longName + u"名<><>d<>本文<>"_s << QString();
+    QTest::newRow("too long until its tags go") << longName.left(longName.size() - 4) + u"</b><><>d<>本文<>"_s
+                                                << longName.left(longName.size() - 4) + u"|||本文||"_s;
+    QTest::newRow("only a carriage return") << u"\r"_s << QString();
+}
+
+void TestThreadData::boldTagsTakenOutFirst()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, expected);
+    const QString good = u"x<>y<>2024/05/01 12:34<>z<>\n"_s;
+    const auto plain = ThreadData::parseDat(line + u"\r\n"_s + good);
+    const auto tagged = ThreadData::parseDat(u"<b></B>"_s + line + u"\n"_s + good);
+    QVERIFY(plain.has_value());
+    QVERIFY(tagged.has_value());
+    QCOMPARE(plain->size(), 2);
+    QCOMPARE(tagged->size(), 2);
+    QCOMPARE(describe(plain->first()), expected.isEmpty() ? u"|||||"_s : expected);
+    QCOMPARE(describe(tagged->first()), describe(plain->first()));
+    QCOMPARE(describe(plain->at(1)), u"x|y|2024/05/01 12:34|z||"_s);
+}
+
+// Names and mail fields that repeat are read once and shared; a change, a
+// broken line or an empty field in between must not carry one over.
+void TestThreadData::repeatedNamesAndMails()
+{
+    const QString dat = u"A&amp;B<>sage<>d<>1<>\n"
+                        u"A&amp;B<>sage<>d<>2<>\n"
+                        u"broken\n"
+                        u"A&amp;B<><>d<>3<>\n"
+                        u" C <>sage<>d<>4<>\n"
+                        u"<b>A&amp;B</b><>sage<>d<>5<>\n"
+                        u"<>sage<>d<>6<>\n"_s;
+    const auto messages = ThreadData::parseDat(dat);
+    QVERIFY(messages.has_value());
+    QStringList got;
+    for (const Message& m : *messages) {
+        got << m.name + u'/' + m.mail;
+    }
+    QCOMPARE(got, (QStringList{u"A&B/sage"_s, u"A&B/sage"_s, u"/"_s, u"A&B/"_s, u"C/sage"_s, u"A&B/sage"_s,
+                               u"/sage"_s}));
 }
 
 void TestThreadData::datWithoutMessages()
