@@ -185,6 +185,18 @@ bool isCp932Encodable(char32_t codePoint)
 
 namespace {
 
+// Writes a reference at p, the end of what out holds so far, and makes room
+// after it for `left` more characters; returns the new end. Kept out of the
+// encoding loop so that its end pointer stays in a register.
+Q_NEVER_INLINE char* appendReferenceAt(QByteArray& out, char* p, char32_t codePoint, qsizetype left)
+{
+    out.truncate(p - out.constData());
+    appendReference(out, codePoint);
+    const qsizetype end = out.size();
+    out.resize(end + left * 2);
+    return out.data() + end;
+}
+
 // Appends the code page 932 bytes of the text to out; with asciiOnly every
 // non-ASCII character is written as a reference instead.
 void appendCp932(QByteArray& out, QStringView text, bool asciiOnly)
@@ -194,22 +206,15 @@ void appendCp932(QByteArray& out, QStringView text, bool asciiOnly)
     const qsizetype n = text.size();
     // At most two bytes a character, written in place; the rare references
     // go through append and the room is made again.
-    qsizetype start = out.size();
+    const qsizetype start = out.size();
     out.resize(start + n * 2);
     char* p = out.data() + start;
-    const auto reference = [&](char32_t cp, qsizetype next) {
-        out.truncate(p - out.constData());
-        appendReference(out, cp);
-        start = out.size();
-        out.resize(start + (n - next) * 2);
-        p = out.data() + start;
-    };
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = s[i];
         if (u < 0x80) {
             // A literal "&#" would be read back as a reference: write its "&" as one.
             if (u == u'&' && i + 1 < n && s[i + 1] == u'#') {
-                reference(u'&', i + 1);
+                p = appendReferenceAt(out, p, u'&', n - i - 1);
             } else {
                 *p++ = char(u);
             }
@@ -231,7 +236,7 @@ void appendCp932(QByteArray& out, QStringView text, bool asciiOnly)
             ++i;
         }
         // A lone surrogate has no character to name; write the replacement character.
-        reference(QChar::isSurrogate(cp) ? char32_t(0xFFFD) : cp, i + 1);
+        p = appendReferenceAt(out, p, QChar::isSurrogate(cp) ? char32_t(0xFFFD) : cp, n - i - 1);
     }
     out.truncate(p - out.constData());
 }

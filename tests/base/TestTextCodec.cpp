@@ -112,6 +112,11 @@ void TestTextCodec::cp932Bytes_data()
     QTest::newRow("emoji as a reference") << u"😅"_s << QByteArray("&#128517;");
     QTest::newRow("yen sign is not a backslash") << u"¥"_s << QByteArray("&#165;");
     QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QByteArray("&#65533;");
+    // Every reference is followed by characters of two bytes, in the room
+    // made again after it.
+    QTest::newRow("references among text")
+        << u"😅ああ&#あ¥ｱ😅"_s + QString(QChar(0xDC00)) + u"漢字"_s
+        << QByteArray("&#128517;\x82\xa0\x82\xa0&#38;#\x82\xa0&#165;\xb1&#128517;&#65533;\x8a\xbf\x8e\x9a");
 }
 
 void TestTextCodec::cp932Bytes()
