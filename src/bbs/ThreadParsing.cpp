@@ -218,21 +218,20 @@ enum class LineScan
     Bold
 };
 
-// One scan of a line for "<": its five fields, where the first link of the
-// body starts (-1 for none), and whether it holds a NUL. Unless its bold tags
-// were taken out already, a line with one is reported as such and left
-// alone: the tags must go before the fields are cut, since taking one out can
-// join a "<" and a ">" (what is left after that is text).
-LineScan scanLine(QStringView line,
-                  bool boldRemoved,
-                  std::array<QStringView, 5>& fields,
-                  qsizetype& firstLink,
-                  bool& hasNul)
+// One scan of a line for "<": its five fields and where the first link of
+// the body starts (-1 for none). A line holding a NUL is broken. Unless its
+// bold tags were taken out already, a line with one is reported as such and
+// left alone: the tags must go before the fields are cut, since taking one
+// out can join a "<" and a ">" (what is left after that is text).
+LineScan
+scanLine(QStringView line, bool boldRemoved, std::array<QStringView, 5>& fields, qsizetype& firstLink)
 {
+    if (line.contains(QChar(0))) {
+        return LineScan::Broken;
+    }
     int count = 0;
     qsizetype from = 0;
     firstLink = -1;
-    hasNul = line.contains(QChar(0));
     bool tooMany = false;
     const qsizetype n = line.size();
     for (qsizetype i = line.indexOf(u'<'); i >= 0; i = line.indexOf(u'<', i + 1)) {
@@ -373,30 +372,25 @@ std::optional<QList<ThreadData::Message>> ThreadData::parseDat(const QString& te
         pos = feed + 1;
         std::array<QStringView, 5> f;
         qsizetype firstLink = -1;
-        bool hasNul = false;
-        // Most lines have no bold tag; a line too long may lose enough to
-        // them to be a message after all.
-        QStringView plain = line;
-        if (plain.endsWith(u'\r')) {
-            plain.chop(1);
-        }
-        LineScan scan = LineScan::Bold;
-        if (plain.size() <= kMaxLineLength) {
-            scan = plain.isEmpty() ? LineScan::Broken : scanLine(plain, false, f, firstLink, hasNul);
-        }
-        if (scan == LineScan::Bold) {
-            line = withoutBold(line, buffer);
-            if (line.endsWith(u'\r')) {
-                line.chop(1);
+        // A line too long may lose enough to its bold tags to be a message
+        // after all: it is judged once they are out, like any line with one.
+        const auto scan = [&](QStringView cut, bool boldRemoved, LineScan tooLong) {
+            if (cut.endsWith(u'\r')) {
+                cut.chop(1);
             }
-            scan = line.isEmpty() || line.size() > kMaxLineLength
-                       ? LineScan::Broken
-                       : scanLine(line, true, f, firstLink, hasNul);
+            if (cut.isEmpty()) {
+                return LineScan::Broken;
+            }
+            return cut.size() > kMaxLineLength ? tooLong : scanLine(cut, boldRemoved, f, firstLink);
+        };
+        LineScan scanned = scan(line, false, LineScan::Bold);
+        if (scanned == LineScan::Bold) {
+            scanned = scan(withoutBold(line, buffer), true, LineScan::Broken);
         }
         Message m;
         // A broken line (wrong field count, NUL bytes, absurd length) stays an
         // empty message, so the numbering of the rest is kept.
-        if (scan != LineScan::Fields || hasNul) {
+        if (scanned != LineScan::Fields) {
             messages.append(std::move(m));
             continue;
         }
