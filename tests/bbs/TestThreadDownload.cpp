@@ -121,6 +121,17 @@ struct World
         return thread.InitInstance(nullptr, &http, u"題"_s, kThreadUrl + key, u"雑談"_s, u"なんでも雑談"_s, 0,
                                    false);
     }
+
+    // A first visit, closed again: false when the thread did not open.
+    bool visit(QString& logPath)
+    {
+        ThreadData thread(profile.dataRoot(), profile.settings());
+        if (!open(thread)) {
+            return false;
+        }
+        logPath = thread.logPath();
+        return true;
+    }
 };
 
 // What a first visit with a fresh profile makes of the thread as served now.
@@ -128,8 +139,7 @@ QByteArray freshLog(World& world, const QString& key = kKey)
 {
     TempProfile other;
     ThreadData thread(other.dataRoot(), other.settings());
-    if (!thread.InitInstance(nullptr, &world.http, u"題"_s, kThreadUrl + key, u"雑談"_s, u"なんでも雑談"_s, 0,
-                             false)) {
+    if (!world.open(thread, key)) {
         return {};
     }
     return readAll(thread.logPath());
@@ -337,11 +347,7 @@ void TestThreadDownload::reopenWithNothingNew()
     World world;
     QVERIFY(world.start());
     QString logPath;
-    {
-        ThreadData thread(world.profile.dataRoot(), world.profile.settings());
-        QVERIFY(world.open(thread));
-        logPath = thread.logPath();
-    }
+    QVERIFY(world.visit(logPath));
     const QByteArray log = readAll(logPath);
     const ino_t before = inode(logPath);
     ThreadData thread(world.profile.dataRoot(), world.profile.settings());
@@ -440,11 +446,7 @@ void TestThreadDownload::brokenRefetchKeepsTheLog()
     World world;
     QVERIFY(world.start());
     QString logPath;
-    {
-        ThreadData thread(world.profile.dataRoot(), world.profile.settings());
-        QVERIFY(world.open(thread));
-        logPath = thread.logPath();
-    }
+    QVERIFY(world.visit(logPath));
     const QByteArray log = readAll(logPath);
     QList<QByteArray> lines = readAll(world.dat()).split('\n');
     for (int i = 10; i < 40; ++i) {
@@ -562,11 +564,7 @@ void TestThreadDownload::appendedLogEqualsWholeRewrite()
     World world;
     QVERIFY(world.start());
     QString logPath;
-    {
-        ThreadData thread(world.profile.dataRoot(), world.profile.settings());
-        QVERIFY(world.open(thread));
-        logPath = thread.logPath();
-    }
+    QVERIFY(world.visit(logPath));
     const ino_t before = inode(logPath);
     ThreadData thread(world.profile.dataRoot(), world.profile.settings());
     for (const QByteArray& added : std::as_const(additions)) {
@@ -602,11 +600,7 @@ void TestThreadDownload::tornAppendLeftOutThenRepaired()
     World world;
     QVERIFY(world.start());
     QString logPath;
-    {
-        ThreadData thread(world.profile.dataRoot(), world.profile.settings());
-        QVERIFY(world.open(thread));
-        logPath = thread.logPath();
-    }
+    QVERIFY(world.visit(logPath));
     QVERIFY(appendAll(logPath, torn));
     const QByteArray damaged = readAll(logPath);
 
