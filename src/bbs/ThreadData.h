@@ -1,12 +1,14 @@
 #pragma once
 
-// The messages of the open thread and the user's read position in it. Loading
-// downloads the thread's ".dat" (or, on boards served as HTML, its page),
-// parses it into six fields per message and keeps it as the thread's ".log",
-// which is what is read offline. The reading side builds the headers and
-// bodies the program shows and speaks. One object is reused: InitInstance
-// replaces the previous thread. Messages count from 1; position 0 means
-// nothing has been read yet.
+// The open thread as the voice menu sees it: its messages and the user's read
+// position in it. Loading reads the thread's ".log" and read position
+// (ThreadLog), then downloads the thread's ".dat" or, on boards served as
+// HTML, its page (ThreadDownload, which parses it with ThreadParser and keeps
+// what arrived in the log); on headline boards it follows the thread the
+// second message points to. The reading side builds the headers and bodies
+// the program shows and speaks. One object is reused: InitInstance replaces
+// the previous thread. Messages count from 1; position 0 means nothing has
+// been read yet.
 
 #include <functional>
 #include <optional>
@@ -14,8 +16,10 @@
 #include <QList>
 #include <QString>
 
-#include "base/TextCodec.h"
 #include "bbs/ReadPositions.h"
+#include "bbs/ThreadDownload.h"
+#include "bbs/ThreadLog.h"
+#include "bbs/ThreadMessage.h"
 
 class BoardList;
 class CHttp;
@@ -28,17 +32,10 @@ public:
     // most this many times.
     static constexpr int kMaxHeadlineHops = 4;
 
-    struct Message
-    {
-        QString name;
-        QString mail;
-        QString date;
-        QString body;  // line breaks kept as "<br>"
-        QString id;
-        QString host;
-    };
+    using Message = ThreadMessage;
 
     ThreadData(const QString& dataRoot, const CSettings& settings);
+    Q_DISABLE_COPY_MOVE(ThreadData)
 
     // True when the thread is loaded. A known maximum below 0 loads the log
     // alone, without touching the network.
@@ -52,47 +49,28 @@ public:
                       bool offline);
 
     // How the last download of the thread ended.
-    enum class DownloadResult
-    {
-        None,    // nothing was fetched
-        Done,    // the whole file arrived
-        Failed,  // broken off, timed out, refused, or no thread data in it
-        Gone,    // the server says the thread is not there (404, 410)
-    };
+    using DownloadResult = ThreadDownload::Result;
 
     // Downloads and re-parses the whole thread when forced or when fewer
     // messages are loaded than known to exist. False when a download was
     // made and failed (lastDownload says how); the loaded messages stay.
     bool Download(bool force);
 
-    DownloadResult lastDownload() const { return m_lastDownload; }
+    DownloadResult lastDownload() const { return m_download.last(); }
 
     // True when the last download found the thread in the board's archive of
     // past threads because the live server no longer has it.
-    bool fromArchive() const { return m_fromArchive; }
+    bool fromArchive() const { return m_download.fromArchive(); }
 
     // Bytes the last download took over the network, all its requests together.
-    qint64 lastBytesTransferred() const { return m_bytesTransferred; }
+    qint64 lastBytesTransferred() const { return m_download.bytesTransferred(); }
 
-    // The ".dat" as last downloaded: how many of its bytes (up to its last
-    // line feed) the log holds, in how many messages, and the server's
-    // validators for it. Kept in a small file next to the log, so that a
-    // later download asks only for what was added.
-    struct DatState
-    {
-        qint64 length = 0;
-        int messages = 0;
-        bool utf8 = false;
-        // The Japanese encoding the file was found in; added bytes are read
-        // in it, since a few lines alone can pass for another. Unknown in
-        // records written before it was kept.
-        std::optional<TextCodec::JapaneseEncoding> japanese;
-        QByteArray lastModified;
-        QByteArray etag;
-    };
+    // What is kept of the last ".dat" download next to the log.
+    using DatState = ThreadDownload::DatState;
 
-    QString datStatePath() const;
-    std::optional<DatState> loadDatState() const;
+    QString datStatePath() const { return m_download.datStatePath(); }
+
+    std::optional<DatState> loadDatState() const { return m_download.loadDatState(); }
 
     QString Get_ThreadURL() const { return m_threadUrl; }
 
@@ -102,7 +80,7 @@ public:
 
     bool isHtml() const { return m_html; }
 
-    QString logPath() const { return m_logPath; }
+    QString logPath() const { return m_log.path(); }
 
     // Writes the read position now. False when it could not be written.
     bool Save_Index();
@@ -113,15 +91,15 @@ public:
     bool Flush_IndexIfDue();
 
     // The clock the once-a-second rule of the position file runs on.
-    void setClock(ReadPositions::Clock clock) { m_positions.setClock(std::move(clock)); }
+    void setClock(ReadPositions::Clock clock) { m_log.setClock(std::move(clock)); }
 
-    int indexWriteCount() const { return m_positions.writeCount(); }
+    int indexWriteCount() const { return m_log.positionWriteCount(); }
 
     // Told the sentence to speak when the log or the read position cannot be
     // written: once, until a save of that kind works again.
     void setWriteFailureHandler(std::function<void(const QString&)> handler)
     {
-        m_onWriteFailure = std::move(handler);
+        m_log.setWriteFailureHandler(std::move(handler));
     }
 
     // Reading side. A message number of -1 means the current position.
@@ -151,67 +129,36 @@ public:
     // thread page; nothing when the text holds no message at all.
     static std::optional<QList<Message>> parseDat(const QString& text);
     static std::optional<QList<Message>> parseHtml(const QString& page);
+
     // The six fields as a line of the ".log", and back.
-    static QString logLine(const Message& m);
-    // The ".log" bytes of the messages from index `from` on: what
-    // TextFile::writeLines makes of their logLine, without a string per line.
-    static QByteArray logBytes(const QList<Message>& messages, qsizetype from = 0);
-    static Message fromLogLine(const QString& line);
+    static QString logLine(const Message& m) { return ThreadLog::logLine(m); }
+
+    // The ".log" bytes of the messages from index `from` on.
+    static QByteArray logBytes(const QList<Message>& messages, qsizetype from = 0)
+    {
+        return ThreadLog::logBytes(messages, from);
+    }
+
+    static Message fromLogLine(const QString& line) { return ThreadLog::fromLogLine(line); }
 
 private:
     bool loadThread();
-    bool LoadLog();
-    bool SaveLog(const QList<Message>& before) const;
-    void LoadReadPosition();
-    bool ParseDat();
-    // How one address answered.
-    enum class Fetch
-    {
-        Done,       // the log holds the thread as the server has it
-        Rewritten,  // the file changed other than by appending
-        Gone,       // 404 or 410
-        Failed,
-    };
-    Fetch fetchAdded(const QString& url, const DatState& held);
-    Fetch fetchWhole(const QString& url);
-    Fetch takeWhole(const QByteArray& bytes);
-    void noteValidators(DatState& state) const;
-    bool saveDatState(const DatState& state) const;
-    std::optional<DatState> heldDat() const;
-    bool ParseHtml();
     bool CheckHeadlineBoard() const;
     bool FollowHeadlineLink();
-    bool adopt(std::optional<QList<Message>> parsed);
-    // Judges the answer of the request just made; true when it may be parsed.
-    bool judgeAnswer(const QString& text);
     int resolve(int n) const;
-    QString indexPath() const;
-    bool noteIndexWrite(int writesBefore, bool written);
 
     QString m_dataRoot;
     const CSettings& m_settings;
     const BoardList* m_boards = nullptr;
-    CHttp* m_http = nullptr;
     QString m_title;
     QString m_threadUrl;
     QString m_key;
     bool m_html = false;
-    QString m_category;
-    QString m_board;
     QString m_folder;
-    QString m_logPath;
     int m_maximum = 0;
     int m_position = 0;
     bool m_offline = false;
-    bool m_logCreated = false;
-    DownloadResult m_lastDownload = DownloadResult::None;
-    bool m_fromArchive = false;
-    qint64 m_bytesTransferred = 0;
     QList<Message> m_messages;
-    ReadPositions m_positions;
-    std::function<void(const QString&)> m_onWriteFailure;
-    mutable bool m_logFailing = false;
-    // Messages the log on disk holds exactly, line for line; -1 unknown.
-    mutable qsizetype m_logLines = -1;
-    bool m_indexFailing = false;
+    ThreadLog m_log;
+    ThreadDownload m_download{m_messages, m_log};
 };

@@ -1,9 +1,10 @@
 // Parsing what a server sends for a thread: the ".dat" lines and, for boards
 // served as HTML, the thread's page.
 
+#include "ThreadParser.h"
+
 #include <array>
 
-#include "ThreadData.h"
 #include "base/VbRegExp.h"
 #include "bbs/HtmlText.h"
 
@@ -15,8 +16,7 @@ const QString kAbone = u"あぼーん"_s;
 
 // Lines longer than this are damage, not messages.
 constexpr qsizetype kMaxLineLength = 64 * 1024;
-// Message numbers are 16-bit.
-constexpr int kMaxMessages = 32767;
+constexpr int kMaxMessages = ThreadMessage::kMax;
 
 // Text between the end of `from` and the start of `to`, searched in the
 // lower-cased copy and copied from the item; missing `to` takes the rest,
@@ -347,12 +347,12 @@ QString withLinkTexts(QStringView body, qsizetype at)
 
 }  // namespace
 
-std::optional<QList<ThreadData::Message>> ThreadData::parseDat(const QString& text)
+std::optional<QList<ThreadMessage>> ThreadParser::parseDat(const QString& text)
 {
     // One pass over the text: each line is cut at its line feed, its bold
     // tags dropped, its fields cut at "<>", and the date, ID and links found
     // by scanning, not by a pattern per line.
-    QList<Message> messages;
+    QList<ThreadMessage> messages;
     bool anyWellFormed = false;
     const QStringView all(text);
     qsizetype pos = 0;
@@ -387,7 +387,7 @@ std::optional<QList<ThreadData::Message>> ThreadData::parseDat(const QString& te
         if (scanned == LineScan::Bold) {
             scanned = scan(withoutBold(line, buffer), true, LineScan::Broken);
         }
-        Message m;
+        ThreadMessage m;
         // A broken line (wrong field count, NUL bytes, absurd length) stays an
         // empty message, so the numbering of the rest is kept.
         if (scanned != LineScan::Fields) {
@@ -420,11 +420,11 @@ std::optional<QList<ThreadData::Message>> ThreadData::parseDat(const QString& te
     return messages;
 }
 
-std::optional<QList<ThreadData::Message>> ThreadData::parseHtml(const QString& page)
+std::optional<QList<ThreadMessage>> ThreadParser::parseHtml(const QString& page)
 {
     static const VbRegExp link(u"<a[^>]*>([^<]*)</a>"_s, true, true);
     const QStringList items = page.split(u"<dt>"_s, Qt::KeepEmptyParts, Qt::CaseInsensitive);
-    QList<Message> messages;
+    QList<ThreadMessage> messages;
     // The first piece is the page head, and the last is not examined.
     for (qsizetype k = 1; k + 1 < items.size(); ++k) {
         const QString& item = items.at(k);
@@ -435,12 +435,12 @@ std::optional<QList<ThreadData::Message>> ThreadData::parseHtml(const QString& p
             continue;
         }
         while (number > messages.size() + 1) {
-            messages.append(Message{kAbone, kAbone, kAbone, kAbone, kAbone, kAbone});
+            messages.append(ThreadMessage{kAbone, kAbone, kAbone, kAbone, kAbone, kAbone});
         }
         if (number < messages.size() + 1) {
             continue;  // numbers going backwards: not a message of this page
         }
-        Message m;
+        ThreadMessage m;
         qsizetype pos = 0;
         const QString mailMarker = u"<a href=\"mailto:"_s;
         const bool hasMail = lower.contains(mailMarker);
