@@ -138,6 +138,45 @@ QByteArray withCount(const QByteArray& line, qsizetype count)
     return line.left(open + 1) + QByteArray::number(count) + ')';
 }
 
+// The value of the request's cookie of that name, empty when it has none.
+QByteArray requestCookie(const HttpRequest& request, const QByteArray& name)
+{
+    for (const auto& [header, value] : request.headers) {
+        if (header != "cookie") {
+            continue;
+        }
+        for (const QByteArray& part : value.split(';')) {
+            const QByteArray cookie = part.trimmed();
+            if (cookie.startsWith(name + '=')) {
+                return cookie.mid(name.size() + 1);
+            }
+        }
+    }
+    return {};
+}
+
+QByteArray randomHex(int digits)
+{
+    QByteArray hex;
+    while (hex.size() < digits) {
+        hex += QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0');
+    }
+    return hex.left(digits);
+}
+
+// The page's own field, bound to the ticket and the time it was issued for.
+QByteArray featureFor(const QByteArray& ticket, const QByteArray& time)
+{
+    return "confirmed:" + QCryptographicHash::hash(ticket + ':' + time, QCryptographicHash::Sha1).toHex();
+}
+
+template <typename Set> void bound(Set& set)
+{
+    if (set.size() >= kMaxCookies) {
+        set.clear();
+    }
+}
+
 bool writeAtomically(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
@@ -172,23 +211,89 @@ bool appendLine(const QString& path, const QByteArray& line)
 bool BoardSite::hasConfirmationCookie(const HttpRequest& request,
                                       const QMap<QByteArray, QByteArray>& form) const
 {
-    for (const auto& [name, value] : request.headers) {
-        if (name != "cookie") {
-            continue;
+    const auto found = m_cookies.constFind(requestCookie(request, kCookieName));
+    return found != m_cookies.cend() && form.contains(found->first)
+           && form.value(found->first) == found->second;
+}
+
+QByteArray BoardSite::setCookie(const QByteArray& name, const QByteArray& value, const HttpRequest& request)
+{
+    const QDateTime expiry = QDateTime::currentDateTimeUtc().addYears(1);
+    QByteArray cookie = name + '=' + value + "; expires="
+                        + QLocale::c().toString(expiry, u"ddd, dd MMM yyyy hh:mm:ss 'GMT'"_s).toLatin1()
+                        + "; path=/";
+    if (request.host.endsWith(".5ch.io")) {
+        cookie += "; domain=.5ch.io";
+    }
+    return cookie;
+}
+
+std::optional<HttpResponse> BoardSite::checkToday(const HttpRequest& request,
+                                                  const QMap<QByteArray, QByteArray>& form,
+                                                  const QString& board,
+                                                  const Settings& settings,
+                                                  const QString& peer)
+{
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    if (m_options.monaTicket) {
+        bool ok = false;
+        const QByteArray time = form.value("time");
+        const qint64 sent = time.toLongLong(&ok);
+        if (!ok || sent > now - 30 || sent < now - 24 * 3600) {
+            return errorPage(Script::BbsCgi,
+                             u"投稿時刻が正しくありません。30秒以上前、一日以内の時刻で送ってください。"_s,
+                             board);
         }
-        for (const QByteArray& part : value.split(';')) {
-            const QByteArray cookie = part.trimmed();
-            if (!cookie.startsWith(kCookieName + '=')) {
-                continue;
+        const QByteArray ticket = requestCookie(request, "MonaTicket");
+        if (!m_tickets.contains(ticket)) {
+            const auto pending = m_pendingTickets.constFind(ticket);
+            // The feature field belongs to the time it came with: both go back as the page gave them.
+            if (pending == m_pendingTickets.cend() || form.value("feature") != *pending
+                || featureFor(ticket, time) != *pending) {
+                bound(m_pendingTickets);
+                const QByteArray issued = randomHex(25);
+                const QByteArray feature = featureFor(issued, time);
+                m_pendingTickets.insert(issued, feature);
+                HttpResponse page = monaConfirmationPage(form, board, feature);
+                page.headers.append({"Set-Cookie", setCookie("MonaTicket", issued, request)});
+                return page;
             }
-            const auto found = m_cookies.constFind(cookie.mid(kCookieName.size() + 1));
-            if (found != m_cookies.cend() && form.contains(found->first)
-                && form.value(found->first) == found->second) {
-                return true;
-            }
+            m_pendingTickets.remove(ticket);
+            bound(m_tickets);
+            m_tickets.insert(ticket);
         }
     }
-    return false;
+    if (m_options.donguri && settings.value("BBS_ACORN") == "1") {
+        const QByteArray acorn = requestCookie(request, "acorn");
+        if (acorn.isEmpty()) {
+            bound(m_acorns);
+            const QByteArray planted = randomHex(32);
+            m_acorns.insert(planted);
+            HttpResponse page =
+                errorPage(Script::BbsCgi,
+                          u"どんぐりを埋めました。芽が出るまで数分待ってから投稿してください。"_s, board);
+            page.headers.append({"Set-Cookie", setCookie("acorn", planted, request)});
+            return page;
+        }
+        if (!m_acorns.contains(acorn)) {
+            HttpResponse page =
+                errorPage(Script::BbsCgi, u"どんぐりが枯れてしまいました。[broken_acorn]"_s, board);
+            page.headers.append({QByteArray("X-Chx-Error"), QByteArray("1930 Acorn have dried up.")});
+            return page;
+        }
+    }
+    if (m_options.sambaSeconds > 0) {
+        const QString poster = peer + u'/' + board;
+        const qint64 passed = now - m_lastPosts.value(poster, 0);
+        if (passed < m_options.sambaSeconds) {
+            return errorPage(Script::BbsCgi,
+                             u"ＥＲＲＯＲ - 593 %1 sec たたないと書けません。(1回目、%2 sec しかたってない)"_s
+                                 .arg(m_options.sambaSeconds)
+                                 .arg(passed),
+                             board, false);
+        }
+    }
+    return std::nullopt;
 }
 
 QByteArray BoardSite::issueCookie(QPair<QByteArray, QByteArray>& hidden)
@@ -221,7 +326,8 @@ HttpResponse BoardSite::post(const HttpRequest& request, Script script, const QS
     if (!isBoard(board)) {
         return errorPage(script, u"その板は存在しません。"_s, QString());
     }
-    if (!hasConfirmationCookie(request, form)) {
+    const bool today = !machi && (m_options.monaTicket || m_options.donguri || m_options.sambaSeconds > 0);
+    if ((machi || !m_options.monaTicket) && !hasConfirmationCookie(request, form)) {
         QPair<QByteArray, QByteArray> hidden;
         const QByteArray cookie = issueCookie(hidden);
         HttpResponse page = confirmationPage(script, form, board, hidden);
@@ -229,6 +335,11 @@ HttpResponse BoardSite::post(const HttpRequest& request, Script script, const QS
         return page;
     }
     const Settings settings = boardSettings(board);
+    if (today) {
+        if (std::optional<HttpResponse> answer = checkToday(request, form, board, settings, peer)) {
+            return *answer;
+        }
+    }
     if (settings.value("BBS_READONLY") == "on") {
         return errorPage(script, u"この板は現在書き込み規制中です。"_s, board);
     }
@@ -334,6 +445,10 @@ HttpResponse BoardSite::post(const HttpRequest& request, Script script, const QS
         }
     }
     writeAtomically(subjectPath, lines.join('\n') + '\n');
+    if (m_options.sambaSeconds > 0) {
+        bound(m_lastPosts);
+        m_lastPosts.insert(peer + u'/' + board, QDateTime::currentSecsSinceEpoch());
+    }
     return successPage(script, board, threadKey);
 }
 
@@ -390,6 +505,29 @@ HttpResponse BoardSite::confirmationPage(Script script,
     return htmlResponse(page);
 }
 
+HttpResponse BoardSite::monaConfirmationPage(const QMap<QByteArray, QByteArray>& form,
+                                             const QString& board,
+                                             const QByteArray& feature)
+{
+    QByteArray page = pageHead(sjis(u"書き込み確認"_s));
+    page += "<body bgcolor=#EEEEEE>\n<!-- 2ch_X:cookie -->\n";
+    page += sjis(u"<b>書き込み確認</b><br><br>\n"
+                 u"書き込む前に内容を確かめてください。よければ下のボタンを押してください。<br><br>\n"_s);
+    page += "<form method=POST action=\"../test/bbs.cgi?guid=ON\">\n";
+    for (auto it = form.cbegin(); it != form.cend(); ++it) {
+        if (it.key() != "submit" && it.key() != "feature") {
+            page += "<input type=hidden name=\"" + attributeEscape(it.key()) + "\" value=\""
+                    + attributeEscape(it.value()) + "\">\n";
+        }
+    }
+    page += "<input type=hidden name=\"feature\" value=\"" + feature + "\">\n";
+    page += sjis(u"<input type=submit value=\"上記全てを承諾して書き込む\" name=\"submit\"><br>\n"_s);
+    page += "</form>\n";
+    page += sjis(u"<a href=\"../"_s + board + u"/\">掲示板に戻る</a>\n"_s);
+    page += "</body></html>\n";
+    return htmlResponse(page);
+}
+
 HttpResponse BoardSite::successPage(Script script, const QString& board, const QString& key)
 {
     const QByteArray back = "../" + board.toLatin1() + '/';
@@ -417,7 +555,7 @@ HttpResponse BoardSite::successPage(Script script, const QString& board, const Q
     return htmlResponse(page);
 }
 
-HttpResponse BoardSite::errorPage(Script script, const QString& message, const QString& board)
+HttpResponse BoardSite::errorPage(Script script, const QString& message, const QString& board, bool prefixed)
 {
     QByteArray page;
     if (script == Script::WriteCgi) {
@@ -425,8 +563,8 @@ HttpResponse BoardSite::errorPage(Script script, const QString& message, const Q
         page += "<body bgcolor=#EFEFEF>\n<b>" + sjis(u"エラー："_s + message) + "</b><br><br>\n";
     } else {
         page = pageHead(sjis(u"ＥＲＲＯＲ！"_s));
-        page += "<body bgcolor=#EEEEEE>\n<!-- 2ch_X:error -->\n<b>" + sjis(u"ＥＲＲＯＲ："_s + message)
-                + "</b><br><br>\n";
+        page += "<body bgcolor=#EEEEEE>\n<!-- 2ch_X:error -->\n<b>"
+                + sjis(prefixed ? u"ＥＲＲＯＲ："_s + message : message) + "</b><br><br>\n";
     }
     if (!board.isEmpty()) {
         page += sjis(u"<a href=\"../"_s + board + u"/\">掲示板に戻る</a>\n"_s);

@@ -120,7 +120,9 @@ private:
 
         HttpResponse response;
         if (!plan.fault || plan.fault->deliversRealAnswer()) {
-            response = m_server.site().handle(request, m_socket->peerAddress().toString());
+            HttpRequest seen = request;
+            seen.tls = m_tunnel;
+            response = m_server.site().handle(seen, m_socket->peerAddress().toString());
         }
         QByteArray note;
         if (plan.delayMs > 0) {

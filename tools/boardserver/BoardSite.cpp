@@ -140,7 +140,23 @@ QByteArray BoardSite::boardTitle(const QString& board, const Settings& settings)
 
 HttpResponse BoardSite::handle(const HttpRequest& request, const QString& peer)
 {
+    if (m_options.domain5chIo) {
+        const QByteArray host = request.host.toLower();
+        for (const QByteArrayView old : {QByteArrayView(".5ch.net"), QByteArrayView(".2ch.net")}) {
+            if (host.endsWith(old) && host.size() > old.size()) {
+                HttpResponse moved = statusPage(301);
+                moved.headers.append({"Location", (request.tls ? "https://" : "http://")
+                                                      + host.chopped(old.size()) + ".5ch.io"
+                                                      + request.pathAndQuery()});
+                return moved;
+            }
+        }
+    }
     HttpResponse response = route(request, peer);
+    if (m_options.domain5chIo && (request.path == "/" || request.path == "/bbsmenu.html")) {
+        // The menu links the boards where the service keeps them today.
+        response.body.replace(".2ch.example/", ".5ch.io/");
+    }
     if (!m_directAuthority.isEmpty() && response.status == 200 && response.contentType.startsWith("text/")) {
         rewriteLinks(response);
     }

@@ -6,6 +6,8 @@
 // posting scripts. It writes only inside the served folder, and only when a
 // post is accepted. One instance serves one event loop; nothing is shared.
 
+#include <optional>
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
@@ -25,6 +27,21 @@ public:
         // Answer a first post with the older confirmation form that sends the
         // client on to /test/subbbs.cgi, instead of the usual confirmation.
         bool oldConfirmation = false;
+        // The service as it is since 2026: the board menu links its boards
+        // as "HOST.5ch.io" (the samples' "HOST.2ch.example"), and every
+        // request to "HOST.5ch.net" or "HOST.2ch.net" is sent there with a 301.
+        bool domain5chIo = false;
+        // Posting as today's servers of the 2ch kind take it: the form's time
+        // must be at least 30 s and at most a day old; a first post is
+        // answered with a confirmation page ("2ch_X:cookie") that sets the
+        // MonaTicket cookie and carries a "feature" field; the post that
+        // brings both back is taken, and from then on the ticket alone will do.
+        bool monaTicket = false;
+        // Boards with BBS_ACORN=1 in their SETTING.TXT take posts only with
+        // the acorn cookie, which the first post without one plants.
+        bool donguri = false;
+        // A poster may post on one board once in this many seconds (0: any time).
+        int sambaSeconds = 0;
     };
 
     BoardSite(const QString& root, Options options);
@@ -73,11 +90,25 @@ private:
                                   const QString& board,
                                   const QPair<QByteArray, QByteArray>& extra);
     HttpResponse successPage(Script script, const QString& board, const QString& key);
-    HttpResponse errorPage(Script script, const QString& message, const QString& board);
+    // The refusal of a post; `prefixed` puts "ＥＲＲＯＲ：" (or "エラー：") before the message.
+    HttpResponse errorPage(Script script, const QString& message, const QString& board, bool prefixed = true);
 
     // True when the request brings back a confirmation's cookie together with
     // the hidden field that confirmation page carried.
     bool hasConfirmationCookie(const HttpRequest& request, const QMap<QByteArray, QByteArray>& form) const;
+    // Today's checks before a post of the 2ch kind is taken (time, MonaTicket,
+    // acorn, Samba); the refusal or confirmation to send, or nothing.
+    std::optional<HttpResponse> checkToday(const HttpRequest& request,
+                                           const QMap<QByteArray, QByteArray>& form,
+                                           const QString& board,
+                                           const Settings& settings,
+                                           const QString& peer);
+    HttpResponse monaConfirmationPage(const QMap<QByteArray, QByteArray>& form,
+                                      const QString& board,
+                                      const QByteArray& feature);
+    // A cookie as these servers set it: for a year, on the whole domain of
+    // a "5ch.io" host.
+    static QByteArray setCookie(const QByteArray& name, const QByteArray& value, const HttpRequest& request);
     // A new cookie (the Set-Cookie value) and its hidden field (name, value).
     QByteArray issueCookie(QPair<QByteArray, QByteArray>& hidden);
 
@@ -87,6 +118,12 @@ private:
     Options m_options;
     // Each confirmation cookie with the random hidden field of its page.
     QHash<QByteArray, QPair<QByteArray, QByteArray>> m_cookies;
+    // Today's proofs: tickets confirmed, tickets issued with their page's
+    // feature field, acorns planted, and each poster's last post on a board.
+    QSet<QByteArray> m_tickets;
+    QHash<QByteArray, QByteArray> m_pendingTickets;
+    QSet<QByteArray> m_acorns;
+    QHash<QString, qint64> m_lastPosts;
     QList<QByteArray> m_menuHosts;
     QByteArray m_directAuthority;
 };

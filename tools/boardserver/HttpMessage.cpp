@@ -22,6 +22,8 @@ QByteArray reasonPhrase(int status)
         return "OK";
     case 206:
         return "Partial Content";
+    case 301:
+        return "Moved Permanently";
     case 302:
         return "Found";
     case 304:

@@ -21,6 +21,7 @@ struct HttpRequest
     HttpHeaders headers;
     QByteArray body;
     bool proxyStyle = false;  // the target was an absolute URL
+    bool tls = false;         // it came through an https tunnel
 
     // The value of the first header of that (lower-case) name, empty when absent.
     QByteArray header(QByteArrayView lowerName) const;

@@ -36,6 +36,15 @@ int main(int argc, char* argv[])
         u"rule"_s);
     const QCommandLineOption oldConfirmationOption(
         u"old-confirmation"_s, u"Answer first posts with the older confirmation form (on to subbbs.cgi)."_s);
+    const QCommandLineOption domainOption(
+        u"domain-5ch-io"_s,
+        u"Link the boards as HOST.5ch.io and send HOST.5ch.net and HOST.2ch.net there."_s);
+    const QCommandLineOption monaOption(
+        u"mona-ticket"_s, u"Confirm posts as today's servers do, with the MonaTicket cookie."_s);
+    const QCommandLineOption donguriOption(
+        u"donguri"_s, u"Boards with BBS_ACORN=1 take posts only with the acorn cookie."_s);
+    const QCommandLineOption sambaOption(
+        u"samba"_s, u"A poster may post on a board once in this many seconds."_s, u"seconds"_s, u"0"_s);
     const QCommandLineOption directLinksOption(
         u"direct-links"_s, u"Rewrite links to the menu's hosts so that they point at this server."_s);
     const QCommandLineOption stdinOption(
@@ -45,8 +54,9 @@ int main(int argc, char* argv[])
         u"tls-certificate"_s, u"PEM certificate for https hosts reached through CONNECT."_s, u"file"_s);
     const QCommandLineOption keyOption(u"tls-key"_s, u"PEM private key (RSA or EC) of that certificate."_s,
                                        u"file"_s);
-    parser.addOptions({rootOption, portOption, faultOption, oldConfirmationOption, directLinksOption,
-                       stdinOption, verboseOption, certificateOption, keyOption});
+    parser.addOptions({rootOption, portOption, faultOption, oldConfirmationOption, domainOption, monaOption,
+                       donguriOption, sambaOption, directLinksOption, stdinOption, verboseOption,
+                       certificateOption, keyOption});
     parser.process(app);
 
     bool portOk = false;
@@ -93,6 +103,16 @@ int main(int argc, char* argv[])
 
     BoardSite::Options siteOptions;
     siteOptions.oldConfirmation = parser.isSet(oldConfirmationOption);
+    siteOptions.domain5chIo = parser.isSet(domainOption);
+    siteOptions.monaTicket = parser.isSet(monaOption);
+    siteOptions.donguri = parser.isSet(donguriOption);
+    bool sambaOk = false;
+    siteOptions.sambaSeconds = parser.value(sambaOption).toInt(&sambaOk);
+    if (!sambaOk || siteOptions.sambaSeconds < 0 || siteOptions.sambaSeconds > 86400) {
+        std::fprintf(stderr, "yomimaru-boardserver: invalid samba seconds: %s\n",
+                     qPrintable(parser.value(sambaOption)));
+        return 2;
+    }
     BoardSite site(QDir(parser.value(rootOption)).absolutePath(), siteOptions);
     if (!site.isValid()) {
         std::fprintf(stderr, "yomimaru-boardserver: no such folder: %s\n",
