@@ -30,29 +30,18 @@ QByteArray encodeLines(const QStringList& lines)
     return bytes;
 }
 
-std::optional<QByteArray> readBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    if (file.size() > TextFile::kMaxReadSize) {
-        return std::nullopt;
-    }
-    // As much as the file holds, not the bound: read(n) sets aside n bytes
-    // first, and a sanitizer build then marks all of them on every read.
-    QByteArray bytes = file.read(qMin(file.size(), TextFile::kMaxReadSize));
-    if (file.error() != QFileDevice::NoError) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-bool writeWhole(const QString& path, const QByteArray& bytes)
+bool writeWhole(const QString& path, const QByteArray& bytes, bool ownerOnly = false)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qCWarning(lcFiles) << "not written:" << path << file.errorString();
+        return false;
+    }
+    // Set on the new copy before a byte of it is written, so that at no
+    // moment can anyone else read it.
+    if (ownerOnly && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        qCWarning(lcFiles) << "not written:" << path << file.errorString();
+        file.cancelWriting();
         return false;
     }
     if (file.write(bytes) != bytes.size()) {
@@ -87,6 +76,24 @@ QStringList splitLines(const QString& text)
     return lines;
 }
 
+std::optional<QByteArray> readBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    if (file.size() > kMaxReadSize) {
+        return std::nullopt;
+    }
+    // As much as the file holds, not the bound: read(n) sets aside n bytes
+    // first, and a sanitizer build then marks all of them on every read.
+    QByteArray bytes = file.read(qMin(file.size(), kMaxReadSize));
+    if (file.error() != QFileDevice::NoError) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 std::optional<QStringList> readLines(const QString& path)
 {
     const std::optional<QString> text = readText(path);
@@ -108,6 +115,11 @@ std::optional<QString> readText(const QString& path)
 bool writeLines(const QString& path, const QStringList& lines)
 {
     return writeWhole(path, encodeLines(lines));
+}
+
+bool writePrivateBytes(const QString& path, const QByteArray& bytes)
+{
+    return writeWhole(path, bytes, true);
 }
 
 bool writeText(const QString& path, const QString& text)

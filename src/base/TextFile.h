@@ -19,6 +19,9 @@ inline constexpr qint64 kMaxReadSize = 256 * 1024 * 1024;
 // missing, unreadable or too large. A final line end does not start a line.
 std::optional<QStringList> readLines(const QString& path);
 
+// The bytes of a file as they are, or nothing (missing, unreadable, too large).
+std::optional<QByteArray> readBytes(const QString& path);
+
 // The whole text of a file (line ends kept as they are), or nothing.
 std::optional<QString> readText(const QString& path);
 
@@ -41,6 +44,10 @@ bool appendLines(const QString& path, const QStringList& lines);
 // string of each first.
 bool writeBytes(const QString& path, const QByteArray& bytes);
 bool appendBytes(const QString& path, const QByteArray& bytes);
+
+// As writeBytes, for a private file: the new copy is readable and writable
+// by its owner only (mode 0600) from the moment it is made.
+bool writePrivateBytes(const QString& path, const QByteArray& bytes);
 
 // Removes, in the folder and below it, the temporary files that saves cut
 // short (a crash, a kill, a full disk) left beside the files they were

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QUrl>
 
 #include "base/CSettings.h"
 #include "base/SafeName.h"
@@ -12,6 +13,7 @@
 #include "base/VbRegExp.h"
 #include "bbs/CHttp.h"
 #include "bbs/HtmlText.h"
+#include "bbs/ServiceDomain.h"
 
 using namespace Qt::StringLiterals;
 
@@ -80,8 +82,15 @@ qint16 BoardList::InitInstance(CHttp& http, QString& errorMessage, bool& offline
     if (m_settings.Get_Named(boardKey).isEmpty()) {
         m_settings.Set_Named(boardKey, QString::fromUtf16(kDefaultExceptBoard));
     }
-    if (m_settings.Get_Named(urlKey).isEmpty()) {
+    QUrl url(m_settings.Get_Named(urlKey));
+    if (url.isEmpty()) {
         m_settings.Set_Named(urlKey, QString::fromUtf16(kDefaultBoardListUrl));
+    } else if (const QString host = url.host().toLower();
+               host == u"menu.5ch.net"_s || host == u"menu.2ch.net"_s) {
+        // The menu's former host (the service has moved) would only send the
+        // program on to where it is today.
+        url.setHost(ServiceDomain::currentHost(host));
+        m_settings.Set_Named(urlKey, url.toString());
     }
 
     if (offline) {
@@ -341,7 +350,7 @@ bool BoardList::Delete_BoardData(int category, int position)
 int BoardList::findBoardByUrl(const QString& url) const
 {
     for (qsizetype i = 0; i < m_boards.size(); ++i) {
-        if (m_boards.at(i).url == url) {
+        if (ServiceDomain::sameAddress(m_boards.at(i).url, url)) {
             return int(i) + 1;
         }
     }

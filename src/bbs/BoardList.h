@@ -17,7 +17,7 @@ class BoardList
 {
 public:
     // The board menu fetched when the settings name none.
-    static constexpr const char16_t* kDefaultBoardListUrl = u"https://menu.5ch.net/bbsmenu.html";
+    static constexpr const char16_t* kDefaultBoardListUrl = u"https://menu.5ch.io/bbsmenu.html";
     static constexpr const char16_t* kDefaultExceptCategory =
         u"おすすめ,特別企画,チャット,ツール類,他のサイト,お絵かき";
     static constexpr const char16_t* kDefaultExceptBoard =
@@ -55,7 +55,8 @@ public:
     // Deletes the "*.log" files of the board's log folder; true when any was found.
     bool Delete_BoardData(int category, int position);
 
-    // The overall index of the board with exactly that URL, 0 when none.
+    // The overall index of the board at that URL (on the service's old
+    // domains too, by http or https), 0 when none.
     int findBoardByUrl(const QString& url) const;
     // The overall index of the board (category position, board position).
     int overallIndex(int category, int position) const;

@@ -19,6 +19,7 @@
 #include "base/TextCodec.h"
 #include "base/TextFile.h"
 #include "base/VbRegExp.h"
+#include "bbs/CookieStore.h"
 
 using namespace Qt::StringLiterals;
 
@@ -26,7 +27,9 @@ Q_LOGGING_CATEGORY(lcHttp, "yomimaru.http", QtWarningMsg)
 
 namespace {
 
-constexpr int kMaxRedirects = 10;
+// The service's moves cost a hop or two (2ch.net to 5ch.net to 5ch.io, http
+// to https); more is a loop or a detour.
+constexpr int kMaxRedirects = 5;
 
 int defaultPort(const QString& scheme)
 {
@@ -150,6 +153,16 @@ void CHttp::InitInstance(
     m_receiveTimeout = receiveTimeout;
     m_sendTimeout = sendTimeout;
     applyProxy();
+}
+
+void CHttp::setCookieFile(const QString& path)
+{
+    auto* store = new CookieStore(path);
+    if (!store->load()) {
+        qCWarning(lcHttp) << "stored cookies not read:" << path;
+    }
+    // The manager takes the store over.
+    m_manager->setCookieJar(store);
 }
 
 void CHttp::applyProxy()

@@ -49,6 +49,10 @@ public:
     // writes none.
     void setHtmlTxtPath(const QString& path) { m_htmlTxtPath = path; }
 
+    // Keeps the cookies the boards set in this file across runs (see
+    // CookieStore); without it they last as long as the client.
+    void setCookieFile(const QString& path);
+
     // What the caller already holds of a file: the server then sends only
     // what is new (a byte range from `from`), or nothing when its copy has not
     // changed (304). A range is asked uncompressed: a range of a compressed

@@ -1,12 +1,17 @@
 #include "bbs/Posting.h"
 
+#include <optional>
+
+#include <QDateTime>
 #include <QList>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QUrl>
 
 #include "base/TextCodec.h"
 #include "bbs/CHttp.h"
 #include "bbs/HtmlText.h"
+#include "bbs/ServiceDomain.h"
 
 using namespace Qt::StringLiterals;
 
@@ -23,6 +28,10 @@ const QString kNoAnswerAfterSending =
     u"サーバーから応答がありませんでした。書き込めたかどうか分かりません。"_s;
 const QString kCutAnswer = u"サーバーの応答が途中で切れました。書き込めたかどうか分かりません。"_s;
 const QString kUnknownAnswer = u"サーバーの応答を読み取れませんでした。書き込めたかどうか分かりません。"_s;
+const QString kForeignForm =
+    u"書き込み確認のページが別のサーバーへの送信を求めたので、書き込んでいません。"_s;
+// Both posts of an exchange go here, "guid=ON" in the query as the servers want it.
+const QString kBbsCgi = u"/test/bbs.cgi?guid=ON"_s;
 
 constexpr auto kInsensitive = QRegularExpression::CaseInsensitiveOption;
 
@@ -42,6 +51,10 @@ struct Request
     QString path;
     QString referer;
     QList<Field> form;
+    // The board and thread posted to (no thread for a new one): a server may
+    // answer an accepted post by sending the browser there.
+    QString board;
+    QString key;
 
     QString body() const
     {
@@ -57,16 +70,6 @@ struct Request
             text += field.name + u'=' + field.value;
         }
         return text;
-    }
-
-    bool has(const QString& name) const
-    {
-        for (const Field& field : form) {
-            if (!field.raw && field.name == name) {
-                return true;
-            }
-        }
-        return false;
     }
 
     void set(const QString& name, const QString& value)
@@ -127,40 +130,90 @@ QString attribute(const QString& tag, const QString& name)
     return {};
 }
 
-// Adds the confirmation page's hidden inputs that the form does not hold yet
-// (a server may add a field of its own and take the post only with it), with
-// their values as the page gives them.
-void addHiddenInputs(Request& request, const QString& page)
+// The form of a confirmation page, to be posted back as it stands: where it
+// goes, and its hidden fields and submit button in page order, with their
+// values as the page gives them (entities decoded, then encoded for the
+// form). Nothing when the page holds no form with a hidden field.
+struct PageForm
 {
+    QString action;
+    QList<Field> fields;
+};
+
+std::optional<PageForm> pageForm(const QString& page)
+{
+    static const QRegularExpression formTag(u"<form(\\s[^>]*)?>"_s, kInsensitive);
     static const QRegularExpression input(u"<input\\s[^>]*>"_s, kInsensitive);
-    int added = 0;
-    for (auto it = input.globalMatch(page); it.hasNext() && added < 20;) {
-        const QString tag = it.next().captured(0);
-        if (attribute(tag, u"type"_s).compare(u"hidden"_s, Qt::CaseInsensitive) != 0) {
-            continue;
+    // Bounds for a hostile page; a real one has a dozen fields, the longest
+    // the message itself.
+    constexpr int kMaxFields = 64;
+    constexpr qsizetype kMaxName = 64;
+    constexpr qsizetype kMaxValue = 64 * 1024;
+    for (auto forms = formTag.globalMatch(page); forms.hasNext();) {
+        const QRegularExpressionMatch form = forms.next();
+        qsizetype end = page.indexOf(u"</form"_s, form.capturedEnd(), Qt::CaseInsensitive);
+        if (end < 0) {
+            end = page.size();
         }
-        const QString name = attribute(tag, u"name"_s);
-        if (name.isEmpty() || name.size() > 64) {
-            continue;
+        PageForm result{HtmlText::decodeEntities(attribute(form.captured(0), u"action"_s)), {}};
+        bool hidden = false;
+        bool submit = false;
+        for (auto it = input.globalMatch(QStringView(page).mid(form.capturedEnd(), end - form.capturedEnd()));
+             it.hasNext() && result.fields.size() < kMaxFields;) {
+            const QString tag = it.next().captured(0);
+            const QString type = attribute(tag, u"type"_s).toLower();
+            const QString name = HtmlText::decodeEntities(attribute(tag, u"name"_s));
+            const QString value = HtmlText::decodeEntities(attribute(tag, u"value"_s));
+            // Only the first button counts: it is the one a browser would press.
+            if (name.isEmpty() || name.size() > kMaxName || value.size() > kMaxValue
+                || !(type == u"hidden"_s || (type == u"submit"_s && !submit))) {
+                continue;
+            }
+            hidden = hidden || type == u"hidden"_s;
+            submit = submit || type == u"submit"_s;
+            result.fields.append({UrlEncode(name), UrlEncode(value)});
         }
-        const QString encodedName = UrlEncode(HtmlText::decodeEntities(name));
-        if (request.has(encodedName) || request.has(name)) {
-            continue;
+        if (hidden) {
+            return result;
         }
-        const QString value = attribute(tag, u"value"_s);
-        if (value.size() > 1024) {
-            continue;  // no page's own field is that long
-        }
-        request.form.append({encodedName, UrlEncode(HtmlText::decodeEntities(value))});
-        ++added;
     }
+    return std::nullopt;
 }
 
-bool isSuccessTitle(const QString& page)
+// Where the page's form posts, as a path with its query on the host posted
+// to; nothing when it would send the post to another host or scheme.
+std::optional<QString> formPath(const Request& request, const QString& action)
+{
+    const QUrl base(request.scheme + u"://"_s + request.host + request.path);
+    const QUrl target = base.resolved(QUrl(action));
+    if (!target.isValid() || target.scheme() != base.scheme()
+        || target.host().compare(base.host(), Qt::CaseInsensitive) != 0 || target.port() != base.port()) {
+        return std::nullopt;
+    }
+    QString path = target.path(QUrl::FullyEncoded);
+    if (target.hasQuery()) {
+        path += u'?' + target.query(QUrl::FullyEncoded);
+    }
+    return path.isEmpty() ? u"/"_s : path;
+}
+
+// The server's word that the post was taken: the success comment of the 2ch
+// kind, or the success title.
+bool isSuccessPage(const QString& page)
 {
     static const QRegularExpression title(
         u"<title>[^<]*(書きこみました|書き込みました|書き込み完了|書きこみ完了)"_s, kInsensitive);
-    return title.match(page).hasMatch();
+    return page.contains(u"2ch_X:true"_s) || title.match(page).hasMatch();
+}
+
+// A redirection to the thread posted to (to the board's threads, for a new
+// one): how some servers of the 2ch kind answer an accepted post.
+bool redirectsToThread(const Request& request, const QByteArray& location)
+{
+    const QString target = QUrl(QString::fromLatin1(location)).path();
+    const QString thread = u"/test/read.cgi/"_s + request.board + u'/' + request.key;
+    return !request.board.isEmpty() && target.startsWith(thread)
+           && (request.key.isEmpty() || target.size() == thread.size() || target.at(thread.size()) == u'/');
 }
 
 // The scheme ("http" or "https") of a URL's first part, "http:".
@@ -231,8 +284,12 @@ bool Post(CHttp& http,
           QString& resultMsg,
           bool machibbs,
           const QString& subject,
-          const QString& cookie)
+          const QString& cookie,
+          std::optional<qint64> now)
 {
+    // Servers of the 2ch kind take a post only with a time at least half a
+    // minute old: with the time of the post itself they issue no cookie.
+    const QString time = QString::number(now.value_or(QDateTime::currentSecsSinceEpoch()) - 30);
     const QStringList parts = url.split(u'/');
     Request request;
     if (subject.isEmpty()) {
@@ -241,15 +298,18 @@ bool Post(CHttp& http,
             return false;
         }
         request.scheme = schemeOf(parts[0]);
-        request.host = parts[2];
+        // A post is not sent on by a redirection: it goes where the service
+        // lives today.
+        request.host = ServiceDomain::currentHost(parts[2]);
         if (!machibbs) {
-            const QString& board = parts[5];
-            const QString& key = parts[6];
-            request.path = u"/test/bbs.cgi"_s;
-            request.referer = parts[0] + u"//"_s + request.host + u'/' + board + u'/' + key + u'/';
+            request.board = parts[5];
+            request.key = parts[6];
+            request.path = kBbsCgi;
+            request.referer = parts[0] + u"//"_s + request.host + u"/test/read.cgi/"_s + request.board + u'/'
+                              + request.key + u'/';
             request.form = {{u"submit"_s, UrlEncode(u"上記全てを承諾して書き込む"_s)},
-                            {u"bbs"_s, board},
-                            {u"key"_s, key},
+                            {u"bbs"_s, request.board},
+                            {u"key"_s, request.key},
                             {u"FROM"_s, UrlEncode(name)},
                             {u"mail"_s, UrlEncode(mail)},
                             {u"MESSAGE"_s, UrlEncode(message)},
@@ -260,7 +320,7 @@ bool Post(CHttp& http,
                             {u"tepo"_s, u"don"_s},
                             {u"kuno"_s, u"ichi"_s},
                             {QString(), cookie, true},
-                            {u"time"_s, key}};
+                            {u"time"_s, time}};
         } else {
             static const QRegularExpression shape(u"^read\\.cgi\\?BBS=([^&]*)&KEY=([0-9]*)$"_s, kInsensitive);
             const QString rest = url.section(u'/', 4);
@@ -285,38 +345,42 @@ bool Post(CHttp& http,
             resultMsg = kBadUrl;
             return false;
         }
-        const QString top = http.Get2(url);
-        if (top.isEmpty()) {
-            resultMsg = kTopPageFailed;
-            return false;
-        }
-        QString time;
-        if (!timeValue(top, time)) {
-            resultMsg = kNoTimeField;
-            return false;
-        }
         request.scheme = schemeOf(parts[0]);
-        request.host = parts[2];
-        const QString& board = parts[3];
-        request.referer = parts[0] + u"//"_s + request.host + u'/' + board + u'/';
+        // A post is not sent on by a redirection: it goes where the service
+        // lives today.
+        request.host = ServiceDomain::currentHost(parts[2]);
+        request.board = parts[3];
+        request.referer = parts[0] + u"//"_s + request.host + u'/' + request.board + u'/';
         if (!machibbs) {
-            request.path = u"/test/bbs.cgi"_s;
+            // The board's top page is not needed: the time is the client's
+            // own (today's top pages may not even carry one).
+            request.path = kBbsCgi;
             request.form = {{u"submit"_s, UrlEncode(u"新規スレッド作成"_s)},
-                            {u"bbs"_s, board},
+                            {u"bbs"_s, request.board},
                             {u"FROM"_s, UrlEncode(name)},
                             {u"mail"_s, UrlEncode(mail)},
                             {u"MESSAGE"_s, UrlEncode(message)},
                             {u"subject"_s, UrlEncode(subject)},
                             {u"time"_s, time}};
         } else {
+            const QString top = http.Get2(url);
+            if (top.isEmpty()) {
+                resultMsg = kTopPageFailed;
+                return false;
+            }
+            QString topTime;
+            if (!timeValue(top, topTime)) {
+                resultMsg = kNoTimeField;
+                return false;
+            }
             request.path = u"/bbs/write.cgi"_s;
             request.form = {{u"submit"_s, UrlEncode(u"新規書き込み"_s)},
-                            {u"BBS"_s, board},
+                            {u"BBS"_s, request.board},
                             {u"SUBJECT"_s, UrlEncode(subject)},
                             {u"NAME"_s, UrlEncode(name)},
                             {u"MAIL"_s, UrlEncode(mail)},
                             {u"MESSAGE"_s, UrlEncode(message)},
-                            {u"TIME"_s, time}};
+                            {u"TIME"_s, topTime}};
         }
     }
     if (request.scheme != u"http"_s && request.scheme != u"https"_s) {
@@ -340,8 +404,9 @@ bool Post(CHttp& http,
             resultMsg = http.lastPostSent() ? kNoAnswerAfterSending : kNoAnswer;
             return false;
         }
-        if (machibbs && status >= 301 && status <= 303) {
-            // まちＢＢＳ answers an accepted post by sending the browser on.
+        const bool redirected = status >= 301 && status <= 303;
+        if (redirected && (machibbs || redirectsToThread(request, http.lastHeader("Location")))) {
+            // An accepted post sends the browser on to the thread.
             resultMsg = kPosted;
             return true;
         }
@@ -359,7 +424,7 @@ bool Post(CHttp& http,
         }
         page.remove(u" 　\t"_s, Qt::CaseInsensitive);
 
-        const bool confirming = confirmation.match(page).hasMatch();
+        const bool confirming = page.contains(u"2ch_X:cookie"_s) || confirmation.match(page).hasMatch();
         const bool older = !confirming && oldTitle.match(page).hasMatch() && oldSubmit.match(page).hasMatch();
         if (confirming || older) {
             if (confirmations >= kMaxConfirmations) {
@@ -369,7 +434,16 @@ bool Post(CHttp& http,
                 }
                 return false;
             }
-            if (older) {
+            // The page's own form goes back as it stands, to where it says.
+            if (const std::optional<PageForm> form = pageForm(page)) {
+                const std::optional<QString> path = formPath(request, form->action);
+                if (!path) {
+                    resultMsg = kForeignForm;
+                    return false;
+                }
+                request.path = *path;
+                request.form = form->fields;
+            } else if (older) {
                 request.path = u"/test/subbbs.cgi"_s;
                 const QString lower = page.toLower();
                 const QString marker = u"submit value=\""_s;
@@ -379,24 +453,26 @@ bool Post(CHttp& http,
                     request.set(u"submit"_s,
                                 UrlEncode(page.mid(start + marker.size(), end - start - marker.size())));
                 }
-                QString time;
-                if (timeValue(page, time)) {
-                    request.set(u"time"_s, time);
-                    request.set(u"TIME"_s, time);
+                QString pageTime;
+                if (timeValue(page, pageTime)) {
+                    request.set(u"time"_s, pageTime);
+                    request.set(u"TIME"_s, pageTime);
                 }
             }
-            addHiddenInputs(request, page);
             continue;
         }
-        if (error.match(page).hasMatch()) {
+        if (page.contains(u"2ch_X:error"_s) || page.contains(u"2ch_X:false"_s)
+            || error.match(page).hasMatch()) {
             resultMsg = HtmlToText(page).trimmed();
             return false;
         }
-        if (isSuccessTitle(page)) {
+        if (isSuccessPage(page)) {
             resultMsg = kPosted;
             return true;
         }
-        resultMsg = kUnknownAnswer;
+        // A refusal the page does not spell out may still come in a header.
+        const QString refusal = TextCodec::decodeServerText(http.lastHeader("X-Chx-Error")).trimmed();
+        resultMsg = refusal.isEmpty() ? kUnknownAnswer : refusal;
         return false;
     }
 }

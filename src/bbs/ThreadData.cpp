@@ -7,6 +7,7 @@
 #include "base/SafeName.h"
 #include "base/VbRegExp.h"
 #include "bbs/BoardList.h"
+#include "bbs/ServiceDomain.h"
 #include "bbs/ThreadParser.h"
 
 using namespace Qt::StringLiterals;
@@ -172,13 +173,13 @@ bool ThreadData::CheckHeadlineBoard() const
     if (host.isEmpty() || directory.isEmpty()) {
         return false;
     }
-    // The menu may name the board by https; the board is the same.
-    const QString tail = u"//"_s + host + u'/' + directory + u'/';
+    // The menu may name the board by https, or on the service's newer domain;
+    // the board is the same.
+    const QString url = u"http://"_s + host + u'/' + directory + u'/';
     for (int i = 1; i <= m_boards->Get_AllBoardNum(); ++i) {
         const int category = m_boards->Get_CategoryIdx(i);
         const int position = m_boards->Get_BoardIdx(i);
-        const QString url = m_boards->Get_BoardUrl(category, position);
-        if ((url == u"http:"_s + tail || url == u"https:"_s + tail)
+        if (ServiceDomain::sameAddress(m_boards->Get_BoardUrl(category, position), url)
             && headline.Test(m_boards->Get_BoardName(category, position))) {
             return true;
         }

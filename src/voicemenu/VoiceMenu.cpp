@@ -98,6 +98,7 @@ bool VoiceMenu::Initialize()
         m_settings.Get_(CSettings::ProxyUse) == u"1"_s ? m_settings.Get_(CSettings::ProxyServer) : QString();
     m_http->InitInstance(QString::fromUtf16(kUserAgent), proxy, kTimeoutMs, kTimeoutMs, kTimeoutMs);
     m_http->setHtmlTxtPath(m_paths.dataFile(u"html.txt"_s));
+    m_http->setCookieFile(m_paths.dataFile(u"cookie.list"_s));
     bool deadlineOk = false;
     const int deadlineSeconds =
         m_settings.Get_Named(QString::fromUtf16(kDownloadDeadlineKey)).toInt(&deadlineOk);

@@ -135,10 +135,10 @@ void WriteSequence::tick()
     case 1: {
         m_settings.Set_Named(QString::fromUtf16(CSettings::kLastWriteDate), now().toString(Qt::ISODate));
         QString message;
-        m_succeeded =
-            m_http
-            && Posting::Post(*m_http, m_url, m_texts.name, m_texts.mail, m_texts.body, message, m_machibbs,
-                             m_suretate ? m_texts.title : QString(), m_settings.Get_Named(u"Cookie"_s));
+        m_succeeded = m_http
+                      && Posting::Post(*m_http, m_url, m_texts.name, m_texts.mail, m_texts.body, message,
+                                       m_machibbs, m_suretate ? m_texts.title : QString(),
+                                       m_settings.Get_Named(u"Cookie"_s), now().toSecsSinceEpoch());
         // A reply to a まちＢＢＳ thread of an unknown address says nothing
         // of itself; the user still hears that it did not go.
         if (!m_succeeded && message.isEmpty()) {

@@ -19,6 +19,7 @@
 #include "base/TextCodec.h"
 #include "base/TextFile.h"
 #include "bbs/BoardList.h"
+#include "bbs/BookmarkList.h"
 #include "bbs/CHttp.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
@@ -107,6 +108,7 @@ private slots:
     void progressAndCancel();
     void postingWithCookie();
     void requestHeaders();
+    void serviceMovedTo5chIo();
 };
 
 void TestBbsNetwork::onlineThenOffline()
@@ -629,6 +631,68 @@ void TestBbsNetwork::requestHeaders()
     QVERIFY(requests.contains("Accept-Encoding: identity\r\n"));
     QVERIFY(requests.contains("If-Modified-Since: Tue, 08 Dec 2026 01:02:03 GMT\r\n"));
     QVERIFY(requests.contains("If-None-Match: \"abc-1\"\r\n"));
+}
+
+// The service moved: a profile written while the boards lived on 5ch.net
+// keeps its logs, read positions and bookmarks once the menu links the
+// boards on 5ch.io, and what is asked of the old hosts comes through their
+// redirections.
+void TestBbsNetwork::serviceMovedTo5chIo()
+{
+    Session s;
+    QVERIFY2(s.start({u"--verbose"_s, u"--domain-5ch-io"_s}), qPrintable(s.server.errorOutput()));
+    CSettings& settings = s.profile.settings();
+    settings.Set_Named(u"BoardListUrl"_s, u"http://menu.5ch.net/bbsmenu.html"_s);
+    const QString root = s.profile.dataRoot();
+    const QString category = u"雑談"_s;
+    const QString name = u"なんでも雑談"_s;
+
+    BoardList before(settings, root);
+    QFile menu(kSamples + u"/bbsmenu.html"_s);
+    QVERIFY(menu.open(QIODevice::ReadOnly));
+    QVERIFY(
+        before.parseMenu(TextCodec::fromCp932(menu.readAll()).replace(u".2ch.example/"_s, u".5ch.net/"_s)));
+    QVERIFY(before.saveFile());
+    const auto [c1, p1] = Session::find(before, category, name);
+    const QString oldBoard = before.Get_BoardUrl(c1, p1);
+    QCOMPARE(oldBoard, u"http://uni.5ch.net/zatsudan/"_s);
+    bool offline = false;
+    ThreadList threads(root);
+    QVERIFY(threads.InitInstance(s.http, oldBoard, category, name, nullptr, offline));
+    const QString key = threads.Get_ThreadNo(1);
+    ThreadData thread(root, settings);
+    QVERIFY(thread.InitInstance(&before, &s.http, threads.Get_ThreadName(1), threads.Get_ThreadURL(1),
+                                category, name, threads.Get_MessageNum(1), false));
+    QCOMPARE(thread.lastDownload(), ThreadData::DownloadResult::Done);
+    const int count = thread.Get_MessageLoadedNum();
+    QCOMPARE(count, threads.Get_MessageNum(1));
+    QVERIFY(s.server.waitForLog("GET http://uni.5ch.net/zatsudan/dat/" + key.toLatin1() + ".dat -> 301"));
+    QVERIFY(s.server.waitForLog("GET http://uni.5ch.io/zatsudan/dat/" + key.toLatin1() + ".dat -> 200"));
+    thread.Move_Index(3);
+    QVERIFY(thread.Flush_Index());
+    BookmarkList bookmarks(root);
+    QVERIFY(bookmarks.InitInstance());
+    QVERIFY(bookmarks.Add(category, name, threads.Get_ThreadName(1), key));
+    const QString log = thread.logPath();
+
+    BoardList after(settings, root);
+    QString error;
+    QCOMPARE(after.InitInstance(s.http, error, offline), qint16(1));
+    const auto [c2, p2] = Session::find(after, category, name);
+    QCOMPARE(after.Get_BoardUrl(c2, p2), u"http://uni.5ch.io/zatsudan/"_s);
+    QCOMPARE(after.findBoardByUrl(oldBoard), after.overallIndex(c2, p2));
+    QVERIFY(TextFile::readText(root + u"/board.list"_s).value().contains(u"http://uni.5ch.io/zatsudan/"_s));
+    ThreadList moved(root);
+    QVERIFY(moved.InitInstance(s.http, after.Get_BoardUrl(c2, p2), category, name, &bookmarks, offline));
+    QCOMPARE(moved.Get_ThreadNo(1), key);
+    QCOMPARE(moved.Get_CurrentNum(1), 3);
+    QVERIFY(bookmarks.Exist(category, name, key));
+    ThreadData reopened(root, settings);
+    QVERIFY(reopened.InitInstance(&after, &s.http, moved.Get_ThreadName(1), moved.Get_ThreadURL(1), category,
+                                  name, -1, true));
+    QCOMPARE(reopened.logPath(), log);
+    QCOMPARE(reopened.Get_MessageLoadedNum(), count);
+    QCOMPARE(reopened.Get_MessageCurrentNum(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestBbsNetwork)

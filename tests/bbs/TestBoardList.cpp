@@ -10,6 +10,7 @@
 #include "base/TextFile.h"
 #include "bbs/BoardList.h"
 #include "bbs/CHttp.h"
+#include "bbs/ServiceDomain.h"
 #include "support/TempProfile.h"
 #include "support/TestData.h"
 
@@ -46,6 +47,8 @@ private slots:
     void failures_data();
     void failures();
     void deleteBoardData();
+    void serviceDomains_data();
+    void serviceDomains();
 };
 
 void TestBoardList::parsesMenuPages_data()
@@ -243,6 +246,51 @@ void TestBoardList::deleteBoardData()
     QCOMPARE(folder.entryList(QDir::Files), QStringList({u"thread.idx"_s}));
     QVERIFY(!list.Delete_BoardData(1, 3));
     QVERIFY(!list.Delete_BoardData(9, 9));
+}
+
+void TestBoardList::serviceDomains_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<bool>("same");
+
+    QTest::newRow("5ch.net and 5ch.io, http and https")
+        << u"http://uni.5ch.net/zatsudan/"_s << u"https://uni.5ch.io/zatsudan/"_s << true;
+    QTest::newRow("2ch.net, upper case")
+        << u"http://UNI.2ch.net/zatsudan/"_s << u"http://uni.5ch.io/zatsudan/"_s << true;
+    QTest::newRow("another board") << u"http://uni.5ch.net/zatsudan/"_s << u"http://uni.5ch.io/news/"_s
+                                   << false;
+    QTest::newRow("another server") << u"http://ikura.5ch.net/zatsudan/"_s << u"http://uni.5ch.io/zatsudan/"_s
+                                    << false;
+    QTest::newRow("another service") << u"http://uni.2ch.sc/zatsudan/"_s << u"http://uni.5ch.io/zatsudan/"_s
+                                     << false;
+    QTest::newRow("the bare domain is no board server")
+        << u"http://5ch.net/zatsudan/"_s << u"http://5ch.io/zatsudan/"_s << false;
+    QTest::newRow("ports differ") << u"http://127.0.0.1:8080/a/"_s << u"http://127.0.0.1:8081/a/"_s << false;
+    QTest::newRow("no web address") << u"ftp://uni.5ch.net/a/"_s << u"ftp://uni.5ch.io/a/"_s << false;
+}
+
+// One board on the service's old and new domains: the board list finds it
+// under either, and the board menu's former address becomes today's.
+void TestBoardList::serviceDomains()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(bool, same);
+    QCOMPARE(ServiceDomain::sameAddress(a, b), same);
+    QCOMPARE(ServiceDomain::sameAddress(b, a), same);
+
+    TempProfile profile;
+    profile.settings().Set_Named(u"BoardListUrl"_s, u"https://menu.5ch.net/bbsmenu.html"_s);
+    BoardList list(profile.settings(), profile.dataRoot());
+    // Only web addresses are boards.
+    QCOMPARE(list.parseMenu(u"<B>雑談</B><BR><A HREF="_s + a + u">板</A>"_s), a.startsWith(u"http"_s));
+    QCOMPARE(list.findBoardByUrl(b), same ? 1 : 0);
+    CHttp http;
+    QString error;
+    bool offline = true;
+    list.InitInstance(http, error, offline);
+    QCOMPARE(profile.settings().Get_Named(u"BoardListUrl"_s), u"https://menu.5ch.io/bbsmenu.html"_s);
 }
 
 QTEST_GUILESS_MAIN(TestBoardList)

@@ -3,6 +3,9 @@
 // server (confirmation, cookie, hidden field, error pages, the post read back
 // from the .dat), and every way a post can fail without being taken for done.
 
+#include <sys/stat.h>
+
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSslCertificate>
@@ -12,6 +15,7 @@
 #include <QTest>
 
 #include "base/TextCodec.h"
+#include "base/TextFile.h"
 #include "bbs/CHttp.h"
 #include "bbs/Posting.h"
 #include "support/BoardServerProcess.h"
@@ -160,12 +164,14 @@ private slots:
     void noServerIsNoPost();
     void badAnswers_data();
     void badAnswers();
-    void confirmationResentWithHiddenFields();
+    void confirmationPostsItsOwnForm_data();
+    void confirmationPostsItsOwnForm();
     void boardServerExchange_data();
     void boardServerExchange();
     void boardServerFailures_data();
     void boardServerFailures();
     void httpsBoard();
+    void todaysServer();
 };
 
 void TestPosting::urlEncode_data()
@@ -211,14 +217,16 @@ void TestPosting::formBodies_data()
     const QByteArray agree =
         "submit=%8F%E3%8BL%91S%82%C4%82%F0%8F%B3%91%F8%82%B5%82%C4%8F%91%82%AB%8D%9E%82%DE";
     const QByteArray fields = "&FROM=%96%BC%96%B3%82%B5&mail=sage&MESSAGE=%96%7B%95%B6%0A2%8Ds%96%DA";
+    // The clock stands at 1714600030: the form's time is half a minute before it.
     QTest::newRow("2ch reply") << false << u"/test/read.cgi/zatsudan/1714600000/"_s << QString() << QString()
-                               << QByteArray("/test/bbs.cgi") << u"/zatsudan/1714600000/"_s
+                               << QByteArray("/test/bbs.cgi?guid=ON")
+                               << u"/test/read.cgi/zatsudan/1714600000/"_s
                                << agree + "&bbs=zatsudan&key=1714600000" + fields
                                       + "&guid=ON&hana=mogera&kiri=tanpo&suka=pontan&tepo=don&kuno=ichi"
                                         "&time=1714600000";
     QTest::newRow("2ch reply, l50 and a stored cookie")
         << false << u"/test/read.cgi/zatsudan/1714600000/l50"_s << QString() << u"&yuki=akari"_s
-        << QByteArray("/test/bbs.cgi") << u"/zatsudan/1714600000/"_s
+        << QByteArray("/test/bbs.cgi?guid=ON") << u"/test/read.cgi/zatsudan/1714600000/"_s
         << agree + "&bbs=zatsudan&key=1714600000" + fields
                + "&guid=ON&hana=mogera&kiri=tanpo&suka=pontan&tepo=don&kuno=ichi&yuki=akari&time=1714600000";
     QTest::newRow("machi reply") << true << u"/bbs/read.cgi?BBS=kanto&KEY=1714780000"_s << QString()
@@ -228,9 +236,9 @@ void TestPosting::formBodies_data()
                                         + "&BBS=kanto&KEY=1714780000&NAME=%96%BC%96%B3%82%B5&MAIL=sage"
                                           "&MESSAGE=%96%7B%95%B6%0A2%8Ds%96%DA&TIME=1714780000";
     QTest::newRow("2ch new thread") << false << u"/zatsudan/"_s << u"A&B"_s << u"&yuki=akari"_s
-                                    << QByteArray("/test/bbs.cgi") << u"/zatsudan/"_s
+                                    << QByteArray("/test/bbs.cgi?guid=ON") << u"/zatsudan/"_s
                                     << "submit=%90V%8BK%83X%83%8C%83b%83h%8D%EC%90%AC&bbs=zatsudan" + fields
-                                           + "&subject=A%26B&time=1714600123";
+                                           + "&subject=A%26B&time=1714600000";
     QTest::newRow("machi new thread")
         << true << u"/kanto/"_s << u"A&B"_s << QString() << QByteArray("/bbs/write.cgi") << u"/kanto/"_s
         << QByteArray(
@@ -250,17 +258,19 @@ void TestPosting::formBodies()
 
     Recorder recorder;
     QVERIFY(recorder.listen());
-    recorder.answers = subject.isEmpty() ? QList<QByteArray>{httpAnswer(kSuccess)}
-                                         : QList<QByteArray>{httpAnswer(kTopPage), httpAnswer(kSuccess)};
+    // Only a new thread of the まちＢＢＳ kind takes its time from the board's top page.
+    const bool topPage = machi && !subject.isEmpty();
+    recorder.answers = topPage ? QList<QByteArray>{httpAnswer(kTopPage), httpAnswer(kSuccess)}
+                               : QList<QByteArray>{httpAnswer(kSuccess)};
     CHttp http;
     http.InitInstance(kUserAgent, {}, 10000, 10000, 10000);
     const QString base = u"http://"_s + recorder.host();
     QString message;
     QVERIFY(Posting::Post(http, base + path, u"名無し"_s, u"sage"_s, u"本文\n2行目"_s, message, machi,
-                          subject, cookie));
+                          subject, cookie, 1714600030));
     QCOMPARE(message, kPosted);
     const Recorder::Request& post = recorder.requests.constLast();
-    QCOMPARE(recorder.requests.size(), subject.isEmpty() ? 1 : 2);
+    QCOMPARE(recorder.requests.size(), topPage ? 2 : 1);
     QCOMPARE(post.method, QByteArray("POST"));
     QCOMPARE(post.target, target);
     QCOMPARE(QString::fromLatin1(post.referer), base + referer);
@@ -281,11 +291,11 @@ void TestPosting::refusedBeforeSending_data()
     QTest::newRow("machi URL with START") << true << u"/bbs/read.cgi?BBS=kanto&KEY=1714780000&START=1"_s
                                           << QString() << QByteArray() << u"untouched"_s << 0;
     QTest::newRow("board without a time field")
-        << false << u"/headnews/"_s << u"題"_s << page(u"速報"_s) << u"この板ではスレ立てできません"_s << 1;
+        << true << u"/kanto/"_s << u"題"_s << page(u"速報"_s) << u"この板ではスレ立てできません"_s << 1;
     QTest::newRow("time field without its end")
-        << false << u"/zatsudan/"_s << u"題"_s << QByteArray("<input type=hidden name=time value=12")
+        << true << u"/kanto/"_s << u"題"_s << QByteArray("<input type=hidden name=TIME value=12")
         << u"この板ではスレ立てできません"_s << 1;
-    QTest::newRow("top page empty") << false << u"/zatsudan/"_s << u"題"_s << QByteArray()
+    QTest::newRow("top page empty") << true << u"/kanto/"_s << u"題"_s << QByteArray()
                                     << u"板トップページのダウンロードに失敗しました。"_s << 1;
 }
 
@@ -378,6 +388,23 @@ void TestPosting::badAnswers_data()
                u"<html><head><title>ＥＲＲＯＲ！</title></head><body><b>ＥＲＲＯＲ：連続投稿ですか？</b></body></html>"_s
                    .toUtf8())}
         << false << u"ＥＲＲＯＲ！ＥＲＲＯＲ：連続投稿ですか？"_s << 1;
+    QTest::newRow("success comment") << false
+                                     << QList<QByteArray>{httpAnswer(page(u"OK"_s, u"<!-- 2ch_X:true -->"_s))}
+                                     << true << kPosted << 1;
+    QTest::newRow("2ch 302 to the thread")
+        << false
+        << QList<QByteArray>{httpAnswer({}, "302 Found",
+                                        "Location: /test/read.cgi/zatsudan/1714600000/l50\r\n")}
+        << true << kPosted << 1;
+    QTest::newRow("2ch 302 to another thread")
+        << false
+        << QList<QByteArray>{httpAnswer({}, "302 Found",
+                                        "Location: /test/read.cgi/zatsudan/17146000001/\r\n")}
+        << false << u"サーバーがエラー302を返しました。"_s << 1;
+    QTest::newRow("refusal in a header only")
+        << false
+        << QList<QByteArray>{httpAnswer(page(u"..."_s), "200 OK", "X-Chx-Error: E4000 Reject your post.\r\n")}
+        << false << u"E4000 Reject your post."_s << 1;
     QTest::newRow("machi 302") << true
                                << QList<QByteArray>{httpAnswer({}, "302 Found", "Location: /kanto/\r\n")}
                                << true << kPosted << 1;
@@ -412,28 +439,60 @@ void TestPosting::badAnswers()
     }
 }
 
-void TestPosting::confirmationResentWithHiddenFields()
+void TestPosting::confirmationPostsItsOwnForm_data()
 {
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QByteArray>("target");  // of the second post; empty: there is none
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("message");
+
+    const QString fields = u"<input type=hidden name=bbs value=\"other\">"
+                           u"<INPUT TYPE=\"hidden\" NAME=\"feature\" VALUE=\"confirmed:x y&amp;z\">"
+                           u"<input type=text name=ignored value=1>"
+                           u"<input type=submit value=\"上記全てを承諾して書き込む\" name=\"submit\">"
+                           u"<input type=submit value=\"戻る\" name=\"back\">"_s;
+    const QByteArray body =
+        "bbs=other&feature=confirmed%3Ax%20y%26z&submit=%8F%E3%8BL%91S%82%C4%82%F0%8F%B3%91%F8"
+        "%82%B5%82%C4%8F%91%82%AB%8D%9E%82%DE";
+    QTest::newRow("relative action with a query")
+        << u"<form method=POST action=\"../test/bbs.cgi?guid=ON&amp;x=1\">"_s + fields + u"</form>"_s
+        << QByteArray("/test/bbs.cgi?guid=ON&x=1") << body << kPosted;
+    QTest::newRow("no action: the same address")
+        << u"<form method=POST>"_s + fields << QByteArray("/test/bbs.cgi?guid=ON") << body << kPosted;
+    QTest::newRow("another host")
+        << u"<form action=\"http://elsewhere.example/test/bbs.cgi\">"_s + fields << QByteArray()
+        << QByteArray() << u"書き込み確認のページが別のサーバーへの送信を求めたので、書き込んでいません。"_s;
+}
+
+// A confirmation page is answered with the page's own form, to its action,
+// with the cookie it set; a form that would send the post elsewhere is not.
+void TestPosting::confirmationPostsItsOwnForm()
+{
+    QFETCH(QString, form);
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, message);
+
     Recorder recorder;
     QVERIFY(recorder.listen());
     recorder.answers = {
-        httpAnswer(page(u"■ 書き込み確認 ■"_s,
-                        u"<form><input type=hidden name=bbs value=\"other\">"
-                        u"<INPUT TYPE=\"hidden\" NAME=\"a1b2\" VALUE=\"x y&amp;z\">"
-                        u"<input type=submit value=\"上記全てを承諾して書き込む\" name=\"submit\"></form>"_s),
-                   "200 OK", "Set-Cookie: PON=abc123; path=/\r\n"),
+        httpAnswer(page(u"■ 書き込み確認 ■"_s, form), "200 OK", "Set-Cookie: PON=abc123; path=/\r\n"),
         httpAnswer(kSuccess)};
     CHttp http;
     http.InitInstance(kUserAgent, {}, 10000, 10000, 10000);
     QString result;
-    QVERIFY(Posting::Post(http, u"http://"_s + recorder.host() + u"/test/read.cgi/zatsudan/1714600000/"_s, {},
-                          {}, u"本文"_s, result, false, {}, {}));
-    QCOMPARE(recorder.requests.size(), 2);
-    const QByteArray first = recorder.requests[0].body;
-    // The form's own fields keep their values; the page's new field follows.
-    QCOMPARE(recorder.requests[1].body, first + "&a1b2=x%20y%26z");
+    const bool posted =
+        Posting::Post(http, u"http://"_s + recorder.host() + u"/test/read.cgi/zatsudan/1714600000/"_s, {}, {},
+                      u"本文"_s, result, false, {}, {});
+    QCOMPARE(result, message);
+    QCOMPARE(posted, message == kPosted);
+    QCOMPARE(recorder.requests.size(), target.isEmpty() ? 1 : 2);
     QVERIFY(recorder.requests[0].cookie.isEmpty());
-    QCOMPARE(recorder.requests[1].cookie, QByteArray("PON=abc123"));
+    if (!target.isEmpty()) {
+        QCOMPARE(recorder.requests[1].target, target);
+        QCOMPARE(recorder.requests[1].body, body);
+        QCOMPARE(recorder.requests[1].cookie, QByteArray("PON=abc123"));
+    }
 }
 
 void TestPosting::boardServerExchange_data()
@@ -527,8 +586,9 @@ void TestPosting::boardServerFailures_data()
     QTest::newRow("stalled answer")
         << QStringList{u"--fault"_s, u"stall:20@/test/bbs.cgi"_s} << reply << QString()
         << u"サーバーの応答が途中で切れました。書き込めたかどうか分かりません。"_s;
-    QTest::newRow("board without a time field") << QStringList() << u"http://headline.2ch.example/headnews/"_s
-                                                << u"題"_s << u"この板ではスレ立てできません"_s;
+    // The 2ch kind needs no time from the top page: the server itself refuses.
+    QTest::newRow("new thread on a read-only board")
+        << QStringList() << u"http://headline.2ch.example/headnews/"_s << u"題"_s << u"ＥＲＲＯＲ！"_s;
 }
 
 void TestPosting::boardServerFailures()
@@ -570,6 +630,86 @@ void TestPosting::httpsBoard()
                            u"安全に"_s, result, false, {}, {}),
              qPrintable(result));
     QVERIFY(server.waitForLog("POST /test/bbs.cgi -> 200 tls"));
+}
+
+// A server as the boards are today (5ch.io, MonaTicket, donguri, Samba),
+// post after post, with the cookies kept in a file across restarts.
+void TestPosting::todaysServer()
+{
+    QTemporaryDir served;
+    QVERIFY(copyTree(kSamples, served.path()));
+    QFile setting(served.filePath(u"cooking/SETTING.TXT"_s));
+    QVERIFY(setting.open(QIODevice::Append));
+    setting.write("BBS_ACORN=1\n");
+    setting.close();
+    BoardServerProcess server;
+    QVERIFY(server.start(
+        kServer, served.path(),
+        {u"--verbose"_s, u"--domain-5ch-io"_s, u"--mona-ticket"_s, u"--donguri"_s, u"--samba"_s, u"60"_s}));
+    QTemporaryDir data;
+    const QString cookies = data.filePath(u"cookie.list"_s);
+    // A thread as an old bookmark names it: the post goes to 5ch.io at once.
+    const QString thread = u"http://ikura.5ch.net/test/read.cgi/cooking/1714650000/"_s;
+    const QString dat = served.filePath(u"cooking/dat/1714650000.dat"_s);
+    const QByteArray before = readAll(dat);
+    const auto post = [&](const QString& url, const QString& body, std::optional<qint64> now = std::nullopt) {
+        CHttp http;  // a new one each time: the program started again
+        http.InitInstance(kUserAgent, server.address(), 10000, 10000, 10000);
+        http.setCookieFile(cookies);
+        QString result;
+        const bool posted = Posting::Post(http, url, {}, {}, body, result, false, {}, {}, now);
+        return std::make_pair(posted, result);
+    };
+    const auto posts = [&] { return server.log().count("POST "); };
+
+    // A time of now is refused: the server wants it half a minute old.
+    auto [posted, result] = post(thread, u"早すぎ"_s, QDateTime::currentSecsSinceEpoch() + 30);
+    QVERIFY(!posted);
+    QVERIFY2(result.contains(u"投稿時刻が正しくありません"_s), qPrintable(result));
+
+    // Confirmation, then the acorn planted: the user hears the server's words.
+    std::tie(posted, result) = post(thread, u"一回目"_s);
+    QVERIFY(!posted);
+    QVERIFY2(result.contains(u"どんぐりを埋めました。芽が出るまで数分待ってから投稿してください。"_s),
+             qPrintable(result));
+    QCOMPARE(posts(), 3);
+    QVERIFY(server.log().contains("POST http://ikura.5ch.io/test/bbs.cgi?guid=ON -> 200"));
+    QCOMPARE(readAll(dat), before);
+
+    struct stat mode
+    {
+    };
+
+    QCOMPARE(::stat(QFile::encodeName(cookies).constData(), &mode), 0);
+    QCOMPARE(mode.st_mode & 0777, 0600u);
+    const QByteArray kept = readAll(cookies);
+    QVERIFY(kept.contains("MonaTicket=") && kept.contains("acorn=") && kept.contains("domain=.5ch.io"));
+
+    // After a restart: ticket and acorn go with the post, which is taken at once.
+    std::tie(posted, result) = post(thread, u"二回目"_s);
+    QVERIFY2(posted, qPrintable(result));
+    QCOMPARE(result, kPosted);
+    QCOMPARE(posts(), 4);
+    QVERIFY(TextCodec::fromCp932(readAll(dat)).contains(u"二回目"_s));
+
+    // The next one on the same board comes too soon: the wait is said in seconds.
+    std::tie(posted, result) = post(thread, u"三回目"_s);
+    QVERIFY(!posted);
+    QVERIFY2(result.contains(u"ＥＲＲＯＲ - 593 60 sec たたないと書けません。"_s), qPrintable(result));
+
+    // An acorn the server never planted.
+    QFile file(cookies);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray forged = file.readAll();
+    file.close();
+    const qsizetype at = forged.indexOf("acorn=") + 6;
+    forged.replace(at, forged.indexOf(';', at) - at, "withered");
+    QVERIFY(TextFile::writePrivateBytes(cookies, forged));
+    std::tie(posted, result) = post(u"http://uni.5ch.io/test/read.cgi/zatsudan/1714850000/"_s, u"四回目"_s);
+    QVERIFY2(posted, qPrintable(result));  // no acorn needed on this board
+    std::tie(posted, result) = post(u"http://ikura.5ch.io/test/read.cgi/cooking/1714750000/"_s, u"五回目"_s);
+    QVERIFY(!posted);
+    QVERIFY2(result.contains(u"[broken_acorn]"_s), qPrintable(result));
 }
 
 QTEST_GUILESS_MAIN(TestPosting)

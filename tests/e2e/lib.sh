@@ -45,11 +45,12 @@ start_server() {
 }
 
 # write_profile [EXTRA INI LINES...]: data and config folders with the board
-# menu taken through the board server as a proxy on `port`.
+# menu (`menu_url`, the sample service's by default) taken through the board
+# server as a proxy on `port`.
 write_profile() {
     mkdir -p "$work/data" "$work/config"
     {
-        printf '[Config]\nBoardListUrl=http://menu.2ch.example/bbsmenu.html\nSetting15=1\n'
+        printf '[Config]\nBoardListUrl=%s\nSetting15=1\n' "${menu_url:-http://menu.2ch.example/bbsmenu.html}"
         printf 'Setting16=127.0.0.1:%s\n' "$port"
         local line
         for line in "$@"; do printf '%s\n' "$line"; done

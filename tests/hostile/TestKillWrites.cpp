@@ -1,7 +1,10 @@
 // The program's files survive a sudden end: a writer process repeating the
 // program's writes (thread log, bookmark list, read positions, settings) is
 // killed with SIGKILL at random moments, and every file is afterwards one
-// whole content the program wrote, never a mixture or a torn one.
+// whole content the program wrote, never a mixture or a torn one; the
+// cookies stay readable by the user only.
+
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QProcess>
@@ -18,7 +21,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kKills = 30;
-// Rounds repeat their contents with this period (3 logs, 50 positions, 10 speeds).
+// Rounds repeat their contents with this period (3 logs, 50 positions, 10 speeds, 5 cookies).
 constexpr int kPeriod = 150;
 
 QByteArray contentOf(const QString& path)
@@ -35,7 +38,8 @@ struct Files
     QStringList paths() const
     {
         return {WriteRound::logPath(dataRoot), WriteRound::bookmarkPath(dataRoot),
-                WriteRound::indexPath(dataRoot), WriteRound::settingsPath(configDir)};
+                WriteRound::indexPath(dataRoot), WriteRound::settingsPath(configDir),
+                WriteRound::cookiePath(dataRoot)};
     }
 };
 
@@ -69,6 +73,7 @@ void TestKillWrites::everyFileIsOldOrNewAfterSigkill()
     QCOMPARE(allowed.at(1).size(), 2);   // with and without the added bookmark
     QCOMPARE(allowed.at(2).size(), 50);  // one read position each
     QCOMPARE(allowed.at(3).size(), 10);  // one speed each
+    QCOMPARE(allowed.at(4).size(), 5);   // one ticket each
 
     const Files files{dir.filePath(u"data"_s), dir.filePath(u"config"_s)};
     QVERIFY(WriteRound::run(files.dataRoot, files.configDir, 0));
@@ -98,6 +103,13 @@ void TestKillWrites::everyFileIsOldOrNewAfterSigkill()
                                     .arg(paths.at(i))
                                     .arg(content.size())));
         }
+
+        struct stat mode
+        {
+        };
+
+        QCOMPARE(::stat(QFile::encodeName(WriteRound::cookiePath(files.dataRoot)).constData(), &mode), 0);
+        QCOMPARE(mode.st_mode & 0777, 0600u);
     }
     QCOMPARE(killedMidway, kKills);
 }

@@ -1,18 +1,23 @@
 #pragma once
 
 // One round of the program's own writes, as the kill test's writer process
-// repeats them: a thread log, the bookmark list, a board's read positions and
-// a setting. The test runs the same rounds itself to learn every content each
+// repeats them: a thread log, the bookmark list, a board's read positions, a
+// setting and the stored cookies. The test runs the same rounds itself to learn every content each
 // file may have between two writes.
 
+#include <QDateTime>
 #include <QDir>
+#include <QNetworkCookie>
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
+#include <QUrl>
 
 #include "base/CSettings.h"
 #include "base/SettingsStore.h"
 #include "base/TextFile.h"
 #include "bbs/BookmarkList.h"
+#include "bbs/CookieStore.h"
 #include "bbs/ReadPositions.h"
 
 namespace WriteRound {
@@ -30,6 +35,11 @@ inline QString bookmarkPath(const QString& dataRoot)
 inline QString indexPath(const QString& dataRoot)
 {
     return dataRoot + QStringLiteral("/雑談/なんでも雑談/thread.idx");
+}
+
+inline QString cookiePath(const QString& dataRoot)
+{
+    return dataRoot + QStringLiteral("/cookie.list");
 }
 
 inline QString settingsPath(const QString& configDir)
@@ -74,6 +84,15 @@ inline bool run(const QString& dataRoot, const QString& configDir, int round)
     positions.load(indexPath(dataRoot));
     positions.setPosition(QStringLiteral("1714600000"), round % 50);
     ok = positions.save(indexPath(dataRoot)) && ok;
+
+    CookieStore cookies(cookiePath(dataRoot));
+    ok = cookies.load() && ok;
+    QNetworkCookie ticket("MonaTicket", QByteArray::number(round % 5).repeated(25));
+    ticket.setDomain(QStringLiteral(".5ch.io"));
+    ticket.setPath(QStringLiteral("/"));
+    ticket.setExpirationDate(QDateTime(QDate(2099, 1, 1), QTime(0, 0), QTimeZone::utc()));
+    cookies.setCookiesFromUrl({ticket}, QUrl(QStringLiteral("https://kizuna.5ch.io/test/bbs.cgi")));
+    ok = !cookies.saveFailed() && ok;
 
     SettingsStore store(configDir);
     CSettings settings(store);
