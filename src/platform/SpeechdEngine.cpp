@@ -474,7 +474,8 @@ void SpeechdEngine::audioReset()
     qCDebug(lcSpeechd) << "reset" << m_utterances.keys();
     post([](SpeechdWorker* w) { w->cancel(); });
     // Report the discarded utterances from the event loop at once, whatever
-    // the daemon answers; its own cancel notifications are then ignored.
+    // the daemon answers; its own cancel notifications, when they come, name
+    // messages already bound and ended, and notify drops them.
     const QList<UtteranceId> ids = m_utterances.keys();
     for (const UtteranceId id : ids) {
         QMetaObject::invokeMethod(
@@ -487,8 +488,16 @@ void SpeechdEngine::notify(int msgId, int type)
     qCDebug(lcSpeechd) << "notification" << msgId << type;
     const auto found = m_byMessage.constFind(msgId);
     if (found == m_byMessage.constEnd()) {
-        // The notification overtook the worker's answer; keep it for bindMessage.
-        if (m_early.size() < 64) {
+        // The daemon numbers messages in the order they were said, and the
+        // worker's answers arrive in that order too: a message at or below
+        // the last one answered belongs to an utterance already ended (by a
+        // reset or the watchdog), and what it reports is of no use now.
+        if (msgId <= m_lastAnswered) {
+            return;
+        }
+        // Otherwise the notification overtook the worker's answer; it is kept
+        // for onQueued. Only utterances still on their way can be in here.
+        if (m_early.size() < kMaxEarly) {
             m_early[msgId].append(type);
         }
         return;
@@ -510,6 +519,13 @@ void SpeechdEngine::notify(int msgId, int type)
 
 void SpeechdEngine::onQueued(UtteranceId id, int msgId)
 {
+    if (msgId > m_lastAnswered) {
+        m_lastAnswered = msgId;
+        // Kept notifications of messages up to this one can no longer be bound.
+        for (auto it = m_early.begin(); it != m_early.end();) {
+            it = it.key() < msgId ? m_early.erase(it) : std::next(it);
+        }
+    }
     if (!m_utterances.contains(id)) {
         // Already finished (reset or watchdog); nothing more to report.
         m_early.remove(msgId);

@@ -43,6 +43,11 @@ public:
 
     // The first Japanese mode, or 0.
     int firstJapaneseMode() const;
+
+    // Notifications kept for messages the worker has not answered yet (for
+    // the audio test: interruptions must not leave any behind).
+    int heldNotifications() const { return int(m_early.size()); }
+
     // The mode to speak with when the user has chosen none (Open JTalk before
     // other Japanese voices, espeak last), or 0; open() selects it.
     int defaultMode() const;
@@ -119,5 +124,8 @@ private:
     QHash<UtteranceId, Utterance> m_utterances;  // not yet finished
     QHash<int, UtteranceId> m_byMessage;
     QHash<int, QList<int>> m_early;  // notifications that beat the message id back
+    int m_lastAnswered = 0;          // the highest message id the worker reported
+    // Utterances on their way at once are few; a bound all the same.
+    static constexpr int kMaxEarly = 256;
     bool m_audioFailureReported = false;
 };

@@ -6,8 +6,9 @@
 //
 // A recording through a sound server on a busy machine may lose or repeat a
 // few milliseconds here and there, so the comparison is made in blocks of
-// 20 ms: nine in ten of the capture's audible blocks must appear sample for
-// sample in the reference, near where they are expected. The capture must also
+// 20 ms: four in five of the capture's audible blocks must appear sample for
+// sample in the reference, near where they are expected (a recording of other
+// speech, or of the same without its pauses, matches about a third). The capture must also
 // hold the reference's pauses: the same number of stretches of speech, and
 // every silence between them at least MIN_PAUSE_MS long and within a tenth of
 // the reference's. Exits 0 when both hold. With --longest-pause it prints the
@@ -141,7 +142,7 @@ int main(int argc, char** argv)
     const QList<Run> refRuns = speechRuns(ref);
     std::printf("samples: capture %lld, reference %lld; blocks found in the reference: %.1f %%\n",
                 static_cast<long long>(cap.size()), static_cast<long long>(ref.size()), share * 100.0);
-    bool ok = share >= 0.9;
+    bool ok = share >= 0.8;
     std::printf("stretches of speech: capture %lld, reference %lld\n", static_cast<long long>(capRuns.size()),
                 static_cast<long long>(refRuns.size()));
     if (capRuns.size() != refRuns.size()) {

@@ -5,6 +5,7 @@
 //   speak-with-speechd [--front-end] [--ssml] [--watchdog MS_PER_CHAR MARGIN_MS] TEXT
 //   speak-with-speechd --sound RESOURCE_DIR NAME
 //   speak-with-speechd --continuous|--late TEXT...
+//   speak-with-speechd --interrupt COUNT TEXT...
 //
 // Prints "mode <name>", "started", "finished" and "audio-output-failed" as they
 // happen; exits 0 once the utterance has finished, 1 when speech-dispatcher
@@ -19,10 +20,14 @@
 // plays; with --one-by-one each next one is spoken only at the end of the one
 // before it. "queued" is printed at each hand-over; the program exits after
 // the end of the last.
+// With --interrupt the first text is spoken and cut off by an audio reset
+// COUNT times, then the texts are read as --continuous reads them; at the
+// end "held N" tells how many notifications the engine still keeps.
 
 #include <cstdio>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -77,6 +82,12 @@ int main(int argc, char** argv)
         Late
     };
     Units units = Units::One;
+    int interruptions = 0;
+    if (args.size() >= 3 && args.at(0) == u"--interrupt"_s) {
+        interruptions = args.at(1).toInt();
+        args = args.mid(2);
+        units = Units::Continuous;
+    }
     if (args.size() >= 2 && (args.at(0) == u"--continuous"_s || args.at(0) == u"--late"_s)) {
         units = args.takeFirst() == u"--continuous"_s ? Units::Continuous : Units::Late;
     }
@@ -115,7 +126,33 @@ int main(int argc, char** argv)
     output.ApplySpeed(5);
     output.ApplyPitch(5);
 
-    QObject::connect(&output, &SpeechOutput::speechStarted, [] { say(u"started"_s); });
+    bool quiet = false;
+    QObject::connect(&output, &SpeechOutput::speechStarted, [&quiet] {
+        if (!quiet) {
+            say(u"started"_s);
+        }
+    });
+    // Each interruption comes once the daemon has the message, so that its
+    // own cancel notification follows the reset.
+    quiet = true;
+    for (int i = 0; i < interruptions; ++i) {
+        output.SpeakText(args.at(0));
+        QElapsedTimer wait;
+        wait.start();
+        while (wait.elapsed() < 10) {
+            app.processEvents(QEventLoop::AllEvents, 5);
+        }
+        output.StopSpeech();
+    }
+    if (interruptions > 0) {
+        QElapsedTimer wait;
+        wait.start();
+        while (wait.elapsed() < 1000) {
+            app.processEvents(QEventLoop::AllEvents, 50);
+        }
+        say(u"interrupted "_s + QString::number(interruptions));
+    }
+    quiet = false;
     QObject::connect(&output, &SpeechOutput::audioOutputFailed, [] { say(u"audio-output-failed"_s); });
     if (units != Units::One) {
         qsizetype next = 1;
@@ -137,6 +174,9 @@ int main(int argc, char** argv)
                 return;
             }
             say(u"finished"_s);
+            if (interruptions > 0) {
+                say(u"held "_s + QString::number(engine.heldNotifications()));
+            }
             QTimer::singleShot(0, &app, &QCoreApplication::quit);
         });
         output.SpeakText(args.at(0));

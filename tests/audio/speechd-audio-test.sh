@@ -184,6 +184,20 @@ echo "pause at 。 in one utterance ${PAUSE_MS} ms; between units: handed over e
 [ "$STEPPED_MS" -ge $((PAUSE_MS + 150)) ] || fail "the gap bound cannot tell: 200 ms after the end ${STEPPED_MS} ms"
 echo "PASS (${SECONDS} s): continuous reading leaves ${GAPLESS_MS} ms between units, within the pause at 。 plus 150 ms"
 
+# --- 1d. hundreds of interruptions -----------------------------------------
+# Every reset ends its utterances at once, and the daemon's cancel for each
+# comes afterwards; none of them may stay behind and crowd out the
+# notifications of later utterances, or continuous reading would stall.
+timeout 120 "$PROG" --interrupt 500 'こんにちは。' 'カタカナです。' >"$W/interrupt.out" 2>&1 \
+    || fail "reading after interruptions failed: $(tail -n 5 "$W/interrupt.out")"
+grep -q '^interrupted 500$' "$W/interrupt.out" || fail "the interruptions did not run: $(tail -n 5 "$W/interrupt.out")"
+grep -q '^queued$' "$W/interrupt.out" || fail "continuous reading did not hand over after the interruptions"
+grep -q '^finished$' "$W/interrupt.out" || fail "continuous reading did not end after the interruptions"
+grep -q 'audio-output-failed' "$W/interrupt.out" && fail "audio reported as failing after the interruptions"
+held=$(sed -n 's/^held //p' "$W/interrupt.out")
+[ -n "$held" ] && [ "$held" -le 2 ] || fail "notifications kept after 500 interruptions: ${held:-none}"
+echo "PASS (${SECONDS} s): 500 interruptions, then continuous reading to its end; ${held} notifications kept"
+
 # --- 2. the sound cue, played synchronously into the same sink ---------------
 parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \
     --file-format=wav "$W/cue.wav" &
