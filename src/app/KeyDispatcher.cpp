@@ -227,9 +227,10 @@ void KeyDispatcher::queueAction(qint16 action)
 void KeyDispatcher::Timer_Mouse_Tick()
 {
     Timer_Mouse.stop();
-    if (m_host.isEnding()) {
+    if (m_host.isEnding() || m_host.IsMenuFixed()) {
         // The farewell has been said; an Enter pressed while it plays must
-        // not say it again.
+        // not say it again. Nor does an action queued before a download
+        // started act in the middle of it: it is dropped, as the keys are.
         m_actions.clear();
         return;
     }

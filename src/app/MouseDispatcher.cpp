@@ -13,6 +13,9 @@ MouseDispatcher::MouseDispatcher(MouseDispatcherHost& host, KeyDispatcher& keys,
 
 void MouseDispatcher::buttonEvent(MouseButton button, bool pressed)
 {
+    if (m_host.IsMenuFixed()) {
+        return;
+    }
     switch (button) {
     case MouseButton::Left:
         if (!pressed) {
@@ -60,7 +63,7 @@ int MouseDispatcher::wholeNotches(int rotation)
 
 void MouseDispatcher::MouseWheel(int rotation)
 {
-    if (!m_busy) {
+    if (!m_busy && !m_host.IsMenuFixed()) {
         m_busy = true;
         const int items = wheelItems(wholeNotches(rotation), m_keys.fastMove());
         // Part of a notch says nothing: the item is not spoken again.

@@ -23,6 +23,10 @@ class MouseDispatcherHost
 public:
     virtual ~MouseDispatcherHost() = default;
 
+    // A download or the opening of a thread holds the menu: buttons and the
+    // wheel are dropped, as keys are.
+    virtual bool IsMenuFixed() const = 0;
+
     virtual void Stop_HelpRead() = 0;
     // Moves the cursor of the current menu by delta items.
     virtual void Select_(int delta) = 0;

@@ -13,6 +13,7 @@
 #include "bbs/ThreadList.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
+#include "voicemenu/BusyGuard.h"
 #include "voicemenu/VoiceMenuHost.h"
 
 using namespace Qt::StringLiterals;
@@ -20,25 +21,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kLoading = u"読み込み中です"_s;
-
-// Clears the busy flag however the opening ends.
-class BusyGuard
-{
-public:
-    explicit BusyGuard(bool& busy)
-        : m_busy(busy)
-    {
-        m_busy = true;
-    }
-
-    ~BusyGuard() { m_busy = false; }
-
-    BusyGuard(const BusyGuard&) = delete;
-    BusyGuard& operator=(const BusyGuard&) = delete;
-
-private:
-    bool& m_busy;
-};
 
 }  // namespace
 
@@ -213,6 +195,7 @@ bool VoiceMenu::JumpExit()
 
 bool VoiceMenu::loadThreadList()
 {
+    BusyGuard busy(m_busy);
     m_category = m_boards->Get_Category(m_categoryIndex);
     m_board = m_boards->Get_BoardName(m_categoryIndex, m_boardIndex);
     return m_threads->InitInstance(*m_http, m_boards->Get_BoardUrl(m_categoryIndex, m_boardIndex), m_category,

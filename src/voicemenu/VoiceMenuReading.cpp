@@ -10,6 +10,7 @@
 #include "bbs/ThreadList.h"
 #include "speech/CMessageData.h"
 #include "speech/SpeechOutput.h"
+#include "voicemenu/BusyGuard.h"
 #include "voicemenu/VoiceMenuHost.h"
 
 using namespace Qt::StringLiterals;
@@ -261,6 +262,8 @@ void VoiceMenu::Reload(bool Silent)
     if (m_offline) {
         return;
     }
+    // The menu stays as it is until the reload has put it back.
+    BusyGuard busy(m_busy);
     if (m_menu == ReadingMenu) {
         if (!Silent) {
             m_speech.SpeakText(u"リロードします"_s);
