@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -18,6 +20,7 @@
 #include "base/CSettings.h"
 #include "base/SettingsStore.h"
 #include "base/TextFile.h"
+#include "bbs/ConnectionState.h"
 #include "platform/OrcaScreenReader.h"
 #include "platform/QtSoundPlayer.h"
 #include "platform/SpeechCheck.h"
@@ -69,6 +72,29 @@ QStringList withoutGuiOptions(const QStringList& arguments)
     return kept;
 }
 
+// Says why the program cannot start, on stderr and, where a voice answers,
+// aloud (in kana, which every Japanese voice reads without help), and gives
+// the exit status of a failed start. Runs on the command line's application.
+int cannotStart(const QString& speechOption, const QString& reason, const QString& sentence)
+{
+    std::fprintf(stderr, "yomimaru: %s; the program does not start\n", qPrintable(reason));
+    const SpeechEngineChoice choice = createSpeechEngine(speechOption, 3000);
+    if (choice.engine) {
+        for (int mode = 1; mode <= choice.engine->modeCount(); ++mode) {
+            if (choice.engine->isJapanese(mode)) {
+                choice.engine->selectMode(mode);
+                break;
+            }
+        }
+        QEventLoop loop;
+        QObject::connect(choice.engine.get(), &SpeechEngine::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        choice.engine->speak(sentence);
+        loop.exec();
+    }
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -98,6 +124,8 @@ int main(int argc, char* argv[])
                                        u"DIR"_s);
     const QCommandLineOption offline(u"offline"_s,
                                      u"Start offline: read the saved logs and download nothing."_s);
+    const QCommandLineOption online(u"online"_s, u"Start online even when the system reports no network "
+                                                 "(boards reached through a proxy on this machine)."_s);
     const QCommandLineOption speech(u"speech"_s,
                                     u"Where speech goes: auto (default), speechd, or transcript[:FILE] "
                                     "(one line per utterance, on stdout or in FILE)."_s,
@@ -107,7 +135,7 @@ int main(int argc, char* argv[])
     const QCommandLineOption speechCheck(
         u"speech-check"_s, u"Say a test sentence through the chosen voice, print which voice spoke "
                            "and how soon, and quit (exit status 0 when it was spoken)."_s);
-    parser.addOptions({dataDir, configDir, offline, speech, smokeTest, speechCheck});
+    parser.addOptions({dataDir, configDir, offline, online, speech, smokeTest, speechCheck});
     const QStringList arguments = withoutGuiOptions(QCoreApplication::arguments());
     // A mistyped option ends with 2, like every other bad command line
     // (QCommandLineParser::process would end with 1, the code of a failed start).
@@ -125,17 +153,32 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "yomimaru: %s\n", qPrintable(error));
         return 2;
     }
-    commandLine.reset();
+    if (parser.isSet(offline) && parser.isSet(online)) {
+        std::fprintf(stderr, "yomimaru: --offline and --online exclude each other (see --help)\n");
+        return 2;
+    }
 
     const AppPaths paths = AppPaths::resolve(parser.value(dataDir), parser.value(configDir));
-    QDir().mkpath(paths.dataRoot());
+    const QString root = paths.dataRoot();
+    if (!QDir().mkpath(root) || !QFileInfo(root).isDir()) {
+        return cannotStart(parser.value(speech),
+                           u"the data folder %1 cannot be created"_s.arg(QDir::toNativeSeparators(root)),
+                           u"データフォルダーをつくれないため、よみまるをきどうできません。"_s);
+    }
     // One copy of the program per data folder; a second one ends silently,
     // before it has opened (and perhaps repaired) any file of the first.
-    QLockFile instanceLock(QDir(paths.dataRoot()).filePath(u".yomimaru.lock"_s));
+    QLockFile instanceLock(QDir(root).filePath(u".yomimaru.lock"_s));
     instanceLock.setStaleLockTime(0);
     if (!instanceLock.tryLock(100)) {
-        return 0;
+        if (instanceLock.error() == QLockFile::LockFailedError) {
+            return 0;
+        }
+        // Not another copy: the folder takes no file.
+        return cannotStart(parser.value(speech),
+                           u"the data folder %1 takes no files"_s.arg(QDir::toNativeSeparators(root)),
+                           u"データフォルダーにかきこめないため、よみまるをきどうできません。"_s);
     }
+    commandLine.reset();
     // What an interrupted save left behind is of no use to anyone.
     TextFile::removeStaleTemporaries(paths.dataRoot());
 
@@ -194,6 +237,11 @@ int main(int argc, char* argv[])
     // Under Wayland a program can place neither its window nor the pointer.
     services.placesWindows = !QGuiApplication::platformName().startsWith(u"wayland"_s);
     services.powerOff = [] { QProcess::startDetached(u"systemctl"_s, {u"poweroff"_s}); };
+    // Asked of the system unless the user knows better: a proxy or board
+    // server on this machine answers whatever the system says of its network.
+    if (!parser.isSet(online)) {
+        services.connectionProbe = ConnectionState::systemProbe();
+    }
 
     MainForm form(paths, store, settings, services);
     // A failed start says so and ends at the next idle tick; it must not end

@@ -37,6 +37,16 @@ expect 2 "Unknown option 'no-such-option'" --no-such-option
 expect 2 "Missing value after '--data-dir'" --data-dir
 expect 2 'unexpected argument "stray"' stray --data-dir "$work/stray-data"
 expect 2 'unknown speech engine "foo"' --speech=foo --data-dir "$work/data" --config-dir "$work/config"
+expect 2 "--offline and --online exclude each other" --offline --online --data-dir "$work/data"
+# A data folder that cannot be made, or that takes no file: said on stderr
+# and aloud, and a failed start, never a silent end.
+for folder in /proc/yomimaru-cannot-be /sys/kernel; do
+    rm -f "$work/said.txt"
+    expect 1 "the program does not start" --data-dir "$folder" --config-dir "$work/config-x" \
+        --speech="transcript:$work/said.txt"
+    grep -q "よみまるをきどうできません。" "$work/said.txt" 2>/dev/null || fail "$folder: nothing said"
+done
+rm -rf "$work/config-x"
 for folder in stray-data data config; do
     [ ! -e "$work/$folder" ] || fail "a refused command line made $folder"
 done

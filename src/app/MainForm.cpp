@@ -118,18 +118,28 @@ MainForm::MainForm(const AppPaths& paths,
             m_speaking = true;
             applyStatusColours();
             followReadingUnit(false);
+            // A running screen reader is kept quiet while the program talks;
+            // when nothing plays there is nothing to keep it from.
+            if (screenReaderRunning()) {
+                m_services.screenReaders->Block_SRVoice();
+                Timer_SRV_Block.start();
+            }
         });
         connect(m_services.speech, &SpeechOutput::speechFinished, this, [this] {
             m_speaking = false;
+            Timer_SRV_Block.stop();
             applyStatusColours();
             readOnSoon();
         });
     }
     // Leaving for another program or coming back is followed at once, also
-    // while the tick is slow.
+    // while the tick is slow; so is a running screen reader.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this] {
         if (Timer_Read.isActive()) {
             Timer_Read.start(0);
+        }
+        if (screenReaderRunning()) {
+            m_services.screenReaders->Block_SRVoice();
         }
     });
 }
@@ -261,6 +271,7 @@ bool MainForm::start()
     VMenu = std::make_unique<VoiceMenu>(m_paths, m_settings, *m_services.speech, *m_services.engine,
                                         m_services.screenReaders, *this, m_services.offline);
     VMenu->setSoundPlayer(m_services.sounds);
+    VMenu->setConnectionProbe(m_services.connectionProbe);
     const bool started = VMenu->Initialize();
     if (!started) {
         m_end = true;
@@ -275,8 +286,8 @@ bool MainForm::start()
     fillTree();
     Update_List();
     Show_Counter(VMenu->Get_Index(), VMenu->Get_ItemNum());
-    if (m_services.screenReaders && m_services.screenReaders->count() > 0) {
-        Timer_SRV_Block.start();
+    if (screenReaderRunning()) {
+        m_services.screenReaders->Block_SRVoice();
     }
     watchReadConv();
     Timer_Read.start();
@@ -414,16 +425,23 @@ void MainForm::runEditModeViewer(const QString& text, qint32 caretPos)
     Close_Dlg();
 }
 
+bool MainForm::screenReaderRunning() const
+{
+    return m_services.screenReaders && m_services.screenReaders->count() > 0;
+}
+
 void MainForm::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     if (!VMenu) {
         return;
     }
-    if (isMaximized()) {
-        m_settings.Set_(CSettings::WindowMaximized, u"1"_s);
-    } else if (!isMinimized() && !maximizedOnly()) {
-        m_settings.Set_(CSettings::WindowMaximized, u"0"_s);
+    // Written when it changes, not at every step of a resize: each write
+    // rewrites the settings file.
+    const QString maximized = isMaximized() ? u"1"_s : u"0"_s;
+    if ((isMaximized() || (!isMinimized() && !maximizedOnly()))
+        && m_settings.Get_(CSettings::WindowMaximized) != maximized) {
+        m_settings.Set_(CSettings::WindowMaximized, maximized);
     }
     Switch_FontSize();
 }

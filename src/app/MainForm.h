@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <QDateTime>
 #include <QFileSystemWatcher>
@@ -84,6 +85,9 @@ public:
         // Whether the window system lets a program move its window and the
         // pointer (Wayland does not); the window then follows the pointer.
         bool placesWindows = true;
+        // Whether the machine is connected, asked once at the start: true,
+        // false, or nothing known (which counts as connected, as without one).
+        std::function<std::optional<bool>()> connectionProbe;
     };
 
     MainForm(const AppPaths& paths, SettingsStore& store, CSettings& settings, QWidget* parent = nullptr);
@@ -105,6 +109,9 @@ public:
 
     // The tick that keeps screen readers quiet runs only while one was found.
     bool screenReaderTickActive() const { return Timer_SRV_Block.isActive(); }
+
+    // A screen reader was found running at the start.
+    bool screenReaderRunning() const;
 
     // The romaji search dictionary. Its tables take tens of megabytes, so it
     // is opened by the first search that asks for it, not at start-up.

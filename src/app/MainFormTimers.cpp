@@ -206,6 +206,13 @@ void MainForm::checkReadConv()
     }
     m_readconv_stamp = stamp;
     m_readconv_size = info.size();
-    m_services.readconv->InitInstance();
-    m_services.speech->SpeakText(u"読み替え登録更新しました"_s);
+    const ReadConv::Loaded loaded = m_services.readconv->InitInstance();
+    if (!loaded.read) {
+        m_services.speech->SpeakText(u"読み替え登録を読み込めませんでした。今までの読み替えを使います。"_s);
+    } else if (loaded.invalid > 0) {
+        m_services.speech->SpeakText(u"読み替え登録更新しました。正しくない規則が"_s
+                                     + QString::number(loaded.invalid) + u"件あり、使われません。"_s);
+    } else {
+        m_services.speech->SpeakText(u"読み替え登録更新しました"_s);
+    }
 }

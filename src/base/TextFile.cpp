@@ -176,8 +176,8 @@ int removeStaleTemporaries(const QString& folder)
     // file; a save cut short leaves the temporary behind. Only the names this
     // program writes are matched: anything else in the folder is the user's.
     static const QRegularExpression temporary(u"^(board\\.list|bookmark\\.list|bookmark_ita\\.list|html\\."
-                                              u"txt|thread\\.list|thread\\.idx|[^.]+\\.log)"
-                                              u"\\.[A-Za-z0-9]{6}$"_s);
+                                              u"txt|thread\\.list|thread\\.idx|cookie\\.list|[^.]+\\.log|"
+                                              u"[^.]+\\.datinfo)\\.[A-Za-z0-9]{6}$"_s);
     int removed = 0;
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {

@@ -135,7 +135,11 @@ qint16 BoardList::InitInstance(CHttp& http, QString& errorMessage, bool& offline
         errorMessage = kParseFailed;
         return -1;
     }
-    saveFile();
+    m_saved = saveFile();
+    if (!m_saved) {
+        // The list is new all the same; only the next start will not have it.
+        errorMessage = u"板の一覧を保存できませんでした。"_s;
+    }
     return 1;
 }
 

@@ -25,11 +25,15 @@ public:
 
     BoardList(CSettings& settings, const QString& dataRoot);
 
-    // 1: downloaded and parsed ("board.list" rewritten); 0: loaded from
-    // "board.list"; -1: failed, with errorMessage set. offline becomes true
-    // when the download gave nothing or broke off; errorMessage then says so
-    // even when the stored list was loaded.
+    // 1: downloaded and parsed ("board.list" rewritten, or errorMessage says
+    // it could not be); 0: loaded from "board.list"; -1: failed, with
+    // errorMessage set. offline becomes true when the download gave nothing
+    // or broke off; errorMessage then says so even when the stored list was
+    // loaded.
     qint16 InitInstance(CHttp& http, QString& errorMessage, bool& offline);
+
+    // False when the list last downloaded could not be kept in "board.list".
+    bool saved() const { return m_saved; }
 
     // Where the current board-menu address is published, fetched once when the
     // configured page is no board menu; empty: there is none, and such a page
@@ -84,6 +88,7 @@ private:
     CSettings& m_settings;
     QString m_dataRoot;
     QString m_fallbackUrl;
+    bool m_saved = true;
     QStringList m_categories;  // 0-based storage; the interface counts from 1
     QList<int> m_boardCounts;
     QList<Board> m_boards;

@@ -29,8 +29,13 @@ std::optional<bool> systemReachability()
 ConnectionState::ConnectionState(bool offlineRequested, Probe probe)
     : m_offlineRequested(offlineRequested)
     , m_offline(offlineRequested)
-    , m_probe(probe ? std::move(probe) : Probe(systemReachability))
+    , m_probe(probe ? std::move(probe) : Probe([] { return std::optional<bool>(); }))
 {}
+
+ConnectionState::Probe ConnectionState::systemProbe()
+{
+    return systemReachability;
+}
 
 void ConnectionState::Refresh()
 {

@@ -14,10 +14,14 @@ class ConnectionState
 {
 public:
     // Reports the system's reachability: true connected, false disconnected,
-    // nothing when unknown. The default asks QNetworkInformation.
+    // nothing when unknown. Without one, nothing is known (which counts as
+    // connected); the program passes systemProbe.
     using Probe = std::function<std::optional<bool>()>;
 
     explicit ConnectionState(bool offlineRequested = false, Probe probe = {});
+
+    // The system's word on reachability (QNetworkInformation).
+    static Probe systemProbe();
 
     void Refresh();
 

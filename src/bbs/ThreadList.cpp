@@ -104,6 +104,7 @@ bool ThreadList::InitInstance(CHttp& http,
         m_threadUrlPrefix.clear();
     }
 
+    m_listSaved = true;
     QDir().mkpath(m_folder);
     const QString indexPath = m_folder + u"/thread.idx"_s;
     const QString listPath = m_folder + u"/thread.list"_s;
@@ -146,7 +147,7 @@ bool ThreadList::InitInstance(CHttp& http,
         for (const Thread& t : std::as_const(m_threads)) {
             lines.append(t.key + u',' + t.title + u',' + QString::number(t.count));
         }
-        TextFile::writeLines(listPath, lines);
+        m_listSaved = TextFile::writeLines(listPath, lines);
     }
 
     if (bookmarks) {

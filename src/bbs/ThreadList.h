@@ -43,6 +43,10 @@ public:
 
     bool isHtmlBoard() const { return m_htmlBoard; }
 
+    // False when the list just downloaded could not be kept in "thread.list":
+    // the file then still names the threads of an older list.
+    bool listSaved() const { return m_listSaved; }
+
     QString subjectUrl() const { return m_subjectUrl; }
 
     QString threadUrlPrefix() const { return m_threadUrlPrefix; }
@@ -70,6 +74,7 @@ private:
     QString m_dataRoot;
     QString m_folder;
     bool m_htmlBoard = false;
+    bool m_listSaved = true;
     QString m_subjectUrl;
     QString m_threadUrlPrefix;
     QList<Thread> m_threads;

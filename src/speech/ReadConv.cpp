@@ -18,15 +18,17 @@ ReadConv::ReadConv(const QString& filePath)
     : m_filePath(filePath)
 {}
 
-void ReadConv::InitInstance()
+ReadConv::Loaded ReadConv::InitInstance()
 {
-    m_rules.clear();
     if (m_filePath.isEmpty() || !QFileInfo::exists(m_filePath)) {
-        return;
+        m_rules.clear();
+        return {};
     }
-    if (const std::optional<QStringList> lines = TextFile::readLines(m_filePath)) {
-        loadLines(*lines);
+    const std::optional<QStringList> lines = TextFile::readLines(m_filePath);
+    if (!lines) {
+        return {false, 0};
     }
+    return {true, loadLines(*lines)};
 }
 
 void ReadConv::ExitInstance()
@@ -52,10 +54,11 @@ bool ReadConv::parseRule(const QString& line, QString& pattern, QString& replace
     return true;
 }
 
-void ReadConv::loadLines(const QStringList& lines)
+int ReadConv::loadLines(const QStringList& lines)
 {
     m_rules.clear();
     m_warned.clear();
+    int invalid = 0;
     for (const QString& line : lines) {
         if (m_rules.size() >= kMaxRules) {
             break;
@@ -63,12 +66,16 @@ void ReadConv::loadLines(const QStringList& lines)
         QString pattern;
         QString replacement;
         if (!parseRule(line, pattern, replacement)) {
+            // A line that starts like a rule but is none is a mistake.
+            invalid += line.startsWith(u'/') ? 1 : 0;
             continue;
         }
         // A rule the engine rejects stays in the table and changes nothing,
         // so the numbering of the rules matches the file.
         m_rules.append(Rule{VbRegExp(pattern, true, false), replacement});
+        invalid += m_rules.constLast().regExp.isValid() ? 0 : 1;
     }
+    return invalid;
 }
 
 qsizetype ReadConv::growthLimit(qsizetype inputSize)

@@ -29,13 +29,24 @@ public:
 
     QString filePath() const { return m_filePath; }
 
-    // Clears the table and loads the file, when it exists. Called at start-up
-    // and again whenever the file has changed.
-    void InitInstance();
+    // How a load went: whether the file could be read (a missing file is
+    // read: it holds no rule), and how many of its rule lines are no rule
+    // the engine can use.
+    struct Loaded
+    {
+        bool read = true;
+        int invalid = 0;
+    };
+
+    // Loads the file in place of the rules held; a missing file leaves no
+    // rule, one that cannot be read leaves the rules as they were. Called at
+    // start-up and again whenever the file has changed.
+    Loaded InitInstance();
     void ExitInstance();
 
-    // Loads rules from the lines of a rule file (used by InitInstance).
-    void loadLines(const QStringList& lines);
+    // Loads rules from the lines of a rule file (used by InitInstance);
+    // returns how many lines that look like rules are no usable rule.
+    int loadLines(const QStringList& lines);
 
     // One conversion may lengthen the text at most this much (factor, or a
     // slack of characters for short texts, whichever allows more), and takes

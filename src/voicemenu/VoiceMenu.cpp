@@ -74,7 +74,7 @@ bool VoiceMenu::Initialize()
     m_bookmarks = std::make_unique<BookmarkList>(root);
     m_itaBookmarks = std::make_unique<BookmarkItaList>(root);
     m_logs = std::make_unique<LogManager>(root);
-    m_connection = std::make_unique<ConnectionState>(m_offlineRequested);
+    m_connection = std::make_unique<ConnectionState>(m_offlineRequested, m_connectionProbe);
     m_help = std::make_unique<HelpMenu>(m_paths);
     QObject::disconnect(m_queuedStart);
     m_queuedStart = QObject::connect(&m_speech, &SpeechOutput::queuedStarted,

@@ -15,7 +15,9 @@
 // Menus are numbered 0..38 (MenuNames). Item lists count from 1; element 0 is
 // an empty sentinel and item 0 means nothing is selected yet.
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include <QList>
@@ -247,6 +249,13 @@ public:
     // tests and builds without one leave it empty.
     void setBoardListFallbackUrl(const QString& url) { m_boardListFallback = url; }
 
+    // How the start decides whether the machine is connected (set before
+    // Initialize); without one it counts as connected.
+    void setConnectionProbe(std::function<std::optional<bool>()> probe)
+    {
+        m_connectionProbe = std::move(probe);
+    }
+
 private:
     friend class VoiceMenuTestAccess;
 
@@ -324,6 +333,7 @@ private:
     VoiceMenuHost& m_host;
     bool m_offlineRequested;
     QString m_boardListFallback;
+    std::function<std::optional<bool>()> m_connectionProbe;
     SoundPlayer* m_sounds = nullptr;
     QStringList m_shellConfigDirs;
     QStringList m_shellDataDirs;

@@ -141,7 +141,13 @@ void VoiceMenu::buildMenu()
         break;
     case ThreadMenu:
         m_items = m_threads->Get_ThreadNames();
-        m_logs->Delete_in_board(*m_http, *m_boards, *m_bookmarks, m_categoryIndex, m_boardIndex);
+        // The stale logs go by the stored lists; one that could not be saved
+        // names older threads or boards, and nothing is deleted on its word.
+        if (m_threads->listSaved() && m_boards->saved()) {
+            m_logs->Delete_in_board(*m_http, *m_boards, *m_bookmarks, m_categoryIndex, m_boardIndex);
+        } else {
+            m_speech.addNotice(u"スレッドの一覧を保存できませんでした。"_s);
+        }
         break;
     case ReadingMenu: {
         const int maximum = m_thread->Get_MessageMaxNum();

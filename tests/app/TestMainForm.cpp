@@ -32,9 +32,11 @@
 #include "bbs/ThreadData.h"
 #include "dialogs/LineEditDlg.h"
 #include "speech/CMessageData.h"
+#include "speech/CSrCntl.h"
 #include "speech/ReadConv.h"
 #include "speech/SpeechOutput.h"
 #include "support/BoardServerProcess.h"
+#include "support/FakeScreenReader.h"
 #include "support/SpySpeechEngine.h"
 #include "support/TempProfile.h"
 #include "support/TestData.h"
@@ -112,6 +114,7 @@ struct Window
     std::function<void(QDialog&)> viewerRunner;
     // Runs while any dialog is up, before it is answered.
     std::function<void()> duringDialog;
+    CSrCntl* screenReaders = nullptr;
 
     bool start(const QStringList& serverOptions = {}, const QString& root = QStringLiteral(SAMPLE_BOARDS_DIR))
     {
@@ -126,6 +129,7 @@ struct Window
         services.speech = speech.get();
         services.engine = &engine;
         services.readconv = &readconv;
+        services.screenReaders = screenReaders;
         services.messageBox = [this](VoiceMenuHost::MessageIcon, const QString& text) { boxes << text; };
         services.isForeground = [this] { return foreground; };
         // The window on the test's display of its own is never made active.
@@ -232,6 +236,7 @@ private slots:
     void doublePresses_data();
     void doublePresses();
     void keysDuringADownload();
+    void mouseDuringAReload();
     void quitKeyStopsADownload();
     void keysThroughTheWindow();
     void mouseThroughTheWindow();
@@ -260,23 +265,52 @@ private slots:
     void readingPacedByTheEngine();
 };
 
+// The tick that keeps a screen reader quiet runs only while a reader runs
+// and the program speaks: idle, the program sleeps.
 void TestMainForm::noIdleScreenReaderTick()
 {
+    Window without;
+    QVERIFY(without.start());
+    without.engine.startCurrent();
+    QVERIFY(!without.form->screenReaderTickActive());
+
+    FakeScreenReader orca(1, true);
+    CSrCntl readers({&orca});
+    QCOMPARE(readers.InitInstance(), 1);
     Window w;
+    w.screenReaders = &readers;
     QVERIFY(w.start());
+    QVERIFY(!w.form->screenReaderTickActive());
+    const int silencedIdle = orca.silenceCalls;
+    w.engine.startCurrent();
+    QVERIFY(w.form->screenReaderTickActive());
+    QVERIFY(orca.silenceCalls > silencedIdle);
+    w.engine.finishCurrent();
     QVERIFY(!w.form->screenReaderTickActive());
 }
 
 void TestMainForm::readConvReloadedOnChange_data()
 {
-    QTest::addColumn<bool>("byRename");
-    QTest::newRow("written in place") << false;
-    QTest::newRow("replaced by a rename") << true;
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("reading");  // of ほげ afterwards
+    QTest::addColumn<QString>("heard");
+    const QString updated = u"読み替え登録更新しました"_s;
+    QTest::newRow("written in place") << u"in place"_s << u"ぴよ"_s << updated;
+    QTest::newRow("replaced by a rename") << u"rename"_s << u"ぴよ"_s << updated;
+    QTest::newRow("a rule the engine cannot use")
+        << u"invalid"_s << u"ぴよ"_s
+        << u"読み替え登録更新しました。正しくない規則が1件あり、使われません。"_s;
+    // What cannot be read takes nothing away.
+    QTest::newRow("a folder in its place")
+        << u"unreadable"_s << u"ふが"_s
+        << u"読み替え登録を読み込めませんでした。今までの読み替えを使います。"_s;
 }
 
 void TestMainForm::readConvReloadedOnChange()
 {
-    QFETCH(bool, byRename);
+    QFETCH(QString, change);
+    QFETCH(QString, reading);
+    QFETCH(QString, heard);
     Window w;
     const QString path = w.profile.path(u"readconv.txt"_s);
     QVERIFY(TextFile::writeLines(path, {u"/ほげ/ふが/"_s}));
@@ -285,8 +319,13 @@ void TestMainForm::readConvReloadedOnChange()
     QCOMPARE(w.readconv.Convert(u"ほげ"_s), u"ふが"_s);
     QVERIFY(w.start());
     w.engine.clear();
-    if (byRename) {
+    if (change == u"rename"_s) {
         QVERIFY(TextFile::writeLines(path, {u"/ほげ/ぴよ/"_s}));
+    } else if (change == u"invalid"_s) {
+        QVERIFY(TextFile::writeLines(path, {u"/ほげ/ぴよ/"_s, u"/[/x/"_s}));
+    } else if (change == u"unreadable"_s) {
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().mkpath(path));
     } else {
         // The same bytes, written over the watched file itself.
         const QString other = w.profile.path(u"other.txt"_s);
@@ -298,8 +337,8 @@ void TestMainForm::readConvReloadedOnChange()
         QVERIFY(file.write(source.readAll()) > 0);
         file.close();
     }
-    QTRY_COMPARE(w.readconv.Convert(u"ほげ"_s), u"ぴよ"_s);
-    QVERIFY(w.engine.texts().contains(u"読み替え登録更新しました"_s));
+    QTRY_VERIFY2(w.engine.texts().contains(heard), qPrintable(w.engine.texts().join(u'|')));
+    QCOMPARE(w.readconv.Convert(u"ほげ"_s), reading);
 }
 
 void TestMainForm::onlineIndicator()
@@ -655,6 +694,43 @@ void TestMainForm::keysDuringADownload()
     QCOMPARE(indexDuring, 1);
     QVERIFY(w.form->isEnding());
     QVERIFY(!w.menu().IsMenuFixed());
+}
+
+// The wheel and the buttons while a reload of the thread list waits for the
+// server: the cursor stays, and no click is kept to act after the reload.
+void TestMainForm::mouseDuringAReload()
+{
+    Window w;
+    QVERIFY(w.start({u"--fault=delay:1500@subject.txt"_s}));
+    QWindow* window = w.form->windowHandle();
+    QVERIFY(window);
+    const QPoint anchor = w.form->anchorPoint();
+    w.menu().JumpCategory();
+    w.menu().Select_(3, true);
+    w.quickly({kEnter});
+    w.press(kDown);
+    w.quickly({kEnter});
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+    w.press(kDown);
+    w.press(kDown);
+    const int index = w.menu().Get_Index();
+    bool fixed = false;
+    int indexDuring = -1;
+    QTimer::singleShot(300, w.form.get(), [&] {
+        fixed = w.menu().IsMenuFixed();
+        turnWheel(window, anchor, -120);
+        QTest::mouseClick(window, Qt::RightButton, {}, anchor);
+        QTest::mouseClick(window, Qt::LeftButton, {}, anchor);
+        QTest::qWait(400);  // the queue's window passes during the download
+        indexDuring = w.menu().Get_Index();
+    });
+    const qsizetype before = w.engine.texts().size();
+    w.press('R');
+    QVERIFY(fixed);
+    QCOMPARE(indexDuring, index);
+    QTest::qWait(400);
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+    QVERIFY(!w.engine.texts().mid(before).contains(u"板選択メニューです"_s));
 }
 
 void TestMainForm::quitKeyStopsADownload()

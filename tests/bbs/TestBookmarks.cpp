@@ -107,8 +107,9 @@ void TestBookmarks::staleTemporaries()
     const QString board = root + u"/天気/天気予報"_s;
     QVERIFY(QDir().mkpath(board));
     // What interrupted saves leave: "<name>.XXXXXX" beside the file.
-    const QStringList stale = {root + u"/bookmark.list.aB3xZ9"_s, root + u"/board.list.Qw12Er"_s,
-                               board + u"/1231808850.log.k2J8sd"_s, board + u"/thread.idx.000aaa"_s};
+    const QStringList stale = {root + u"/bookmark.list.aB3xZ9"_s,       root + u"/board.list.Qw12Er"_s,
+                               board + u"/1231808850.log.k2J8sd"_s,     board + u"/thread.idx.000aaa"_s,
+                               board + u"/1231808850.datinfo.Zz09aB"_s, root + u"/cookie.list.Rt5yU1"_s};
     // The user's own files and the program's real files stay.
     const QStringList kept = {root + u"/bookmark.list"_s, board + u"/1231808850.log"_s,
                               root + u"/notes.txt.backup"_s, root + u"/readconv.txt.Ab12Cd"_s,

@@ -109,7 +109,9 @@ find_dialog() {
 # focuses the window.
 start_program() {
     transcript=${transcript:-$work/transcript1.txt}
-    "$program" --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" "$@" \
+    # The boards are reached through the board server on this machine,
+    # whatever the system says of its network.
+    "$program" --online --data-dir "$work/data" --config-dir "$work/config" --speech="transcript:$transcript" "$@" \
         >>"$work/program.log" 2>&1 &
     app=$!
     pids+=($app)

@@ -11,6 +11,7 @@
 #include "bbs/BookmarkList.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
+#include "support/TestData.h"
 
 using namespace Qt::StringLiterals;
 
@@ -32,6 +33,10 @@ private slots:
     void walkToAThread();
     void freshMenuAsksForAnItem();
     void offlineBoardWithoutList();
+    void systemReachability_data();
+    void systemReachability();
+    void unsavedListsDeleteNothing_data();
+    void unsavedListsDeleteNothing();
     void exits_data();
     void exits();
     void bookmarks();
@@ -162,6 +167,76 @@ void TestVoiceMenuEntry::offlineBoardWithoutList()
     f.run({u"jumpCategory"_s, u"select:3"_s, u"enter"_s, u"select:1"_s, u"enter"_s});
     QCOMPARE(f.engine.texts().constLast(), u"この板にはダウンロード済のスレッドはありません。"_s);
     QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::BoardMenu));
+}
+
+void TestVoiceMenuEntry::systemReachability_data()
+{
+    QTest::addColumn<int>("reachable");  // -1: no probe given
+    QTest::addColumn<bool>("online");
+    QTest::addColumn<QString>("heard");
+    QTest::newRow("no probe: the network decides nothing") << -1 << true << u"板の一覧を最新にしました。"_s;
+    QTest::newRow("connected") << 1 << true << u"板の一覧を最新にしました。"_s;
+    // Nothing stored: the start itself fails, and says why.
+    QTest::newRow("no network") << 0 << false << u"インターネットに接続されていません。"_s;
+}
+
+// The start asks the probe it was given whether the machine is connected,
+// never the machine itself.
+void TestVoiceMenuEntry::systemReachability()
+{
+    QFETCH(int, reachable);
+    QFETCH(bool, online);
+    QFETCH(QString, heard);
+    Fixture f;
+    QVERIFY(f.start());
+    int asked = 0;
+    if (reachable >= 0) {
+        f.menu->setConnectionProbe([&] {
+            ++asked;
+            return std::optional<bool>(reachable == 1);
+        });
+    }
+    QCOMPARE(f.menu->Initialize(), online);
+    QCOMPARE(f.menu->Get_Online(), online);
+    QCOMPARE(asked > 0, reachable >= 0);
+    QVERIFY2(f.engine.texts().join(u'|').contains(heard), qPrintable(f.engine.texts().join(u'|')));
+}
+
+void TestVoiceMenuEntry::unsavedListsDeleteNothing_data()
+{
+    QTest::addColumn<QString>("refused");  // the list whose file cannot be written; empty: none
+    QTest::addColumn<QString>("heard");
+    QTest::addColumn<bool>("logKept");
+    QTest::newRow("both lists saved") << QString() << QString() << false;
+    QTest::newRow("board.list refused") << u"board.list"_s << u"板の一覧を保存できませんでした。"_s << true;
+    QTest::newRow("thread.list refused")
+        << u"雑談/なんでも雑談/thread.list"_s << u"スレッドの一覧を保存できませんでした。"_s << true;
+}
+
+// A list that could not be saved is said, and the stale logs of a board,
+// found by the stored list, stay until a list is saved again.
+void TestVoiceMenuEntry::unsavedListsDeleteNothing()
+{
+    QFETCH(QString, refused);
+    QFETCH(QString, heard);
+    QFETCH(bool, logKept);
+    Fixture f;
+    QVERIFY(f.start());
+    const QString stale = f.profile.dataRoot() + u"/雑談/なんでも雑談/1000000000.log"_s;
+    QVERIFY(TestData::writeFile(stale, "old\r\n"));
+    if (!refused.isEmpty()) {
+        // A folder where the file should be: the save cannot replace it.
+        QVERIFY(QDir().mkpath(f.profile.dataRoot() + u'/' + refused + u"/x"_s));
+    }
+    QVERIFY(f.menu->Initialize());
+    f.run(kToTheBoard);
+    f.run({u"enter"_s});
+    QCOMPARE(int(f.menu->Get_MenuNo()), int(VoiceMenu::ThreadMenu));
+    f.speech->SpeakNotices();
+    const QString said = f.engine.texts().join(u'|');
+    QVERIFY2(heard.isEmpty() ? !said.contains(u"保存できませんでした"_s) : said.contains(heard),
+             qPrintable(said));
+    QCOMPARE(QFile::exists(stale), logKept);
 }
 
 void TestVoiceMenuEntry::exits_data()
