@@ -25,6 +25,11 @@ start_display() {
     for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
     [ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
     export DISPLAY=":$(cat "$work/display")"
+    # The number is written once the server listens; that a client gets in
+    # is checked all the same, so a program started next finds it.
+    for _ in $(seq 1 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && return 0; sleep 0.05; done
+    echo "Xvfb on $DISPLAY takes no client" >&2
+    exit 1
 }
 
 # start_server NAME ROOT [OPTIONS...]: the board server on a free port, its
