@@ -45,6 +45,26 @@ trim() {
     sox "$1" -t raw "$2" silence 1 1 0.1% reverse silence 1 1 0.1% reverse
 }
 
+# recorded NAME SECONDS COMMAND...: runs the command (at most SECONDS, its
+# output in $W/NAME.out) while the sink's monitor is recorded into
+# $W/NAME.wav, with a little silence on either side; the command's status.
+# A low-latency recording keeps the null sink from delaying the first audio.
+recorded() {
+    local name=$1 seconds=$2 status
+    shift 2
+    parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \
+        --file-format=wav "$W/$name.wav" &
+    REC=$!
+    PIDS+=($REC)
+    sleep 0.3
+    timeout "$seconds" "$@" >"$W/$name.out" 2>&1
+    status=$?
+    sleep 0.3
+    kill $REC
+    wait $REC 2>/dev/null
+    return $status
+}
+
 # --- 1. speech through a null sink -------------------------------------------
 private_env sink
 start_null_sink
@@ -76,19 +96,10 @@ fresh_daemon() {
 # it as spoken.
 capture_sentence() {
     fresh_daemon
-    # A low-latency recording keeps the null sink from delaying the first audio.
-    parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \
-        --file-format=wav "$W/cap.wav" &
-    REC=$!
-    PIDS+=($REC)
-    sleep 0.3
-    timeout 60 "$PROG" "$TEXT" >"$W/speak.out" 2>&1 || fail "speaking failed: $(cat "$W/speak.out")"
-    sleep 0.3
-    kill $REC
-    wait $REC 2>/dev/null
-    grep -q '^started$' "$W/speak.out" || fail "no start reported: $(cat "$W/speak.out")"
-    grep -q '^finished$' "$W/speak.out" || fail "no end reported: $(cat "$W/speak.out")"
-    grep -q 'audio-output-failed' "$W/speak.out" && fail "audio reported as failing with a working sink"
+    recorded cap 60 "$PROG" "$TEXT" || fail "speaking failed: $(cat "$W/cap.out")"
+    grep -q '^started$' "$W/cap.out" || fail "no start reported: $(cat "$W/cap.out")"
+    grep -q '^finished$' "$W/cap.out" || fail "no end reported: $(cat "$W/cap.out")"
+    grep -q 'audio-output-failed' "$W/cap.out" && fail "audio reported as failing with a working sink"
     trim "$W/cap.wav" "$W/cap.raw"
 }
 # A sound server on a busy machine now and then drops or repeats a stretch of
@@ -119,15 +130,7 @@ echo "PASS (${SECONDS} s): speech captured as rendered, with the pause at 「。
 KANJI='今日は良い天気ですね。雨です。'
 # A fresh speech-dispatcher, as in part 1.
 fresh_daemon
-parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \
-    --file-format=wav "$W/kanji.wav" &
-REC=$!
-PIDS+=($REC)
-sleep 0.3
-timeout 60 "$PROG" --front-end "$KANJI" >"$W/kanji.out" 2>&1 || fail "speaking kanji failed: $(cat "$W/kanji.out")"
-sleep 0.3
-kill $REC
-wait $REC 2>/dev/null
+recorded kanji 60 "$PROG" --front-end "$KANJI" || fail "speaking kanji failed: $(cat "$W/kanji.out")"
 grep -q '^mode .* module espeak' "$W/kanji.out" || fail "the voice is not espeak-ng: $(cat "$W/kanji.out")"
 grep -q '^front-end on$' "$W/kanji.out" || fail "the front end was not applied: $(cat "$W/kanji.out")"
 grep -q '^finished$' "$W/kanji.out" || fail "no end reported for the kanji sentence: $(cat "$W/kanji.out")"
@@ -151,15 +154,7 @@ echo "PASS (${SECONDS} s): kanji read through the front end in ${KANJI_MS} ms (w
 # --- 1c. continuous reading without a gap between units -----------------------
 PAUSE_MS=$("$COMPARE" --longest-pause "$W/cap.raw") || fail "no speech in the first capture"
 units_capture() {
-    parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \
-        --file-format=wav "$W/$1.wav" &
-    REC=$!
-    PIDS+=($REC)
-    sleep 0.3
-    timeout 60 "$PROG" "--$1" 'こんにちは。' 'カタカナです。' >"$W/$1.out" 2>&1 || fail "$1 reading failed: $(cat "$W/$1.out")"
-    sleep 0.3
-    kill $REC
-    wait $REC 2>/dev/null
+    recorded "$1" 60 "$PROG" "--$1" 'こんにちは。' 'カタカナです。' || fail "$1 reading failed: $(cat "$W/$1.out")"
     grep -q '^finished$' "$W/$1.out" || fail "no end reported for $1 reading: $(cat "$W/$1.out")"
     trim "$W/$1.wav" "$W/$1.raw"
     "$COMPARE" --longest-pause "$W/$1.raw" || fail "no speech captured in $1 reading"
@@ -199,15 +194,7 @@ held=$(sed -n 's/^held //p' "$W/interrupt.out")
 echo "PASS (${SECONDS} s): 500 interruptions, then continuous reading to its end; ${held} notifications kept"
 
 # --- 2. the sound cue, played synchronously into the same sink ---------------
-parecord --latency-msec=20 --device=nullsink.monitor --rate=22050 --channels=1 --format=s16le \
-    --file-format=wav "$W/cue.wav" &
-REC=$!
-PIDS+=($REC)
-sleep 0.3
-timeout 30 "$PROG" --sound "$RESOURCES" ir_begin.wav >"$W/cue.out" 2>&1 || fail "cue not played: $(cat "$W/cue.out")"
-sleep 0.3
-kill $REC
-wait $REC 2>/dev/null
+recorded cue 30 "$PROG" --sound "$RESOURCES" ir_begin.wav || fail "cue not played: $(cat "$W/cue.out")"
 trim "$W/cue.wav" "$W/cue.raw"
 trim "$RESOURCES/sounds/ir_begin.wav" "$W/cue-ref.raw"
 "$COMPARE" "$W/cue.raw" "$W/cue-ref.raw" 0 || fail "the recorded cue is not ir_begin.wav"
