@@ -4,8 +4,10 @@
 #
 #   bash scripts/setup.sh                  packages from Debian main
 #   bash scripts/setup.sh --natural-voice  also the Open JTalk voice (Debian
-#                                          contrib) and its speech-dispatcher
-#                                          module for the user who runs this
+#                                          contrib), and builds and installs
+#                                          the speech-dispatcher module
+#                                          yomimaru-openjtalk for the user who
+#                                          runs this
 set -euo pipefail
 
 usage() {
@@ -38,8 +40,8 @@ packages=(
     # gzip answers (the client unpacks and checks them itself) and the test
     # certificate of the local board server's https
     zlib1g-dev openssl
-    # speech
-    libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
+    # speech, and the sound output of the Open JTalk module
+    libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng espeak-ng libpulse-dev
     # Japanese reading for espeak-ng: MeCab with the UTF-8 IPAdic dictionary, and kakasi
     mecab mecab-ipadic-utf8 libmecab-dev kakasi libkakasi2-dev
     # Japanese reading: Open JTalk and its dictionary (its voice is in contrib, see --natural-voice)
@@ -72,7 +74,7 @@ packages=(
 voice_package=hts-voice-nitech-jp-atr503-m001
 contrib_sources=/etc/apt/sources.list.d/yomimaru-contrib.sources
 here=$(cd "$(dirname "$0")/.." && pwd)
-module_conf=$here/resources/speech-dispatcher/openjtalk-generic.conf
+module_conf=$here/tools/openjtalk-module/yomimaru-openjtalk.conf
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
@@ -190,36 +192,40 @@ if ! installed "$voice_package"; then
     fi
 fi
 
-# The module configuration names these files: check that they are where it
-# looks for them.
+# The module's defaults name these files: check that they are where it looks.
 dictionary=/var/lib/mecab/dic/open-jtalk/naist-jdic
 voice_file=$(dpkg -L "$voice_package" | grep '\.htsvoice$' | head -n 1)
-grep -q -- "-x $dictionary " "$module_conf" || {
-    echo "setup.sh: $module_conf does not use $dictionary" >&2
-    exit 1
-}
 [ -f "$dictionary/sys.dic" ] || {
     echo "setup.sh: the Open JTalk dictionary is missing ($dictionary)" >&2
     exit 1
 }
-if [ -z "$voice_file" ] || ! grep -q -- "-m $voice_file " "$module_conf"; then
-    echo "setup.sh: $module_conf does not name the installed voice ${voice_file:-(none)}" >&2
+case "$voice_file" in
+/usr/share/hts-voice/*) ;;
+*)
+    echo "setup.sh: the voice is not under /usr/share/hts-voice: ${voice_file:-(none)}" >&2
     exit 1
-fi
+    ;;
+esac
 
-# The module file goes to the user who ran this (through sudo: that user,
-# not root), and nothing else: no speechd.conf, no AddModule line, so
-# speech-dispatcher keeps finding every other module by itself.
+# The module goes to the user who ran this (through sudo: that user, not
+# root), and nothing else: no speechd.conf, no AddModule line, so
+# speech-dispatcher keeps finding every other module by itself. It looks for
+# module programs of the user in $XDG_DATA_HOME/../libexec/.
 target_user=$(id -un)
 target_home=$HOME
 config_home=${XDG_CONFIG_HOME:-$HOME/.config}
+data_home=${XDG_DATA_HOME:-$HOME/.local/share}
 if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
     target_user=$SUDO_USER
     target_home=$(getent passwd "$SUDO_USER" | cut -d: -f6)
     config_home=$target_home/.config
+    data_home=$target_home/.local/share
 fi
 modules_dir=$config_home/speech-dispatcher/modules
-target=$modules_dir/openjtalk-generic.conf
+programs_dir=$(realpath -m "$data_home/../libexec/speech-dispatcher-modules")
+target=$modules_dir/yomimaru-openjtalk.conf
+program=$programs_dir/sd_yomimaru-openjtalk
+build=$here/build-module
 
 as_user() {
     if [ "$(id -un)" = "$target_user" ]; then
@@ -229,16 +235,26 @@ as_user() {
     fi
 }
 
-as_user mkdir -p "$modules_dir"
+echo "Building the module sd_yomimaru-openjtalk in $build"
+as_user cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    -DYOMIMARU_BENCHMARKS=OFF >/dev/null
+as_user cmake --build "$build" --target sd_yomimaru-openjtalk >/dev/null
+as_user mkdir -p "$modules_dir" "$programs_dir"
+as_user install -m 755 "$build/tools/openjtalk-module/sd_yomimaru-openjtalk" "$program.tmp"
+as_user mv -f "$program.tmp" "$program"
 as_user cp "$module_conf" "$target.tmp"
 as_user mv -f "$target.tmp" "$target"
-echo "Installed the speech-dispatcher module openjtalk-generic for $target_user: $target"
+# The generic-module file of earlier versions: the module replaces it.
+as_user rm -f "$modules_dir/openjtalk-generic.conf"
+echo "Installed the speech-dispatcher module yomimaru-openjtalk for $target_user: $program, $target"
 cat <<EOF
 Restart your speech-dispatcher so that it finds the module (it starts again by itself):
     pkill -u $target_user -x speech-dispatcher
-Then 'spd-say -O' lists openjtalk-generic beside espeak-ng, and Yomimaru chooses
+Then 'spd-say -O' lists yomimaru-openjtalk beside espeak-ng, and Yomimaru chooses
 the Open JTalk voice unless you have chosen another one under
-オプション設定 → 音声設定 → 音声エンジン切替.
-To undo: rm $target (and restart speech-dispatcher);
+オプション設定 → 音声設定 → 音声エンジン切替. Orca can use it too
+(its speech settings: speech-dispatcher, synthesizer yomimaru-openjtalk).
+'yomimaru --speech-check' names the module and its first-sound time.
+To undo: rm $program $target (and restart speech-dispatcher);
 optionally remove $contrib_sources and the package $voice_package.
 EOF

@@ -106,8 +106,12 @@ SpeechCheck::Result SpeechCheck::check(SpeechEngine& engine,
     QObject::disconnect(onFailed);
     QObject::disconnect(onFinished);
 
-    result.lines << (startedMs >= 0 ? u"start after: %1 ms"_s.arg(startedMs) : u"start after: never"_s)
-                 << (finishedMs >= 0 ? u"end after: %1 ms"_s.arg(finishedMs) : u"end after: never"_s);
+    result.lines << (startedMs >= 0 ? u"start after: %1 ms"_s.arg(startedMs) : u"start after: never"_s);
+    if (startedMs >= 0 && voice.module == u"yomimaru-openjtalk"_s) {
+        // The program's own module reports the start with the first sound.
+        result.lines << u"first sound after: %1 ms"_s.arg(startedMs);
+    }
+    result.lines << (finishedMs >= 0 ? u"end after: %1 ms"_s.arg(finishedMs) : u"end after: never"_s);
     if (engineKind != u"speechd"_s) {
         result.lines << u"result: no speech (the %1 engine only writes text)"_s.arg(engineKind);
     } else if (audioFailed) {

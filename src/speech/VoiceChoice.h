@@ -18,13 +18,15 @@ struct VoiceInfo
 namespace VoiceChoice {
 
 bool isJapaneseLanguage(const QString& language);
-// Open JTalk, whatever its module is called (openjtalk-generic, openjtalk).
+// Open JTalk, whatever its module is called (yomimaru-openjtalk, openjtalk,
+// openjtalk-generic).
 bool isOpenJTalk(const VoiceInfo& voice);
 bool isEspeak(const VoiceInfo& voice);
 
 // The voice mode (voices[i] is mode i + 1) to speak with, or 0 when no voice is
 // Japanese. A saved mode that names a Japanese voice wins; otherwise Open
-// JTalk, then any other Japanese voice that is not espeak, then espeak.
+// JTalk (through the program's own module first), then any other Japanese
+// voice that is not espeak, then espeak.
 int defaultMode(const QList<VoiceInfo>& voices, int savedMode = 0);
 
 // What the engine menu says for a voice: "mode  (product)".

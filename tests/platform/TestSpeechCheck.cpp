@@ -50,6 +50,9 @@ void TestSpeechCheck::check_data()
         << both << QString() << u"speechd"_s << int(Engine::Reports) << 2
         << QStringList{u"module: openjtalk-generic"_s, u"chosen by: default (no saved choice)"_s, spoken}
         << 0;
+    QTest::newRow("the program's Open JTalk module tells its first sound")
+        << QStringList{u"espeak-ng"_s, u"yomimaru-openjtalk"_s} << QString() << u"speechd"_s
+        << int(Engine::Reports) << 2 << QStringList{u"module: yomimaru-openjtalk"_s, spoken} << 0;
     QTest::newRow("the saved espeak voice") << both << u"1"_s << u"speechd"_s << int(Engine::Reports) << 1
                                             << QStringList{u"voice: J1  (Spy)"_s, u"module: espeak-ng"_s,
                                                            u"chosen by: the saved choice (1)"_s, spoken}
@@ -130,6 +133,10 @@ void TestSpeechCheck::check()
     QVERIFY(result.lines.contains(u"front end: not built"_s));
     const bool started = !result.lines.contains(u"start after: never"_s);
     QCOMPARE(started, engine != int(Engine::Silent));
+    const bool firstSound = std::any_of(result.lines.cbegin(), result.lines.cend(), [](const QString& l) {
+        return l.startsWith(u"first sound after: "_s);
+    });
+    QCOMPARE(firstSound, started && modules.at(mode - 1) == u"yomimaru-openjtalk"_s);
     // The check stores nothing: the saved choice stays as it was.
     QCOMPARE(settings.isStored(CSettings::VoiceEngine), !saved.isEmpty());
 }

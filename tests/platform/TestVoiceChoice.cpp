@@ -71,6 +71,10 @@ void TestVoiceChoice::defaultMode_data()
     QTest::newRow("the first of two equal voices")
         << QList<VoiceInfo>{espeakJa(), openJTalk(), {u"openjtalk"_s, u"mei"_s, u"ja"_s, QString()}} << 0
         << 2;
+    QTest::newRow("the program's own Open JTalk module before the others")
+        << QList<VoiceInfo>{openJTalk(),
+                            {u"yomimaru-openjtalk"_s, u"nitech_jp_atr503_m001"_s, u"ja"_s, u"MALE1"_s}}
+        << 0 << 2;
     QTest::newRow("no Japanese voice") << QList<VoiceInfo>{moduleDefault(u"espeak-ng"_s)} << 0 << 0;
     QTest::newRow("no Japanese voice, saved choice ignored")
         << QList<VoiceInfo>{moduleDefault(u"espeak-ng"_s)} << 1 << 0;
