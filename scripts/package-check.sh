@@ -68,12 +68,25 @@ grep -q '^engine: transcript' "$scratch/check.txt"
 QT_QPA_PLATFORM=offscreen bash tests/smoke-test.sh /usr/bin/yomimaru "$scratch/smoke"
 rm -rf "$scratch"
 test -f /usr/share/yomimaru/help.txt
+# The speech-dispatcher module: where the daemon looks, answering its first
+# command (loaded where the contrib voice is installed, else declining with
+# the reason).
+module=/usr/lib/speech-dispatcher-modules/sd_yomimaru-openjtalk
+test -x "$module"
+test -f /etc/speech-dispatcher/modules/yomimaru-openjtalk.conf
+answer=$(printf 'INIT\nQUIT\n' | timeout 10 "$module" /etc/speech-dispatcher/modules/yomimaru-openjtalk.conf || true)
+echo "$answer" | head -n 2
+echo "$answer" | grep -Eq '^(299 OK LOADED SUCCESSFULLY|399 ERR CANT INIT MODULE)$'
 test -f /usr/share/applications/yomimaru.desktop
 man --warnings -l /usr/share/man/man1/yomimaru.1.gz >/dev/null
 apt-get purge -y yomimaru >/dev/null
 trap - EXIT
 if dpkg -s yomimaru >/dev/null 2>&1; then
     echo "yomimaru is still installed" >&2
+    exit 1
+fi
+if [ -e "$module" ] || [ -e /etc/speech-dispatcher/modules/yomimaru-openjtalk.conf ]; then
+    echo "the speech-dispatcher module is still installed after the purge" >&2
     exit 1
 fi
 echo "== package check passed in $(($(date +%s) - start)) s"

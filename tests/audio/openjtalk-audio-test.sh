@@ -49,13 +49,7 @@ for tool in pulseaudio parec sox speech-dispatcher spd-say; do
 done
 
 
-export XDG_RUNTIME_DIR=$W/rt HOME=$W/home XDG_CONFIG_HOME=$W/home/config XDG_DATA_HOME=$W/home/.local/share TMPDIR=$W/tmp
-mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/speech-dispatcher/modules" "$XDG_DATA_HOME" "$TMPDIR" \
-    "$HOME/.local/libexec/speech-dispatcher-modules"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset SPEECHD_ADDRESS PULSE_SERVER
-cp "$CONF" "$XDG_CONFIG_HOME/speech-dispatcher/modules/yomimaru-openjtalk.conf"
-cp "$MODULE" "$HOME/.local/libexec/speech-dispatcher-modules/sd_yomimaru-openjtalk"
+private_home_with_module "$MODULE" "$CONF"
 
 start_null_sink
 

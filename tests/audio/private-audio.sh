@@ -47,3 +47,19 @@ PA
     done
     [ -S "$XDG_RUNTIME_DIR/pulse/native" ] || fail "PulseAudio did not start: $(cat "$W/pa.log")"
 }
+
+# A private home and runtime folder for speech-dispatcher, with the program's
+# Open JTalk module installed for the user as scripts/setup.sh --natural-voice
+# installs it: the program in ~/.local/libexec/speech-dispatcher-modules/, its
+# file alone in $XDG_CONFIG_HOME/speech-dispatcher/modules/, no speechd.conf.
+# Usage: private_home_with_module MODULE_PROGRAM MODULE_FILE
+private_home_with_module() {
+    export XDG_RUNTIME_DIR=$W/rt HOME=$W/home XDG_CONFIG_HOME=$W/home/config \
+        XDG_DATA_HOME=$W/home/.local/share TMPDIR=$W/tmp
+    mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/speech-dispatcher/modules" "$XDG_DATA_HOME" "$TMPDIR" \
+        "$HOME/.local/libexec/speech-dispatcher-modules"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    unset SPEECHD_ADDRESS PULSE_SERVER
+    cp "$2" "$XDG_CONFIG_HOME/speech-dispatcher/modules/yomimaru-openjtalk.conf"
+    cp "$1" "$HOME/.local/libexec/speech-dispatcher-modules/sd_yomimaru-openjtalk"
+}

@@ -33,7 +33,8 @@ public:
         QVERIFY(m_dir.isValid());
         QDir(m_dir.path()).mkpath(u"voices/sub"_s);
         QDir(m_dir.path()).mkpath(u"dictionary"_s);
-        for (const QString& voice : {u"voices/sub/nitech_test.htsvoice"_s, u"voices/zz_second.htsvoice"_s}) {
+        for (const QString& voice :
+             {u"voices/sub/nitech_jp_atr503_m001.htsvoice"_s, u"voices/zz_second.htsvoice"_s}) {
             QFile file(m_dir.filePath(voice));
             QVERIFY(file.open(QIODevice::WriteOnly));
         }

@@ -14,21 +14,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kBufferMs = 40;  // what the device holds ahead: the first sound waits for no more
+constexpr int kBufferMs = 30;  // what the device holds ahead: the first sound waits for no more
 
-// The sound server through its simple interface. The stream is opened at the
-// first block and again when the rate changes; its buffer is small so that
-// speech starts at once and a flush silences it at once.
+// The sound server through its simple interface. The stream is opened at
+// once, again when the rate changes, and again after an idle release; its
+// buffer is small so that speech starts at once and a flush silences it at
+// once.
 class PulseSink : public AudioSink
 {
 public:
     // Opens the stream at once, so that a sound server that cannot be
     // reached is known before anything is to be spoken.
-    PulseSink(std::string device, std::string clientName)
+    PulseSink(std::string device, std::string clientName, int rate)
         : m_device(std::move(device))
         , m_clientName(std::move(clientName))
     {
-        open(48000);
+        open(rate);
     }
 
     ~PulseSink() override { close(); }
@@ -73,6 +74,15 @@ public:
         m_heardAt = Clock::now();
     }
 
+    void release() override { close(); }
+
+    void prepare(int rate) override
+    {
+        if (!m_stream) {
+            open(rate);
+        }
+    }
+
     std::string error() const override { return m_error; }
 
 private:
@@ -86,8 +96,8 @@ private:
         pa_buffer_attr attr;
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.tlength = bytesPerMs * kBufferMs;
-        attr.prebuf = bytesPerMs * 10;
-        attr.minreq = bytesPerMs * 10;
+        attr.prebuf = bytesPerMs * 5;
+        attr.minreq = bytesPerMs * 5;
         attr.fragsize = static_cast<uint32_t>(-1);
         int error = 0;
         m_stream = pa_simple_new(nullptr, m_clientName.c_str(), PA_STREAM_PLAYBACK,
@@ -195,7 +205,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AudioSink> createAudioSink(const std::string& spec, const std::string& clientName)
+std::unique_ptr<AudioSink> createAudioSink(const std::string& spec, const std::string& clientName, int rate)
 {
     if (spec.rfind("trace:", 0) == 0) {
         return std::make_unique<TraceSink>(spec.substr(6));
@@ -204,7 +214,7 @@ std::unique_ptr<AudioSink> createAudioSink(const std::string& spec, const std::s
     if (spec.rfind("pulse:", 0) == 0) {
         device = spec.substr(6);
     }
-    return std::make_unique<PulseSink>(device, clientName);
+    return std::make_unique<PulseSink>(device, clientName, rate);
 }
 
 }  // namespace ojt

@@ -75,7 +75,13 @@ std::vector<Voice> ModuleConfig::findVoices() const
                 it.disable_recursion_pending();
             }
             if (it->path().extension() == ".htsvoice" && it->is_regular_file(error)) {
-                voices.push_back({it->path().stem().string(), it->path().string(), {}});
+                std::string name = it->path().stem().string();
+                // Debian's voice keeps the short name it had before (and that
+                // a speech engine says more easily).
+                if (name == "nitech_jp_atr503_m001") {
+                    name = "nitech-m001";
+                }
+                voices.push_back({name, it->path().string(), {}});
             }
         }
     }

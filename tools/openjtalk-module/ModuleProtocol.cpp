@@ -1,5 +1,6 @@
 #include "ModuleProtocol.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -228,7 +229,9 @@ double ModuleProtocol::gain() const
 
 void ModuleProtocol::set()
 {
-    send("207 OK RECEIVING SETTINGS\n");
+    // speech-dispatcher 0.11's own modules answer SET with 203 here (AUDIO
+    // and LOGLEVEL with 207).
+    send("203 OK RECEIVING SETTINGS\n");
     std::map<std::string, std::string> values;
     if (!readParameters(&values)) {
         return;
@@ -241,7 +244,10 @@ void ModuleProtocol::set()
         } else if (name == "volume") {
             m_volume = number(value, -100, 100, m_volume);
         } else if (name == "voice") {
-            m_voiceType = value;
+            m_voiceType = value;  // the server writes "male1"
+            for (char& c : m_voiceType) {
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            }
         } else if (name == "synthesis_voice") {
             m_synthesisVoice = value == "NULL" ? std::string() : value;
         }
@@ -273,7 +279,7 @@ void ModuleProtocol::audio()
         const std::string device = values["audio_pulse_device"];
         spec = device.empty() || device == "default" ? "pulse" : "pulse:" + device;
     }
-    std::unique_ptr<AudioSink> sink = createAudioSink(spec, "yomimaru-openjtalk");
+    std::unique_ptr<AudioSink> sink = createAudioSink(spec, "yomimaru-openjtalk", m_config.samplingRate);
     const std::string error = sink->error();
     if (!error.empty()) {
         send("300-yomimaru-openjtalk: " + error + "\n300 MODULE ERROR\n");

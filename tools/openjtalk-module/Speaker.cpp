@@ -9,8 +9,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kBlockMs = 10;
-constexpr long long kAheadMs = 20000;  // sound synthesized ahead of the playback at most
+constexpr int kBlockMs = 5;
+constexpr long long kAheadMs = 20000;                     // sound synthesized ahead of the playback at most
+constexpr auto kReleaseAfter = std::chrono::seconds(10);  // of silence, before the device is let go
 
 long long durationMs(const Pcm& pcm)
 {
@@ -81,6 +82,7 @@ bool Speaker::speak(std::vector<Phrase> phrases,
         accepted();
     }
     m_synthesisWake.notify_all();
+    m_playbackWake.notify_all();
     return true;
 }
 
@@ -206,7 +208,26 @@ void Speaker::playbackLoop()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_playbackWake.wait(lock, [&] { return m_quit || m_state == State::Stopping || !m_queue.empty(); });
+        const auto work = [&] {
+            return m_quit || m_state == State::Stopping || !m_queue.empty()
+                   || (m_released && m_state == State::Pending);
+        };
+        if (!m_playbackWake.wait_for(lock, kReleaseAfter, work)) {
+            if (m_state == State::Idle && m_sink) {
+                m_sink->release();
+                m_released = true;
+            }
+            m_playbackWake.wait(lock, work);
+        }
+        if (m_released && m_state == State::Pending && m_queue.empty()) {
+            // The device is taken again while the first phrase is synthesized.
+            m_released = false;
+            lock.unlock();
+            m_sink->prepare(m_rate);
+            lock.lock();
+            continue;
+        }
+        m_released = false;
         if (m_quit) {
             return;
         }

@@ -78,7 +78,7 @@ private:
     void halt(const char* event);
     void synthesisLoop();
     void playbackLoop();
-    // Plays the samples (with the gain) in blocks of 10 ms; false once the
+    // Plays the samples (with the gain) in blocks of 5 ms; false once the
     // utterance is no longer the current one.
     bool play(const int16_t* samples, std::size_t count, int rate, uint64_t generation, double gain);
     bool playSilence(int ms, int rate, uint64_t generation);
@@ -106,9 +106,10 @@ private:
     long long m_queuedMs = 0;
 
     // Only the playback thread.
-    int m_rate = 48000;
+    int m_rate = 24000;
     std::chrono::steady_clock::time_point m_pauseUntil;
     bool m_audioFailed = false;
+    bool m_released = false;  // the device was let go while idle (under m_mutex)
 
     std::thread m_synthesisThread;
     std::thread m_playbackThread;
