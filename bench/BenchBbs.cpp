@@ -20,6 +20,7 @@
 #include "base/TextFile.h"
 #include "bbs/BoardList.h"
 #include "bbs/ThreadData.h"
+#include "bbs/ThreadIndex.h"
 #include "bbs/ThreadList.h"
 
 using namespace Qt::StringLiterals;
@@ -166,6 +167,45 @@ void BM_RealisticParseAndLog(benchmark::State& state)
 }
 
 BENCHMARK(BM_RealisticParseAndLog)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The index of anchors, replies and IDs that a thread gets once it is
+// loaded, against the parse it follows; then one lookup of each kind.
+void BM_RealisticThreadIndex(benchmark::State& state)
+{
+    const auto messages = ThreadData::parseDat(TextCodec::decodeServerText(RealisticThread::datBytes()));
+    ThreadIndex index;
+    for (auto _ : state) {
+        index.build(*messages);
+        benchmark::DoNotOptimize(index.count());
+    }
+    qsizetype anchors = 0;
+    qsizetype replies = 0;
+    for (int i = 1; i <= index.count(); ++i) {
+        anchors += index.anchorsOf(i).size();
+        replies += index.repliesTo(i).size();
+    }
+    state.counters["messages"] = double(index.count());
+    state.counters["anchors"] = double(anchors);
+    state.counters["replies"] = double(replies);
+}
+
+BENCHMARK(BM_RealisticThreadIndex)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ThreadIndexLookups(benchmark::State& state)
+{
+    const auto messages = ThreadData::parseDat(TextCodec::decodeServerText(RealisticThread::datBytes()));
+    ThreadIndex index;
+    index.build(*messages);
+    int message = 1;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(index.anchorsOf(message));
+        benchmark::DoNotOptimize(index.repliesTo(message));
+        benchmark::DoNotOptimize(index.sameId(message));
+        message = message % index.count() + 1;
+    }
+}
+
+BENCHMARK(BM_ThreadIndexLookups)->Unit(benchmark::kMicrosecond);
 
 double threadCpuMs()
 {
