@@ -32,11 +32,15 @@ cat >"$work/rc.xml" <<'XML'
 XML
 openbox --config-file "$work/rc.xml" --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 1 100); do
+# A loaded machine may take seconds to start it.
+for _ in $(seq 1 400); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
     sleep 0.05
 done
-xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || { echo "openbox did not start" >&2; exit 1; }
+xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || {
+    echo "openbox did not start: $(cat "$work/openbox.log")" >&2
+    exit 1
+}
 
 start_server server "$samples"
 transcript=""
