@@ -116,6 +116,19 @@ KeyCommand KeyDispatcher::commandFor(quint32 code, Modifiers modifiers, const Co
         const int amount = ctrl ? 100 : (shift ? 10 : 1);
         return {KeyAction::MoveBookmark, code == VK::Add ? amount : -amount};
     }
+    case VK::E:
+    case VK::N:
+    case VK::M:
+    case VK::X: {
+        if (!context.readingMenu || ctrl || alt || shift) {
+            return {};
+        }
+        const KeyAction trip = code == VK::E   ? KeyAction::FollowAnchor
+                               : code == VK::N ? KeyAction::ReadReplies
+                               : code == VK::M ? KeyAction::ReadSameId
+                                               : KeyAction::ReturnTrail;
+        return {trip};
+    }
     case VK::F1:
         return {KeyAction::QueueHelp};
     default:
@@ -168,7 +181,8 @@ void KeyDispatcher::keyEvent(quint32 code, bool keyDown, Modifiers modifiers)
     if (code == VirtualKeys::A) {
         context.allRead = m_host.IsAllRead();
     }
-    if (code == VirtualKeys::T) {
+    if (code == VirtualKeys::T || code == VirtualKeys::E || code == VirtualKeys::N || code == VirtualKeys::M
+        || code == VirtualKeys::X) {
         context.readingMenu = m_host.Get_MenuNo() == VoiceMenu::ReadingMenu;
     }
     const KeyCommand command = commandFor(code, modifiers, context);

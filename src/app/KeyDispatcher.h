@@ -48,6 +48,10 @@ enum class KeyAction
     CreateThread,
     WriteMessage,
     EditModeViewer,  // the message being read as editable text
+    FollowAnchor,    // while a message is read: the message its anchor names
+    ReadReplies,     // the later messages that answer it
+    ReadSameId,      // the other messages of its ID
+    ReturnTrail,     // back to where the reading was before one of those
 };
 
 struct KeyCommand

@@ -304,6 +304,18 @@ void MainForm::perform(const KeyCommand& command)
     case KeyAction::EditModeViewer:
         VMenu->Open_EditModeViewer();
         break;
+    case KeyAction::FollowAnchor:
+        VMenu->Follow_Anchor();
+        break;
+    case KeyAction::ReadReplies:
+        VMenu->Read_Replies();
+        break;
+    case KeyAction::ReadSameId:
+        VMenu->Read_SameId();
+        break;
+    case KeyAction::ReturnTrail:
+        VMenu->Return_Trail();
+        break;
     }
 }
 

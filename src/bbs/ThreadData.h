@@ -107,6 +107,9 @@ public:
 
     int Get_MessageLoadedNum() const { return int(m_messages.size()); }
 
+    // The loaded messages, in order (message n at n - 1).
+    const QList<Message>& messages() const { return m_messages; }
+
     int Get_MessageMaxNum() const { return m_maximum; }
 
     bool Have_Message() const;

@@ -27,6 +27,7 @@
 
 #include "base/AppPaths.h"
 #include "base/VbRegExp.h"
+#include "bbs/ThreadIndex.h"
 
 class BoardList;
 class BookmarkItaList;
@@ -147,6 +148,15 @@ public:
     void Jump_NextParagraph(bool back);
     void Jump_NextLink(bool back);
     void Jump_NextLine(bool backword);
+    // While a message is read: read the message the current unit's anchor
+    // names (else the message's first), the later messages that answer this
+    // one, or the other messages of its ID, one after the other; and go back
+    // to the very unit the reading was at. The trips nest; each return goes
+    // back one.
+    void Follow_Anchor();
+    void Read_Replies();
+    void Read_SameId();
+    void Return_Trail();
     void Read_AllInfo();
     qint32 Run_AllRead(qint32 read_no);
     void Stop_AllRead();
@@ -392,6 +402,7 @@ private:
         int fromMessage = 0;
         qint32 fromUnit = 0;
         bool newMessage = false;  // the first unit of the next message
+        int toMessage = 0;        // that message
         qint32 unit = 0;
         QString text;
         qint16 kind = 0;
@@ -400,6 +411,31 @@ private:
     void Queue_NextUnit();
     void queuedUnitStarted(quint64 id);
     QueuedUnit m_queued;
+
+    // Where a trip to other messages (an anchor, the replies, an ID) left the
+    // reading, and the list of messages that trip reads instead of going on
+    // to the next message.
+    struct TrailStop
+    {
+        int message = 0;
+        qint32 unit = 0;
+        QList<int> side;
+        qsizetype sideNext = 0;
+    };
+
+    void readSide(const QList<int>& messages, const QString& prefix);
+    void clearTrail();
+
+    bool inSide() const { return !m_trail.isEmpty(); }
+
+    bool sideHasMore() const { return m_sideNext < m_side.size(); }
+
+    const ThreadIndex& threadIndex();
+    QList<TrailStop> m_trail;
+    QList<int> m_side;
+    qsizetype m_sideNext = 0;
+    ThreadIndex m_index;
+    int m_indexedCount = -1;  // messages the index was built over; -1: build it anew
     // The next message cut into units while the last unit of the current one
     // plays.
     std::unique_ptr<CMessageData> m_nextMessage;

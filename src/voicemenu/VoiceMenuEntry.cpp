@@ -205,6 +205,8 @@ bool VoiceMenu::loadThreadList()
 bool VoiceMenu::loadThread()
 {
     BusyGuard busy(m_busy);
+    clearTrail();
+    m_indexedCount = -1;
     m_category = m_boards->Get_Category(m_categoryIndex);
     m_board = m_boards->Get_BoardName(m_categoryIndex, m_boardIndex);
     return m_thread->InitInstance(m_boards.get(), m_http.get(), m_threads->Get_ThreadName(m_threadIndex),

@@ -226,6 +226,7 @@ void VoiceMenu::Select_(qint32 menu_delta, bool absolute)
     const qint32 count = Get_ItemNum();
     bool ok = true;
     if (m_menu == ReadingMenu) {
+        clearTrail();  // moving on by hand ends any trip to other messages
         ok = moveInReadingMenu(delta);
         if (ok && m_readable) {
             // Continuous reading reads the chosen message from its start.
@@ -328,6 +329,7 @@ void VoiceMenu::GoBack()
 // Leaving the reading or thread menu writes the read position reached.
 void VoiceMenu::leaveThread()
 {
+    clearTrail();
     if (m_thread && (m_menu == ReadingMenu || m_menu == ThreadMenu)) {
         m_thread->Flush_Index();
     }

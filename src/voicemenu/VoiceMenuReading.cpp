@@ -26,7 +26,8 @@ bool VoiceMenu::Read_Message(bool force_read)
     if (!m_thread || !m_message) {
         return false;
     }
-    const bool moreMessages = m_thread->Have_Message();
+    // A trip to other messages reads its own list, not the next message.
+    const bool moreMessages = inSide() ? sideHasMore() : m_thread->Have_Message();
     const bool moreUnits = m_message->Have_Message();
     if ((moreMessages || moreUnits) && m_readable) {
         if (!m_reading) {
@@ -34,10 +35,14 @@ bool VoiceMenu::Read_Message(bool force_read)
             m_message->ExitInstance();
         }
         if (force_read || !m_message->Have_Message()) {
-            if (force_read) {
-                m_thread->Rewind_Index();
+            if (inSide() && !force_read) {
+                m_thread->Set_Index(m_side.at(m_sideNext++));
+            } else {
+                if (force_read) {
+                    m_thread->Rewind_Index();
+                }
+                m_thread->Move_Index(1);
             }
-            m_thread->Move_Index(1);
             loadCurrentMessage();
             m_host.showMessageText(m_message->Get_OrgMessagesText());
             m_item = m_thread->Get_MessageCurrentNum();
@@ -61,7 +66,12 @@ bool VoiceMenu::Read_Message(bool force_read)
         m_reading = false;
         return false;
     }
-    if (m_readable) {
+    if (m_readable && inSide()) {
+        // The end of a trip: the return key goes back to where it began.
+        m_title = u"以上です"_s;
+        m_speech.SpeakText(m_title);
+        m_readable = false;
+    } else if (m_readable) {
         m_title = m_reading ? u"読み上げ完了"_s : u"新着メッセージはありません"_s;
         m_speech.SpeakText(m_title);
         m_readable = false;
@@ -83,8 +93,8 @@ void VoiceMenu::Queue_NextUnit()
         next.unit = next.fromUnit + 1;
         next.text = m_message->readingUnit(next.unit);
         next.kind = m_message->unitInfo(next.unit).kind;
-    } else if (m_thread->Have_Message()) {
-        const int n = next.fromMessage + 1;
+    } else if (inSide() ? sideHasMore() : m_thread->Have_Message()) {
+        const int n = inSide() ? m_side.at(m_sideNext) : next.fromMessage + 1;
         if (!m_nextMessage) {
             m_nextMessage = std::make_unique<CMessageData>();
         }
@@ -94,6 +104,7 @@ void VoiceMenu::Queue_NextUnit()
             return;
         }
         next.newMessage = true;
+        next.toMessage = n;
         next.unit = 1;
         next.text = m_nextMessage->readingUnit(1);
         next.kind = m_nextMessage->unitInfo(1).kind;
@@ -120,7 +131,12 @@ void VoiceMenu::queuedUnitStarted(quint64 id)
         return;
     }
     if (unit.newMessage) {
-        m_thread->Move_Index(1);
+        if (inSide()) {
+            m_thread->Set_Index(unit.toMessage);
+            ++m_sideNext;
+        } else {
+            m_thread->Move_Index(1);
+        }
         *m_message = std::move(*m_nextMessage);
         m_host.showMessageText(m_message->Get_OrgMessagesText());
     }
@@ -129,6 +145,135 @@ void VoiceMenu::queuedUnitStarted(quint64 id)
     m_currentUnitKind = kind;
     m_item = m_thread->Get_MessageCurrentNum();
     Queue_NextUnit();
+}
+
+const ThreadIndex& VoiceMenu::threadIndex()
+{
+    // Built once a load: the thread only grows while it is open.
+    if (m_indexedCount != m_thread->Get_MessageLoadedNum()) {
+        m_index.build(m_thread->messages());
+        m_indexedCount = m_thread->Get_MessageLoadedNum();
+    }
+    return m_index;
+}
+
+void VoiceMenu::clearTrail()
+{
+    m_trail.clear();
+    m_side.clear();
+    m_sideNext = 0;
+}
+
+void VoiceMenu::readSide(const QList<int>& messages, const QString& prefix)
+{
+    m_trail.append({m_thread->Get_MessageCurrentNum(), m_message->Get_Index(), m_side, m_sideNext});
+    m_side = messages;
+    m_sideNext = 1;
+    m_speech.StopSpeech();
+    m_queued = {};
+    // Set_Index leaves the saved read position where the reading was.
+    m_thread->Set_Index(messages.first());
+    loadCurrentMessage();
+    m_host.showMessageText(m_message->Get_OrgMessagesText());
+    m_item = messages.first();
+    m_messageIndex = m_item;
+    m_pendingPrefix = prefix;
+    m_readable = true;
+    m_reading = true;
+    Read_Message(false);
+}
+
+void VoiceMenu::Follow_Anchor()
+{
+    if (m_menu != ReadingMenu || !m_thread || !m_message || m_thread->Get_MessageCurrentNum() < 1) {
+        return;
+    }
+    // The anchor of the unit being heard, else the message's first.
+    QList<int> targets = ThreadIndex::anchorTargets(m_currentUnitText);
+    if (targets.isEmpty()) {
+        targets = threadIndex().anchorsOf(m_thread->Get_MessageCurrentNum());
+    }
+    if (targets.isEmpty()) {
+        m_title = u"アンカーはありません"_s;
+        speakTitle();
+        return;
+    }
+    QList<int> existing;
+    for (int target : std::as_const(targets)) {
+        if (target <= m_thread->Get_MessageLoadedNum()) {
+            existing.append(target);
+        }
+    }
+    if (existing.isEmpty()) {
+        m_title = QString::number(targets.first()) + u"番のメッセージはありません"_s;
+        speakTitle();
+        return;
+    }
+    readSide(existing, u"アンカー、深さ%1、"_s.arg(m_trail.size() + 1));
+}
+
+void VoiceMenu::Read_Replies()
+{
+    if (m_menu != ReadingMenu || !m_thread || !m_message || m_thread->Get_MessageCurrentNum() < 1) {
+        return;
+    }
+    const QList<int> replies = threadIndex().repliesTo(m_thread->Get_MessageCurrentNum());
+    if (replies.isEmpty()) {
+        m_title = u"返信はありません"_s;
+        speakTitle();
+        return;
+    }
+    readSide(replies, u"返信%1件、"_s.arg(replies.size()));
+}
+
+void VoiceMenu::Read_SameId()
+{
+    if (m_menu != ReadingMenu || !m_thread || !m_message || m_thread->Get_MessageCurrentNum() < 1) {
+        return;
+    }
+    const int current = m_thread->Get_MessageCurrentNum();
+    const QList<int> same = threadIndex().sameId(current);
+    if (same.isEmpty()) {
+        m_title = u"IDがありません"_s;
+        speakTitle();
+        return;
+    }
+    QList<int> others = same;
+    others.removeOne(current);
+    if (others.isEmpty()) {
+        m_title = u"このIDの書き込みは、この1件だけです"_s;
+        speakTitle();
+        return;
+    }
+    readSide(others, u"このIDの書き込み%1件、"_s.arg(same.size()));
+}
+
+void VoiceMenu::Return_Trail()
+{
+    if (m_menu != ReadingMenu || !m_thread || !m_message) {
+        return;
+    }
+    if (!inSide()) {
+        m_title = u"戻る位置はありません"_s;
+        speakTitle();
+        return;
+    }
+    const TrailStop stop = m_trail.takeLast();
+    m_side = stop.side;
+    m_sideNext = stop.sideNext;
+    m_speech.StopSpeech();
+    m_queued = {};
+    m_thread->Set_Index(stop.message);
+    loadCurrentMessage();
+    // The unit that was being heard is heard again, from its start.
+    m_message->Set_Index(qMax(0, stop.unit - 1));
+    m_host.showMessageText(m_message->Get_OrgMessagesText());
+    m_item = stop.message;
+    m_messageIndex = m_item;
+    m_pendingPrefix = inSide() ? u"戻りました、深さ%1、"_s.arg(m_trail.size()) : u"戻りました、"_s;
+    m_readable = true;
+    m_reading = true;
+    Read_Message(false);
 }
 
 void VoiceMenu::Stop_Read()
@@ -268,6 +413,7 @@ void VoiceMenu::Reload(bool Silent)
         if (!Silent) {
             m_speech.SpeakText(u"リロードします"_s);
         }
+        clearTrail();
         const bool downloaded = m_thread->Download(true);
         Set_Menu(ReadingMenu);
         m_item = m_thread->Get_MessageMaxNum();

@@ -177,6 +177,12 @@ void TestKeyDispatcher::keyTable_data()
     QTest::newRow("T reading") << VK::T << 0 << 8 << A::NextParagraph << 0;
     QTest::newRow("Shift+T reading") << VK::T << 2 << 8 << A::NextParagraph << 1;
     QTest::newRow("T elsewhere") << VK::T << 0 << 0 << A::CreateThread << 0;
+    QTest::newRow("E reading") << VK::E << 0 << 8 << A::FollowAnchor << 0;
+    QTest::newRow("N reading") << VK::N << 0 << 8 << A::ReadReplies << 0;
+    QTest::newRow("M reading") << VK::M << 0 << 8 << A::ReadSameId << 0;
+    QTest::newRow("X reading") << VK::X << 0 << 8 << A::ReturnTrail << 0;
+    QTest::newRow("E elsewhere: nothing") << VK::E << 0 << 0 << A::None << 0;
+    QTest::newRow("Shift+X reading: nothing") << VK::X << 2 << 8 << A::None << 0;
     QTest::newRow("W") << VK::W << 0 << 0 << A::WriteMessage << 0;
     QTest::newRow("W reading") << VK::W << 0 << 8 << A::WriteMessage << 0;
     QTest::newRow("Y reading") << VK::Y << 0 << 8 << A::EditModeViewer << 0;

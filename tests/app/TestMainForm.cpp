@@ -263,6 +263,7 @@ private slots:
     void textContrast_data();
     void textContrast();
     void readingPacedByTheEngine();
+    void tripsToOtherMessages();
 };
 
 // The tick that keeps a screen reader quiet runs only while a reader runs
@@ -1366,6 +1367,74 @@ void TestMainForm::readingPacedByTheEngine()
     QCOMPARE(w.engine.texts().size(), units + 2);
     QCOMPARE(w.engine.resetCount(), resets);  // nothing was cut short
     QVERIFY(w.menu().IsReading());
+}
+
+// N reads the replies to the message being read, M the other messages of its
+// ID, E the message its anchor names; X goes back one trip at a time, to the
+// unit the reading was at. The thread: 2 answers 1; 3 and 4 answer 2; 4 is
+// by the ID of 1, 6 by the ID of 2.
+void TestMainForm::tripsToOtherMessages()
+{
+    Window w;
+    QVERIFY(w.start());
+    w.openThread();
+    QCOMPARE(int(w.menu().Get_MenuNo()), int(VoiceMenu::ReadingMenu));
+    auto heard = [&w] { return w.engine.texts().last(); };
+    // Up to the second unit of message 1.
+    for (int i = 0; i < 10 && !(w.menu().Get_Index() == 1 && w.menu().IsReading()); ++i) {
+        w.speakNext();
+    }
+    w.speakNext();
+    QCOMPARE(w.menu().Get_Index(), 1);
+    const QString unitOfOne = heard();
+
+    w.press('N');
+    QVERIFY2(heard().startsWith(u"返信1件、"_s), qPrintable(heard()));
+    QCOMPARE(w.menu().Get_Index(), 2);
+    w.press('N');
+    QVERIFY2(heard().startsWith(u"返信2件、"_s), qPrintable(heard()));
+    QCOMPARE(w.menu().Get_Index(), 3);
+    // The trip reads 3, then 4, and ends there.
+    for (int i = 0; i < 20 && w.menu().Get_Index() == 3; ++i) {
+        w.speakNext();
+    }
+    QCOMPARE(w.menu().Get_Index(), 4);
+    for (int i = 0; i < 20 && heard() != u"以上です"_s; ++i) {
+        w.speakNext();
+    }
+    QCOMPARE(heard(), u"以上です"_s);
+    QCOMPARE(w.menu().Get_Index(), 4);
+
+    // From 4: its anchor names 2; its ID wrote 1 as well.
+    w.press('E');
+    QVERIFY2(heard().startsWith(u"アンカー、深さ3、"_s), qPrintable(heard()));
+    QCOMPARE(w.menu().Get_Index(), 2);
+    w.press('X');
+    QVERIFY2(heard().startsWith(u"戻りました、深さ2、"_s), qPrintable(heard()));
+    QCOMPARE(w.menu().Get_Index(), 4);
+    w.press('M');
+    QVERIFY2(heard().startsWith(u"このIDの書き込み2件、"_s), qPrintable(heard()));
+    QCOMPARE(w.menu().Get_Index(), 1);
+
+    // Back through every trip, to the very unit of message 1.
+    w.press('X');
+    w.press('X');
+    QCOMPARE(w.menu().Get_Index(), 2);
+    w.press('X');
+    QCOMPARE(heard(), u"戻りました、"_s + unitOfOne);
+    QCOMPARE(w.menu().Get_Index(), 1);
+    w.press('X');
+    QCOMPARE(heard(), u"戻る位置はありません"_s);
+    // Message 5 answers nothing and is answered by one.
+    w.press(kDown);
+    w.press(kDown);
+    w.press(kDown);
+    w.press(kDown);
+    QCOMPARE(w.menu().Get_Index(), 5);
+    w.press('E');
+    QCOMPARE(heard(), u"アンカーはありません"_s);
+    w.press('M');
+    QCOMPARE(heard(), u"このIDの書き込みは、この1件だけです"_s);
 }
 
 QTEST_MAIN(TestMainForm)

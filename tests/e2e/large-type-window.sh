@@ -30,14 +30,26 @@ cat >"$work/rc.xml" <<'XML'
   </keyboard>
 </openbox_config>
 XML
-openbox --config-file "$work/rc.xml" --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-# A loaded machine may take seconds to start it.
-for _ in $(seq 1 400); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.05
+# A loaded machine may take seconds to start it, and now and then it gives up
+# on the display at once (its log says so): it gets three tries.
+wm_started=0
+for _ in 1 2 3; do
+    openbox --config-file "$work/rc.xml" --sm-disable >"$work/openbox.log" 2>&1 &
+    wm=$!
+    for _ in $(seq 1 200); do
+        if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+            wm_started=1
+            break
+        fi
+        kill -0 "$wm" 2>/dev/null || break
+        sleep 0.05
+    done
+    [ "$wm_started" -eq 1 ] && break
+    kill "$wm" 2>/dev/null || true
+    wait "$wm" 2>/dev/null || true
 done
-xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || {
+pids+=($wm)
+[ "$wm_started" -eq 1 ] || {
     echo "openbox did not start: $(cat "$work/openbox.log")" >&2
     exit 1
 }
