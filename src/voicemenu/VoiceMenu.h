@@ -423,6 +423,8 @@ private:
         qsizetype sideNext = 0;
     };
 
+    // A message is being read (or stands chosen) in the reading menu.
+    bool canTrip() const;
     void readSide(const QList<int>& messages, const QString& prefix);
     void clearTrail();
 

@@ -164,6 +164,11 @@ void VoiceMenu::clearTrail()
     m_sideNext = 0;
 }
 
+bool VoiceMenu::canTrip() const
+{
+    return m_menu == ReadingMenu && m_thread && m_message && m_thread->Get_MessageCurrentNum() >= 1;
+}
+
 void VoiceMenu::readSide(const QList<int>& messages, const QString& prefix)
 {
     m_trail.append({m_thread->Get_MessageCurrentNum(), m_message->Get_Index(), m_side, m_sideNext});
@@ -185,7 +190,7 @@ void VoiceMenu::readSide(const QList<int>& messages, const QString& prefix)
 
 void VoiceMenu::Follow_Anchor()
 {
-    if (m_menu != ReadingMenu || !m_thread || !m_message || m_thread->Get_MessageCurrentNum() < 1) {
+    if (!canTrip()) {
         return;
     }
     // The anchor of the unit being heard, else the message's first.
@@ -214,7 +219,7 @@ void VoiceMenu::Follow_Anchor()
 
 void VoiceMenu::Read_Replies()
 {
-    if (m_menu != ReadingMenu || !m_thread || !m_message || m_thread->Get_MessageCurrentNum() < 1) {
+    if (!canTrip()) {
         return;
     }
     const QList<int> replies = threadIndex().repliesTo(m_thread->Get_MessageCurrentNum());
@@ -228,7 +233,7 @@ void VoiceMenu::Read_Replies()
 
 void VoiceMenu::Read_SameId()
 {
-    if (m_menu != ReadingMenu || !m_thread || !m_message || m_thread->Get_MessageCurrentNum() < 1) {
+    if (!canTrip()) {
         return;
     }
     const int current = m_thread->Get_MessageCurrentNum();
