@@ -129,6 +129,14 @@ KeyCommand KeyDispatcher::commandFor(quint32 code, Modifiers modifiers, const Co
                                                : KeyAction::ReturnTrail;
         return {trip};
     }
+    case VK::Z:
+        if (ctrl || alt) {
+            return {};
+        }
+        if (context.readingMenu) {
+            return {shift ? KeyAction::NgName : KeyAction::NgId};
+        }
+        return {shift ? KeyAction::None : KeyAction::ThreadOrder};
     case VK::F1:
         return {KeyAction::QueueHelp};
     default:
@@ -182,7 +190,7 @@ void KeyDispatcher::keyEvent(quint32 code, bool keyDown, Modifiers modifiers)
         context.allRead = m_host.IsAllRead();
     }
     if (code == VirtualKeys::T || code == VirtualKeys::E || code == VirtualKeys::N || code == VirtualKeys::M
-        || code == VirtualKeys::X) {
+        || code == VirtualKeys::X || code == VirtualKeys::Z) {
         context.readingMenu = m_host.Get_MenuNo() == VoiceMenu::ReadingMenu;
     }
     const KeyCommand command = commandFor(code, modifiers, context);

@@ -52,6 +52,9 @@ enum class KeyAction
     ReadReplies,     // the later messages that answer it
     ReadSameId,      // the other messages of its ID
     ReturnTrail,     // back to where the reading was before one of those
+    NgId,            // while a message is read: あぼーん its ID, or no longer
+    NgName,          // the same for its name
+    ThreadOrder,     // the next order of the thread list
 };
 
 struct KeyCommand

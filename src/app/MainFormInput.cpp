@@ -316,6 +316,15 @@ void MainForm::perform(const KeyCommand& command)
     case KeyAction::ReturnTrail:
         VMenu->Return_Trail();
         break;
+    case KeyAction::NgId:
+        VMenu->Toggle_NgId();
+        break;
+    case KeyAction::NgName:
+        VMenu->Toggle_NgName();
+        break;
+    case KeyAction::ThreadOrder:
+        VMenu->Switch_ThreadOrder();
+        break;
     }
 }
 

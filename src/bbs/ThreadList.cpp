@@ -1,5 +1,8 @@
 #include "ThreadList.h"
 
+#include <algorithm>
+
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
@@ -16,6 +19,11 @@ namespace {
 
 // Longer lines in a subject.txt are damage, not threads.
 constexpr qsizetype kMaxLineLength = 4096;
+
+const QString kOrderFile = u"/thread.order"_s;
+
+// The words "thread.order" holds, by Order.
+constexpr const char16_t* kOrderWords[] = {u"board", u"busiest", u"new"};
 
 QString threeDigits(int value)
 {
@@ -162,7 +170,75 @@ bool ThreadList::InitInstance(CHttp& http,
             }
         }
     }
+    for (qsizetype i = 0; i < m_threads.size(); ++i) {
+        m_threads[i].position = int(i);
+    }
+    m_order = Order::Board;
+    if (const std::optional<QStringList> stored = TextFile::readLines(m_folder + kOrderFile)) {
+        for (int k = 0; k < kOrderCount; ++k) {
+            if (stored->value(0).trimmed() == QString::fromUtf16(kOrderWords[k])) {
+                m_order = Order(k);
+            }
+        }
+    }
+    applyOrder();
     return true;
+}
+
+QString ThreadList::orderName(Order order)
+{
+    switch (order) {
+    case Order::Busiest:
+        return u"勢いの順"_s;
+    case Order::NewFirst:
+        return u"新着のあるスレッドを先"_s;
+    case Order::Board:
+        break;
+    }
+    return u"板の順"_s;
+}
+
+double ThreadList::momentum(const Thread& thread, qint64 now)
+{
+    bool ok = false;
+    const qint64 started = thread.key.toLongLong(&ok);
+    if (!ok || thread.count < 0) {
+        return -1.0;
+    }
+    // A thread of a minute or less counts as a minute old, and a key in the
+    // future (a clock off) as just begun.
+    const qint64 seconds = qMax<qint64>(now - started, 60);
+    return double(thread.count) * 86400.0 / double(seconds);
+}
+
+void ThreadList::applyOrder()
+{
+    const auto byPosition = [](const Thread& a, const Thread& b) { return a.position < b.position; };
+    std::sort(m_threads.begin(), m_threads.end(), byPosition);
+    if (m_order == Order::Busiest) {
+        const qint64 now = m_clock ? m_clock() : QDateTime::currentSecsSinceEpoch();
+        QList<double> rates(m_threads.size());
+        for (const Thread& t : std::as_const(m_threads)) {
+            rates[t.position] = momentum(t, now);
+        }
+        std::stable_sort(m_threads.begin(), m_threads.end(), [&](const Thread& a, const Thread& b) {
+            return rates.at(a.position) > rates.at(b.position);
+        });
+    } else if (m_order == Order::NewFirst) {
+        m_positions.load(m_folder + u"/thread.idx"_s);
+        const auto hasNew = [this](const Thread& t) {
+            const int read = m_positions.position(t.key);
+            return read > 0 && t.count > read;
+        };
+        std::stable_partition(m_threads.begin(), m_threads.end(), hasNew);
+    }
+}
+
+bool ThreadList::setOrder(Order order)
+{
+    m_order = order;
+    applyOrder();
+    return TextFile::writeLines(m_folder + kOrderFile, {QString::fromUtf16(kOrderWords[int(order)])});
 }
 
 QString ThreadList::Get_ThreadName(int index) const

@@ -7,6 +7,8 @@
 // dropped but whose log is still on disk are added at the end. Threads count
 // from 1.
 
+#include <functional>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -60,7 +62,34 @@ public:
         QString key;
         QString title;
         int count = 0;
+        int position = 0;  // in the board's own order, from 0
     };
+
+    // The orders the threads can be heard in, kept for each board in its
+    // folder's "thread.order": the board's own, the busiest first (勢い:
+    // messages a day since the thread began, its key being that moment),
+    // and the threads with new messages since the user read them first.
+    enum class Order
+    {
+        Board,
+        Busiest,
+        NewFirst,
+    };
+    static constexpr int kOrderCount = 3;
+
+    Order order() const { return m_order; }
+
+    // What the user hears when the order is chosen.
+    static QString orderName(Order order);
+    // Puts the threads in the order and keeps it for the board; false when
+    // it could not be kept (the threads are in the order all the same).
+    bool setOrder(Order order);
+
+    // Messages a day; -1 for a thread the server dropped.
+    static double momentum(const Thread& thread, qint64 now);
+
+    // The clock the busiest order is worked out by (seconds since the epoch).
+    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
 
     static QList<Thread> parseSubject(const QString& text);
 
@@ -70,6 +99,7 @@ public:
 
 private:
     QString logPath(const QString& key) const;
+    void applyOrder();
 
     QString m_dataRoot;
     QString m_folder;
@@ -79,4 +109,6 @@ private:
     QString m_threadUrlPrefix;
     QList<Thread> m_threads;
     ReadPositions m_positions;
+    Order m_order = Order::Board;
+    std::function<qint64()> m_clock;
 };

@@ -13,7 +13,7 @@
 
 namespace MenuNames {
 
-inline constexpr int kCount = 39;
+inline constexpr int kCount = 43;
 
 inline constexpr std::array<QStringView, kCount> kNames = {
     u"メイン",
@@ -55,9 +55,13 @@ inline constexpr std::array<QStringView, kCount> kNames = {
     u"検索結果",
     u"ヘルプサブ",
     u"ヘルプ読み上げ",
+    u"あぼーん設定",
+    u"あぼーん削除",
+    u"あぼーん表示設定",
+    u"返信件数読み上げ設定",
 };
 
-// The name of menu number menuNo; empty outside 0..38 (for example -1 before
+// The name of menu number menuNo; empty outside 0..42 (for example -1 before
 // start-up has finished).
 inline QString name(int menuNo)
 {

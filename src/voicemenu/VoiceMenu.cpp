@@ -11,6 +11,7 @@
 #include "bbs/CHttp.h"
 #include "bbs/ConnectionState.h"
 #include "bbs/LogManager.h"
+#include "bbs/NgFilters.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
 #include "speech/CMessageData.h"
@@ -76,6 +77,7 @@ bool VoiceMenu::Initialize()
     m_logs = std::make_unique<LogManager>(root);
     m_connection = std::make_unique<ConnectionState>(m_offlineRequested, m_connectionProbe);
     m_help = std::make_unique<HelpMenu>(m_paths);
+    loadFilters();
     QObject::disconnect(m_queuedStart);
     m_queuedStart = QObject::connect(&m_speech, &SpeechOutput::queuedStarted,
                                      [this](SpeechEngine::UtteranceId id) { queuedUnitStarted(id); });

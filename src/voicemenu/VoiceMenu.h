@@ -12,7 +12,7 @@
 // VoiceMenuEntry.cpp (what Enter does) and VoiceMenuReading.cpp (reading
 // messages unit by unit, reloads and the all-bookmarks run).
 //
-// Menus are numbered 0..38 (MenuNames). Item lists count from 1; element 0 is
+// Menus are numbered 0..42 (MenuNames). Item lists count from 1; element 0 is
 // an empty sentinel and item 0 means nothing is selected yet.
 
 #include <functional>
@@ -39,6 +39,7 @@ class CSrCntl;
 class ConnectionState;
 class HelpMenu;
 class LogManager;
+class NgFilters;
 class SoundPlayer;
 class SpeechEngine;
 class SpeechOutput;
@@ -72,6 +73,10 @@ public:
         SearchResultMenu = 36,
         HelpSubMenu = 37,
         HelpReadMenu = 38,
+        NgConfigMenu = 39,
+        NgDeleteMenu = 40,
+        NgShowMenu = 41,
+        ReplyCountMenu = 42,
     };
 
     static constexpr const char16_t* kUserAgent = u"Monazilla/1.00 (Yomimaru/1.11) ";
@@ -99,6 +104,12 @@ public:
     static constexpr const char16_t* kBookmarkNotSaved = u"ブックマークを保存できませんでした。";
     static constexpr const char16_t* kItaBookmarkNotSaved = u"板ブックマークを保存できませんでした。";
     static constexpr const char16_t* kSettingNotSaved = u"設定を保存できませんでした。";
+    static constexpr const char16_t* kNgNotSaved = u"あぼーんを保存できませんでした。";
+
+    // Named settings: "1" hides filtered messages without a word (透明あぼーん),
+    // and "1" ends the header of a message that has replies with their count.
+    static constexpr const char16_t* kNgTransparentKey = u"NgTransparent";
+    static constexpr const char16_t* kReplyCountKey = u"ReadReplyCount";
 
     VoiceMenu(const AppPaths& paths,
               CSettings& settings,
@@ -157,6 +168,14 @@ public:
     void Read_Replies();
     void Read_SameId();
     void Return_Trail();
+    // While a message is read: hide the messages of its ID (or its name) on
+    // this board from now on, or, pressed again on such a message, no longer.
+    void Toggle_NgId();
+    void Toggle_NgName();
+    // In the thread-selection menu: the next order of the threads (the
+    // board's, the busiest first, those with new messages first), kept for
+    // the board.
+    void Switch_ThreadOrder();
     void Read_AllInfo();
     qint32 Run_AllRead(qint32 read_no);
     void Stop_AllRead();
@@ -250,6 +269,8 @@ public:
 
     CMessageData& messageData() { return *m_message; }
 
+    NgFilters& ngFilters() { return *m_filters; }
+
     // The unit last spoken and its kind, shared with the speech output.
     QString currentUnitText() const { return m_currentUnitText; }
 
@@ -334,6 +355,27 @@ private:
     // offset) that places the cursor; empty and 0 for other menus.
     static QString optionListOf(qint16 menu);
     static std::pair<qint16, int> optionSettingOf(qint16 menu);
+    // The named setting an option menu stores its choice in, else empty.
+    static QString optionNamedOf(qint16 menu);
+    int optionValue(qint16 menu) const;
+    bool storeOptionValue(qint16 menu, int value);
+
+    // あぼーん (see VoiceMenuFilters.cpp).
+    void loadFilters();
+    void addWordFilter(bool everywhere, bool regex);
+    void deleteFilter();
+    void toggleFilter(int kind);
+    void filtersChanged();
+    // Whether message n of the open thread is hidden, and the first message
+    // after n that is not (0 when none is), with how many were passed.
+    bool isHidden(int n);
+    int nextShown(int n, int* passed);
+    QList<int> shownOnly(const QList<int>& messages);
+    // What is said where hidden messages were passed: their count, or
+    // nothing for 透明あぼーん.
+    QString hiddenSentence(int count) const;
+    // The spoken header of message n, with its reply count when asked for.
+    QString readHeaderOf(int n);
 
     AppPaths m_paths;
     CSettings& m_settings;
@@ -359,6 +401,9 @@ private:
     std::unique_ptr<LogManager> m_logs;
     std::unique_ptr<ConnectionState> m_connection;
     std::unique_ptr<HelpMenu> m_help;
+    std::unique_ptr<NgFilters> m_filters;
+    QList<bool> m_hidden;  // [message - 1] of the open thread
+    int m_hiddenCount = -1;  // messages m_hidden was worked out over; -1: anew
     VbRegExp m_searchPattern;
 
     qint16 m_menu = -1;

@@ -73,6 +73,8 @@ bool VoiceMenu::entryAction(bool& keepRunning)
             Set_Menu(qint16(m_item + 7));
         } else if (m_item == 8) {
             runProxyDialog();
+        } else if (m_item == 10) {
+            Set_Menu(NgConfigMenu);
         } else if (m_item == 9) {
             if (QString::fromUtf16(kHomePageUrl).isEmpty()) {
                 m_title = u"作者のホームページはまだありません。"_s;
@@ -135,6 +137,18 @@ bool VoiceMenu::entryAction(bool& keepRunning)
         m_readable = true;
         m_title = u"読み上げ開始"_s;
         m_thread->Rewind_Index();
+        break;
+    case NgConfigMenu:
+        if (m_item == 1) {
+            Set_Menu(NgDeleteMenu);
+        } else if (m_item >= 2 && m_item <= 5) {
+            addWordFilter(m_item % 2 == 0, m_item >= 4);
+        } else if (m_item == 6 || m_item == 7) {
+            Set_Menu(m_item == 6 ? NgShowMenu : ReplyCountMenu);
+        }
+        break;
+    case NgDeleteMenu:
+        deleteFilter();
         break;
     case HelpSubMenu:
         m_helpSubtopic = qint16(m_item);
@@ -207,6 +221,7 @@ bool VoiceMenu::loadThread()
     BusyGuard busy(m_busy);
     clearTrail();
     m_indexedCount = -1;
+    m_hiddenCount = -1;
     m_category = m_boards->Get_Category(m_categoryIndex);
     m_board = m_boards->Get_BoardName(m_categoryIndex, m_boardIndex);
     return m_thread->InitInstance(m_boards.get(), m_http.get(), m_threads->Get_ThreadName(m_threadIndex),
@@ -420,7 +435,7 @@ void VoiceMenu::storeOption()
     default:
         break;
     }
-    if (!m_settings.Set_(setting, QString::number(m_item - offset))) {
+    if (!storeOptionValue(m_menu, m_item - offset)) {
         m_title = QString::fromUtf16(kSettingNotSaved);
     }
     switch (m_menu) {

@@ -7,6 +7,7 @@
 #include "bbs/BookmarkList.h"
 #include "bbs/CHttp.h"
 #include "bbs/LogManager.h"
+#include "bbs/NgFilters.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
 #include "speech/CMessageData.h"
@@ -103,7 +104,7 @@ void VoiceMenu::buildMenu()
         break;
     case ConfigMenu:
         m_items = literalItems(
-            u",音声設定,読み上げ項目設定,終了方法設定,左右キー反転設定,スクリーンリーダ併用設定,弱視向け設定,プロキシ使用設定,プロキシ設定,作者のホームページ"_s);
+            u",音声設定,読み上げ項目設定,終了方法設定,左右キー反転設定,スクリーンリーダ併用設定,弱視向け設定,プロキシ使用設定,プロキシ設定,作者のホームページ,あぼーん設定"_s);
         break;
     case HelpTopMenu:
         m_items = m_help->Get_Tops();
@@ -164,6 +165,21 @@ void VoiceMenu::buildMenu()
         m_messageIndex = m_item;
         break;
     }
+    case NgConfigMenu:
+        m_items = literalItems(
+            u",あぼーん削除,すべての板の語句あぼーん追加,この板の語句あぼーん追加,すべての板の正規表現あぼーん追加,"
+            u"この板の正規表現あぼーん追加,あぼーん表示設定,返信件数読み上げ設定"_s);
+        m_suffix = u"、あぼーんは%1件です"_s.arg(m_filters->rules().size());
+        break;
+    case NgDeleteMenu:
+        m_items = QStringList{QString()};
+        for (const NgFilters::Rule& rule : m_filters->rules()) {
+            m_items.append(NgFilters::describe(rule));
+        }
+        if (m_items.size() == 1) {
+            m_suffix = u"、あぼーんはありません"_s;
+        }
+        break;
     case HelpSubMenu:
         m_title = u"ヘルプ："_s + m_help->Get_Top(m_helpTopic);
         m_items = m_help->Get_Subs(m_helpTopic);
@@ -180,7 +196,8 @@ void VoiceMenu::buildMenu()
     default:
         if (!literal.isEmpty()) {
             m_items = literalItems(literal);
-            if (const auto [setting, offset] = optionSettingOf(m_menu); setting > 0) {
+            if (const auto [setting, offset] = optionSettingOf(m_menu);
+                setting > 0 || !optionNamedOf(m_menu).isEmpty()) {
                 Set_OptionList(literal, setting, offset);
             }
         } else {

@@ -19,6 +19,7 @@ struct OptionMenu
     const char16_t* items;
     qint16 setting;
     int offset;
+    const char16_t* named = nullptr;  // the named setting, for setting 0
 };
 
 constexpr OptionMenu kOptionMenus[] = {
@@ -49,6 +50,9 @@ constexpr OptionMenu kOptionMenus[] = {
     {VoiceMenu::FontSizeMenu, u",8,9,10,11,12,14,16,18,20,22,24,26,28,36,48,72", 0, 0},
     {31, u",Windows標準の配色,弱視向けの配色", CSettings::LowVisionColors, 1},
     {32, u",標準サイズ,最大化表示", CSettings::WindowMaximized, 1},
+    {VoiceMenu::NgShowMenu, u",あぼーんの件数を読み上げる,透明あぼーん(何も読み上げない)", 0, 1,
+     VoiceMenu::kNgTransparentKey},
+    {VoiceMenu::ReplyCountMenu, u",返信件数を読み上げない,返信件数を読み上げる", 0, 1, VoiceMenu::kReplyCountKey},
 };
 
 const OptionMenu* optionMenu(qint16 menu)
@@ -75,6 +79,30 @@ std::pair<qint16, int> VoiceMenu::optionSettingOf(qint16 menu)
     return option ? std::pair<qint16, int>{option->setting, option->offset} : std::pair<qint16, int>{0, 0};
 }
 
+QString VoiceMenu::optionNamedOf(qint16 menu)
+{
+    const OptionMenu* option = optionMenu(menu);
+    return option && option->named ? QString::fromUtf16(option->named) : QString();
+}
+
+int VoiceMenu::optionValue(qint16 menu) const
+{
+    const QString named = optionNamedOf(menu);
+    if (!named.isEmpty()) {
+        bool ok = false;
+        const int value = m_settings.Get_Named(named, u"0"_s).toInt(&ok);
+        return ok ? value : 0;
+    }
+    return m_settings.getInt(optionSettingOf(menu).first, 0);
+}
+
+bool VoiceMenu::storeOptionValue(qint16 menu, int value)
+{
+    const QString named = optionNamedOf(menu);
+    return named.isEmpty() ? m_settings.Set_(optionSettingOf(menu).first, QString::number(value))
+                           : m_settings.Set_Named(named, QString::number(value));
+}
+
 QString VoiceMenu::optionItem(qint16 menu, qint16 settingIndex, int offset) const
 {
     const QStringList items = literalItems(optionListOf(menu));
@@ -84,7 +112,7 @@ QString VoiceMenu::optionItem(qint16 menu, qint16 settingIndex, int offset) cons
 void VoiceMenu::Set_OptionList(const QString& items, qint16 settingIndex, int offset)
 {
     m_items = literalItems(items);
-    m_item = m_settings.getInt(settingIndex, 0) + offset;
+    m_item = (settingIndex > 0 ? m_settings.getInt(settingIndex, 0) : optionValue(m_menu)) + offset;
     // A stored value outside the list (a hand-edited file) leaves the cursor
     // on no item rather than beyond the list.
     if (m_item < 0 || m_item >= m_items.size()) {

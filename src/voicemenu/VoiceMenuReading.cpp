@@ -17,8 +17,7 @@ using namespace Qt::StringLiterals;
 
 void VoiceMenu::loadCurrentMessage()
 {
-    m_message->InitInstance(m_settings, m_thread->Get_OrgBody(-1), m_thread->Get_OrgHeader(-1),
-                            m_thread->Get_ReadHeader(-1, false, false, false));
+    m_message->InitInstance(m_settings, m_thread->Get_OrgBody(-1), m_thread->Get_OrgHeader(-1), readHeaderOf(-1));
 }
 
 bool VoiceMenu::Read_Message(bool force_read)
@@ -26,8 +25,12 @@ bool VoiceMenu::Read_Message(bool force_read)
     if (!m_thread || !m_message) {
         return false;
     }
-    // A trip to other messages reads its own list, not the next message.
-    const bool moreMessages = inSide() ? sideHasMore() : m_thread->Have_Message();
+    // A trip to other messages reads its own list, not the next message;
+    // the messages あぼーん hides are passed.
+    const int current = m_thread->Get_MessageCurrentNum();
+    int passed = 0;
+    const int next = inSide() ? 0 : nextShown(current, &passed);
+    const bool moreMessages = inSide() ? sideHasMore() : next > 0;
     const bool moreUnits = m_message->Have_Message();
     if ((moreMessages || moreUnits) && m_readable) {
         if (!m_reading) {
@@ -40,8 +43,11 @@ bool VoiceMenu::Read_Message(bool force_read)
             } else {
                 if (force_read) {
                     m_thread->Rewind_Index();
+                    m_thread->Move_Index(1);
+                } else {
+                    m_thread->Move_Index(next - current);
+                    m_pendingPrefix = hiddenSentence(passed) + m_pendingPrefix;
                 }
-                m_thread->Move_Index(1);
             }
             loadCurrentMessage();
             m_host.showMessageText(m_message->Get_OrgMessagesText());
@@ -72,7 +78,12 @@ bool VoiceMenu::Read_Message(bool force_read)
         m_speech.SpeakText(m_title);
         m_readable = false;
     } else if (m_readable) {
-        m_title = m_reading ? u"読み上げ完了"_s : u"新着メッセージはありません"_s;
+        // Hidden messages at the end are passed too: they are not left unread.
+        m_title = hiddenSentence(passed);
+        if (passed > 0) {
+            m_thread->Move_Index(passed);
+        }
+        m_title += m_reading ? u"読み上げ完了"_s : u"新着メッセージはありません"_s;
         m_speech.SpeakText(m_title);
         m_readable = false;
     }
@@ -87,19 +98,21 @@ void VoiceMenu::Queue_NextUnit()
         return;
     }
     QueuedUnit next;
+    int passed = 0;
     next.fromMessage = m_thread->Get_MessageCurrentNum();
     next.fromUnit = m_message->Get_Index();
     if (m_message->Have_Message()) {
         next.unit = next.fromUnit + 1;
         next.text = m_message->readingUnit(next.unit);
         next.kind = m_message->unitInfo(next.unit).kind;
-    } else if (inSide() ? sideHasMore() : m_thread->Have_Message()) {
-        const int n = inSide() ? m_side.at(m_sideNext) : next.fromMessage + 1;
+    } else if (const int n = inSide() ? (sideHasMore() ? m_side.at(m_sideNext) : 0)
+                                      : nextShown(next.fromMessage, &passed);
+               n > 0) {
         if (!m_nextMessage) {
             m_nextMessage = std::make_unique<CMessageData>();
         }
         m_nextMessage->InitInstance(m_settings, m_thread->Get_OrgBody(n), m_thread->Get_OrgHeader(n),
-                                    m_thread->Get_ReadHeader(n, false, false, false));
+                                    readHeaderOf(n));
         if (!m_nextMessage->Have_Message()) {
             return;
         }
@@ -112,7 +125,7 @@ void VoiceMenu::Queue_NextUnit()
         // The end of the thread is said once the last unit has been heard.
         return;
     }
-    next.id = m_speech.QueueText(next.text, next.kind);
+    next.id = m_speech.QueueText(hiddenSentence(passed) + next.text, next.kind);
     if (next.id != 0) {
         m_queued = next;
     }
@@ -135,7 +148,7 @@ void VoiceMenu::queuedUnitStarted(quint64 id)
             m_thread->Set_Index(unit.toMessage);
             ++m_sideNext;
         } else {
-            m_thread->Move_Index(1);
+            m_thread->Move_Index(unit.toMessage - unit.fromMessage);
         }
         *m_message = std::move(*m_nextMessage);
         m_host.showMessageText(m_message->Get_OrgMessagesText());
@@ -209,11 +222,14 @@ void VoiceMenu::Follow_Anchor()
             existing.append(target);
         }
     }
-    if (existing.isEmpty()) {
-        m_title = QString::number(targets.first()) + u"番のメッセージはありません"_s;
+    const QList<int> shown = shownOnly(existing);
+    if (shown.isEmpty()) {
+        m_title = QString::number(existing.value(0, targets.first()))
+                  + (existing.isEmpty() ? u"番のメッセージはありません"_s : u"番のメッセージはあぼーんされています"_s);
         speakTitle();
         return;
     }
+    existing = shown;
     readSide(existing, u"アンカー、深さ%1、"_s.arg(m_trail.size() + 1));
 }
 
@@ -222,7 +238,7 @@ void VoiceMenu::Read_Replies()
     if (!canTrip()) {
         return;
     }
-    const QList<int> replies = threadIndex().repliesTo(m_thread->Get_MessageCurrentNum());
+    const QList<int> replies = shownOnly(threadIndex().repliesTo(m_thread->Get_MessageCurrentNum()));
     if (replies.isEmpty()) {
         m_title = u"返信はありません"_s;
         speakTitle();
@@ -245,12 +261,14 @@ void VoiceMenu::Read_SameId()
     }
     QList<int> others = same;
     others.removeOne(current);
+    others = shownOnly(others);
     if (others.isEmpty()) {
-        m_title = u"このIDの書き込みは、この1件だけです"_s;
+        m_title = same.size() > 1 ? u"このIDのほかの書き込みはあぼーんされています"_s
+                                  : u"このIDの書き込みは、この1件だけです"_s;
         speakTitle();
         return;
     }
-    readSide(others, u"このIDの書き込み%1件、"_s.arg(same.size()));
+    readSide(others, u"このIDの書き込み%1件、"_s.arg(others.size() + 1));
 }
 
 void VoiceMenu::Return_Trail()

@@ -193,7 +193,10 @@ void TestKeyDispatcher::keyTable_data()
     QTest::newRow("Shift+keypad +") << VK::Add << 2 << 0 << A::MoveBookmark << 10;
     QTest::newRow("Ctrl+keypad -") << VK::Subtract << 1 << 0 << A::MoveBookmark << -100;
     QTest::newRow("F1") << VK::F1 << 0 << 0 << A::QueueHelp << 0;
-    QTest::newRow("Z: nothing") << VK::Z << 0 << 0 << A::None << 0;
+    QTest::newRow("Z: the thread order") << VK::Z << 0 << 0 << A::ThreadOrder << 0;
+    QTest::newRow("Z reading: the ID") << VK::Z << 0 << 8 << A::NgId << 0;
+    QTest::newRow("Shift+Z reading: the name") << VK::Z << 2 << 8 << A::NgName << 0;
+    QTest::newRow("Ctrl+Z reading: nothing") << VK::Z << 1 << 8 << A::None << 0;
     QTest::newRow("F12: nothing") << VK::F12 << 0 << 0 << A::None << 0;
 }
 

@@ -29,6 +29,7 @@
 #include "base/ColourContrast.h"
 #include "base/TextFile.h"
 #include "bbs/CHttp.h"
+#include "bbs/NgFilters.h"
 #include "bbs/ThreadData.h"
 #include "dialogs/LineEditDlg.h"
 #include "speech/CMessageData.h"
@@ -264,6 +265,8 @@ private slots:
     void textContrast();
     void readingPacedByTheEngine();
     void tripsToOtherMessages();
+    void filtersFromTheOptions_data();
+    void filtersFromTheOptions();
 };
 
 // The tick that keeps a screen reader quiet runs only while a reader runs
@@ -1435,6 +1438,74 @@ void TestMainForm::tripsToOtherMessages()
     QCOMPARE(heard(), u"アンカーはありません"_s);
     w.press('M');
     QCOMPARE(heard(), u"このIDの書き込みは、この1件だけです"_s);
+}
+
+void TestMainForm::filtersFromTheOptions_data()
+{
+    QTest::addColumn<int>("show");  // the item of あぼーん表示設定
+    QTest::addColumn<QString>("passed");
+    QTest::newRow("counted") << 1 << u"あぼーん1件、"_s;
+    QTest::newRow("transparent") << 2 << QString();
+}
+
+// A word added through the options hides message 2 of the thread; the
+// listener hears the count or nothing where it was, the header of a message
+// with replies ends with their count, and the rule can be deleted again.
+void TestMainForm::filtersFromTheOptions()
+{
+    QFETCH(int, show);
+    QFETCH(QString, passed);
+    Window w;
+    QVERIFY(w.start());
+    const auto heard = [&w] { return w.engine.texts().last(); };
+    // From the options menu to an item of あぼーん設定 and into it.
+    const auto ngItem = [&w](int item) {
+        w.press('O');
+        w.press('1');
+        w.press('0');
+        w.form->Timer_Number_Tick();
+        w.quickly({kEnter});
+        for (int i = 0; i < item; ++i) {
+            w.press(kDown);
+        }
+        w.quickly({kEnter});
+    };
+    const auto choose = [&w](int item) {
+        for (int i = 0; i < item; ++i) {
+            w.press(kDown);
+        }
+        w.quickly({kEnter});
+    };
+    w.dialogAnswer = u"いたずらメール"_s;
+    ngItem(2);
+    QCOMPARE(heard(), u"語句「いたずらメール」、すべての板のあぼーんを追加しました。"_s);
+    // The option menus open on the current choice, the first.
+    ngItem(6);
+    choose(show - 1);
+    ngItem(7);
+    choose(1);
+    QCOMPARE(heard(), u"返信件数を読み上げるに設定しました。"_s);
+
+    w.openThread();
+    w.engine.clear();
+    for (int i = 0; i < 60 && w.engine.texts().value(w.engine.texts().size() - 1) != u"読み上げ完了"_s; ++i) {
+        w.speakNext();
+    }
+    QCOMPARE(heard(), u"読み上げ完了"_s);
+    const QString all = w.engine.texts().join(u'\n');
+    QVERIFY2(!all.contains(u"いたずらメール"_s), qPrintable(all));
+    QVERIFY2(all.contains(u"\n"_s + passed + u"3\n"_s), qPrintable(all));
+    QCOMPARE(all.count(u"あぼーん"_s), passed.isEmpty() ? 0 : 1);
+    // 1 is answered by the hidden 2 alone; 5 by 6.
+    QVERIFY2(!all.contains(u"1 返信"_s), qPrintable(all));
+    QVERIFY2(all.contains(u"\n5 返信1件\n"_s), qPrintable(all));
+
+    ngItem(1);
+    choose(1);
+    QCOMPARE(heard(), u"語句「いたずらメール」、すべての板のあぼーんを削除しました。"_s);
+    NgFilters stored(w.profile.dataRoot() + u"/ngfilters.txt"_s);
+    stored.load();
+    QVERIFY(stored.rules().isEmpty());
 }
 
 QTEST_MAIN(TestMainForm)

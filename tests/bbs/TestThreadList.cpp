@@ -25,6 +25,7 @@ private slots:
     void urls();
     void offlineListAndDroppedBookmarks();
     void hostileNames();
+    void orders();
 };
 
 void TestThreadList::parseSubject()
@@ -120,6 +121,68 @@ void TestThreadList::offlineListAndDroppedBookmarks()
     QVERIFY(!empty.InitInstance(http, u"http://sora.example.net/typhoon/"_s, u"天気"_s, u"台風"_s, &bookmarks,
                                 offline));
     QVERIFY(QFile::exists(profile.dataRoot() + u"/天気/台風/thread.idx"_s));
+}
+
+// The three orders, each kept for the board across loads; a dropped thread
+// and a key that is no time go last when the busiest come first.
+void TestThreadList::orders()
+{
+    TempProfile profile;
+    const QString folder = profile.dataRoot() + u"/天気/天気予報"_s;
+    QVERIFY(QDir().mkpath(folder));
+    const qint64 now = 1'800'000'000;
+    const QString day = QString::number(now - 86400);
+    const QString week = QString::number(now - 7 * 86400);
+    const QString hour = QString::number(now - 3600);
+    // Server order: a day old with 100 (100 a day), a week old with 350 (50
+    // a day), an hour old with 10 (240 a day), a key that is no time.
+    QVERIFY(TextFile::writeLines(folder + u"/thread.list"_s,
+                                 {day + u",一日,100"_s, week + u",一週間,350"_s, hour + u",一時間,10"_s,
+                                  u"abc,鍵が変,999"_s}));
+    // Read: the week-old one up to 300 (new ones since), the hour-old one to its end.
+    QVERIFY(TextFile::writeLines(folder + u"/thread.idx"_s, {week + u",300"_s, hour + u",10"_s}));
+    for (const QString& key : {day, week, hour, u"abc"_s}) {
+        QVERIFY(TextFile::writeLines(folder + u'/' + key + u".log"_s, {}));
+    }
+    CHttp http;
+    const auto titles = [&](ThreadList& list) {
+        QStringList names;
+        for (int i = 1; i <= list.Get_ThreadNum(); ++i) {
+            names << list.Get_ThreadName(i);
+        }
+        return names;
+    };
+    const auto load = [&](ThreadList& list) {
+        bool offline = true;
+        list.setClock([now] { return now; });
+        return list.InitInstance(http, u"http://sora.example.net/weather/"_s, u"天気"_s, u"天気予報"_s, nullptr,
+                                 offline);
+    };
+    ThreadList list(profile.dataRoot());
+    QVERIFY(load(list));
+    QCOMPARE(list.order(), ThreadList::Order::Board);
+    QCOMPARE(titles(list), QStringList({u"一日"_s, u"一週間"_s, u"一時間"_s, u"鍵が変"_s}));
+
+    QVERIFY(list.setOrder(ThreadList::Order::Busiest));
+    QCOMPARE(titles(list), QStringList({u"一時間"_s, u"一日"_s, u"一週間"_s, u"鍵が変"_s}));
+    // Every index answers for the thread now in its place.
+    QCOMPARE(list.Get_ThreadNo(1), hour);
+    QCOMPARE(list.Get_CurrentNum(1), 10);
+
+    ThreadList again(profile.dataRoot());
+    QVERIFY(load(again));
+    QCOMPARE(again.order(), ThreadList::Order::Busiest);
+    QCOMPARE(titles(again), titles(list));
+
+    QVERIFY(again.setOrder(ThreadList::Order::NewFirst));
+    QCOMPARE(titles(again), QStringList({u"一週間"_s, u"一日"_s, u"一時間"_s, u"鍵が変"_s}));
+    QVERIFY(again.setOrder(ThreadList::Order::Board));
+    QCOMPARE(titles(again), QStringList({u"一日"_s, u"一週間"_s, u"一時間"_s, u"鍵が変"_s}));
+
+    // A thread's rate is its count over the days since it began, a minute at least.
+    QCOMPARE(ThreadList::momentum({day, {}, 100}, now), 100.0);
+    QCOMPARE(ThreadList::momentum({QString::number(now + 50), {}, 2}, now), 2.0 * 1440);
+    QCOMPARE(ThreadList::momentum({day, {}, -1}, now), -1.0);
 }
 
 void TestThreadList::hostileNames()
