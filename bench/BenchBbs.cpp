@@ -19,6 +19,7 @@
 #include "base/TextCodec.h"
 #include "base/TextFile.h"
 #include "bbs/BoardList.h"
+#include "bbs/NgFilters.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadIndex.h"
 #include "bbs/ThreadList.h"
@@ -206,6 +207,35 @@ void BM_ThreadIndexLookups(benchmark::State& state)
 }
 
 BENCHMARK(BM_ThreadIndexLookups)->Unit(benchmark::kMicrosecond);
+
+// What あぼーん costs a loaded thread: the hidden messages worked out once,
+// with a user's handful of rules of every kind (one of them an ID that
+// floods the thread) and the same with a hundred word rules.
+void BM_RealisticFilters(benchmark::State& state)
+{
+    const auto messages = ThreadData::parseDat(TextCodec::decodeServerText(RealisticThread::datBytes()));
+    QTemporaryDir dir;
+    NgFilters filters(dir.filePath(u"ngfilters.txt"_s));
+    filters.load();
+    const QString board = u"ニュース速報"_s;
+    filters.add({NgFilters::Kind::Id, board, messages->at(9).id});
+    filters.add({NgFilters::Kind::Name, u"*"_s, u"宣伝太郎"_s});
+    filters.add({NgFilters::Kind::Regex, u"*"_s, u"^(age|sage)+$"_s});
+    for (int i = 0; i < state.range(0); ++i) {
+        filters.add({NgFilters::Kind::Word, u"*"_s, u"登録無料%1"_s.arg(i)});
+    }
+    qsizetype hidden = 0;
+    for (auto _ : state) {
+        const QList<bool> result = filters.hidden(*messages, board);
+        hidden = result.count(true);
+        benchmark::DoNotOptimize(hidden);
+    }
+    state.counters["messages"] = double(messages->size());
+    state.counters["rules"] = double(filters.rules().size());
+    state.counters["hidden"] = double(hidden);
+}
+
+BENCHMARK(BM_RealisticFilters)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 double threadCpuMs()
 {

@@ -1,6 +1,7 @@
 #include "NgFilters.h"
 
 #include <QRegularExpression>
+#include <QSet>
 
 #include "base/TextFile.h"
 #include "bbs/HtmlText.h"
@@ -29,8 +30,7 @@ const QString kHeader = u"# あぼーん。一行に一つ、種類(ID・名前�
 
 NgFilters::NgFilters(const QString& path)
     : m_path(path)
-{
-}
+{}
 
 QString NgFilters::kindName(Kind kind)
 {
@@ -44,8 +44,8 @@ QString NgFilters::kindName(Kind kind)
 
 QString NgFilters::describe(const Rule& rule)
 {
-    const QString where = rule.board == QString::fromUtf16(kEverywhere) ? u"すべての板"_s
-                                                                        : u"板「"_s + rule.board + u"」"_s;
+    const QString where =
+        rule.board == QString::fromUtf16(kEverywhere) ? u"すべての板"_s : u"板「"_s + rule.board + u"」"_s;
     return kindName(rule.kind) + u"「"_s + rule.text + u"」、"_s + where;
 }
 
@@ -57,11 +57,27 @@ QString NgFilters::plainName(const QString& name)
 
 QString NgFilters::plainText(const QString& body)
 {
-    static const QRegularExpression br(u"<br>"_s, QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression tags(u"<[^>]*>"_s);
-    QString text = body;
-    text.replace(br, u"\n"_s);
-    text.remove(tags);
+    // One pass over the body: "<br>" becomes a line feed, other tags go.
+    QString text;
+    text.reserve(body.size());
+    qsizetype i = 0;
+    while (i < body.size()) {
+        const qsizetype open = body.indexOf(u'<', i);
+        if (open < 0) {
+            text += QStringView(body).mid(i);
+            break;
+        }
+        text += QStringView(body).mid(i, open - i);
+        const qsizetype close = body.indexOf(u'>', open);
+        if (close < 0) {
+            text += QStringView(body).mid(open);
+            break;
+        }
+        if (QStringView(body).mid(open, close - open + 1).compare(u"<br>", Qt::CaseInsensitive) == 0) {
+            text += u'\n';
+        }
+        i = close + 1;
+    }
     return HtmlText::decodeEntities(text);
 }
 
@@ -113,7 +129,8 @@ void NgFilters::load()
         if (rule.kind != Kind::Regex) {
             rule.text = rule.text.trimmed();
         }
-        const bool usable = known && fields.size() >= 3 && rule.text.trimmed().size() > 0 && !rule.board.isEmpty()
+        const bool usable = known && fields.size() >= 3 && rule.text.trimmed().size() > 0
+                            && !rule.board.isEmpty()
                             && (rule.kind != Kind::Regex || VbRegExp(rule.text, false).isValid())
                             && m_rules.size() < kMaxRules;
         if (!usable) {
@@ -132,8 +149,13 @@ void NgFilters::compileAll()
     m_patterns.clear();
     m_patterns.reserve(m_rules.size());
     for (const Rule& rule : std::as_const(m_rules)) {
-        m_patterns.append(rule.kind == Kind::Regex ? VbRegExp(rule.text, false) : VbRegExp());
+        compileOne(rule);
     }
+}
+
+void NgFilters::compileOne(const Rule& rule)
+{
+    m_patterns.append(rule.kind == Kind::Regex ? VbRegExp(rule.text, false) : VbRegExp());
 }
 
 QString NgFilters::lineOf(const Rule& rule)
@@ -168,7 +190,7 @@ bool NgFilters::add(const Rule& rule)
     }
     m_lines = std::move(lines);
     m_rules = std::move(rules);
-    m_patterns.append(rule.kind == Kind::Regex ? VbRegExp(rule.text, false) : VbRegExp());
+    compileOne(rule);
     return true;
 }
 
@@ -196,13 +218,64 @@ bool NgFilters::removeAt(int index)
     return true;
 }
 
-bool NgFilters::hides(const ThreadMessage& message, const QString& board) const
+namespace {
+
+// A pattern that matches the text as it is written.
+QString literalPattern(const QString& text)
+{
+    static const QString special = u"\\^$.|?*+()[]{}/"_s;
+    QString pattern;
+    pattern.reserve(text.size() * 2);
+    for (const QChar c : text) {
+        if (special.contains(c)) {
+            pattern += u'\\';
+        }
+        pattern += c;
+    }
+    return pattern;
+}
+
+}  // namespace
+
+// The rules that apply on one board, made ready for many messages: IDs and
+// names looked up, every word in one pattern, the patterns as they are.
+struct NgFilters::Matcher
+{
+    QSet<QString> ids;
+    QSet<QString> names;
+    VbRegExp words;
+    bool anyWord = false;
+    QList<const VbRegExp*> patterns;
+
+    bool hides(const ThreadMessage& message) const
+    {
+        if (!message.id.isEmpty() && ids.contains(message.id)) {
+            return true;
+        }
+        if (!names.isEmpty() && names.contains(plainName(message.name))) {
+            return true;
+        }
+        if (!anyWord && patterns.isEmpty()) {
+            return false;
+        }
+        const QString body = plainText(message.body);
+        if (anyWord && words.Test(body)) {
+            return true;
+        }
+        for (const VbRegExp* pattern : patterns) {
+            if (pattern->Test(body)) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+NgFilters::Matcher NgFilters::matcherFor(const QString& board) const
 {
     const QString everywhere = QString::fromUtf16(kEverywhere);
-    QString name;
-    QString body;
-    bool nameDone = false;
-    bool bodyDone = false;
+    Matcher matcher;
+    QStringList words;
     for (qsizetype i = 0; i < m_rules.size(); ++i) {
         const Rule& rule = m_rules.at(i);
         if (rule.board != everywhere && rule.board != board) {
@@ -210,31 +283,29 @@ bool NgFilters::hides(const ThreadMessage& message, const QString& board) const
         }
         switch (rule.kind) {
         case Kind::Id:
-            if (!message.id.isEmpty() && message.id == rule.text) {
-                return true;
-            }
+            matcher.ids.insert(rule.text);
             break;
         case Kind::Name:
-            if (!std::exchange(nameDone, true)) {
-                name = plainName(message.name);
-            }
-            if (name == rule.text) {
-                return true;
-            }
+            matcher.names.insert(rule.text);
             break;
         case Kind::Word:
+            words.append(literalPattern(rule.text));
+            break;
         case Kind::Regex:
-            if (!std::exchange(bodyDone, true)) {
-                body = plainText(message.body);
-            }
-            if (rule.kind == Kind::Word ? body.contains(rule.text, Qt::CaseInsensitive)
-                                        : m_patterns.at(i).Test(body)) {
-                return true;
-            }
+            matcher.patterns.append(&m_patterns.at(i));
             break;
         }
     }
-    return false;
+    if (!words.isEmpty()) {
+        matcher.words = VbRegExp(words.join(u'|'), false, true);
+        matcher.anyWord = true;
+    }
+    return matcher;
+}
+
+bool NgFilters::hides(const ThreadMessage& message, const QString& board) const
+{
+    return !m_rules.isEmpty() && matcherFor(board).hides(message);
 }
 
 QList<bool> NgFilters::hidden(const QList<ThreadMessage>& messages, const QString& board) const
@@ -243,8 +314,9 @@ QList<bool> NgFilters::hidden(const QList<ThreadMessage>& messages, const QStrin
     if (m_rules.isEmpty()) {
         return result;
     }
+    const Matcher matcher = matcherFor(board);
     for (qsizetype i = 0; i < messages.size(); ++i) {
-        result[i] = hides(messages.at(i), board);
+        result[i] = matcher.hides(messages.at(i));
     }
     return result;
 }

@@ -97,6 +97,9 @@ private:
     static QString lineOf(const Rule& rule);
     bool write(const QList<Line>& lines, const QList<Rule>& rules) const;
     void compileAll();
+    void compileOne(const Rule& rule);
+    struct Matcher;
+    Matcher matcherFor(const QString& board) const;
 
     QString m_path;
     QList<Line> m_lines;

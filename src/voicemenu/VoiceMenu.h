@@ -402,7 +402,7 @@ private:
     std::unique_ptr<ConnectionState> m_connection;
     std::unique_ptr<HelpMenu> m_help;
     std::unique_ptr<NgFilters> m_filters;
-    QList<bool> m_hidden;  // [message - 1] of the open thread
+    QList<bool> m_hidden;    // [message - 1] of the open thread
     int m_hiddenCount = -1;  // messages m_hidden was worked out over; -1: anew
     VbRegExp m_searchPattern;
 

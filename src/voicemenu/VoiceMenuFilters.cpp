@@ -121,7 +121,8 @@ void VoiceMenu::toggleFilter(int kind)
                       ? what + u"「"_s + rule.text + u"」のあぼーんを取り消しました。"_s
                       : QString::fromUtf16(kNgNotSaved);
     } else if (m_filters->add(rule)) {
-        m_title = what + u"「"_s + rule.text + u"」をこの板であぼーんしました。もう一度押すと取り消します。"_s;
+        m_title =
+            what + u"「"_s + rule.text + u"」をこの板であぼーんしました。もう一度押すと取り消します。"_s;
         // The rest of the message is not read; reading goes on after it.
         if (m_reading) {
             m_message->ExitInstance();
@@ -152,8 +153,9 @@ void VoiceMenu::addWordFilter(bool everywhere, bool regex)
     const QString where = everywhere ? u"すべての板"_s : u"板「"_s + m_board + u"」"_s;
     const QString answer =
         m_host.runLineEditDialog(u"あぼーん追加ダイアログ"_s,
-                                 where + (regex ? u"で読まないメッセージの正規表現を記入してください"_s
-                                                : u"で読まないメッセージの語句を記入してください"_s),
+                                 where
+                                     + (regex ? u"で読まないメッセージの正規表現を記入してください"_s
+                                              : u"で読まないメッセージの語句を記入してください"_s),
                                  QString());
     if (answer.isEmpty()) {
         m_title = u"キャンセルしました"_s;
@@ -181,7 +183,7 @@ void VoiceMenu::deleteFilter()
     }
     const NgFilters::Rule rule = m_filters->rules().value(m_item - 1);
     m_title = m_filters->removeAt(m_item - 1) ? NgFilters::describe(rule) + u"のあぼーんを削除しました。"_s
-                                               : QString::fromUtf16(kNgNotSaved);
+                                              : QString::fromUtf16(kNgNotSaved);
     filtersChanged();
     buildMenu();
     // What is said is what was done, not the menu's opening sentence.

@@ -166,9 +166,9 @@ void VoiceMenu::buildMenu()
         break;
     }
     case NgConfigMenu:
-        m_items = literalItems(
-            u",あぼーん削除,すべての板の語句あぼーん追加,この板の語句あぼーん追加,すべての板の正規表現あぼーん追加,"
-            u"この板の正規表現あぼーん追加,あぼーん表示設定,返信件数読み上げ設定"_s);
+        m_items = literalItems(u",あぼーん削除,すべての板の語句あぼーん追加,この板の語句あぼーん追加,"
+                               u"すべての板の正規表現あぼーん追加,"
+                               u"この板の正規表現あぼーん追加,あぼーん表示設定,返信件数読み上げ設定"_s);
         m_suffix = u"、あぼーんは%1件です"_s.arg(m_filters->rules().size());
         break;
     case NgDeleteMenu:

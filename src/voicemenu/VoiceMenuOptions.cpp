@@ -52,7 +52,8 @@ constexpr OptionMenu kOptionMenus[] = {
     {32, u",標準サイズ,最大化表示", CSettings::WindowMaximized, 1},
     {VoiceMenu::NgShowMenu, u",あぼーんの件数を読み上げる,透明あぼーん(何も読み上げない)", 0, 1,
      VoiceMenu::kNgTransparentKey},
-    {VoiceMenu::ReplyCountMenu, u",返信件数を読み上げない,返信件数を読み上げる", 0, 1, VoiceMenu::kReplyCountKey},
+    {VoiceMenu::ReplyCountMenu, u",返信件数を読み上げない,返信件数を読み上げる", 0, 1,
+     VoiceMenu::kReplyCountKey},
 };
 
 const OptionMenu* optionMenu(qint16 menu)

@@ -17,7 +17,8 @@ using namespace Qt::StringLiterals;
 
 void VoiceMenu::loadCurrentMessage()
 {
-    m_message->InitInstance(m_settings, m_thread->Get_OrgBody(-1), m_thread->Get_OrgHeader(-1), readHeaderOf(-1));
+    m_message->InitInstance(m_settings, m_thread->Get_OrgBody(-1), m_thread->Get_OrgHeader(-1),
+                            readHeaderOf(-1));
 }
 
 bool VoiceMenu::Read_Message(bool force_read)
@@ -225,7 +226,8 @@ void VoiceMenu::Follow_Anchor()
     const QList<int> shown = shownOnly(existing);
     if (shown.isEmpty()) {
         m_title = QString::number(existing.value(0, targets.first()))
-                  + (existing.isEmpty() ? u"番のメッセージはありません"_s : u"番のメッセージはあぼーんされています"_s);
+                  + (existing.isEmpty() ? u"番のメッセージはありません"_s
+                                        : u"番のメッセージはあぼーんされています"_s);
         speakTitle();
         return;
     }

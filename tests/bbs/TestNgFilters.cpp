@@ -45,18 +45,20 @@ void TestNgFilters::hides_data()
     QTest::addColumn<QList<bool>>("hidden");
     const QString comment = u"# 先頭のコメント\r\n"_s;
     QTest::newRow("no rules") << QString() << u"雑談"_s << QList<bool>{false, false, false, false};
-    QTest::newRow("an ID on its board") << u"ID\t雑談\tSpAm0001\r\n"_s << u"雑談"_s
-                                        << QList<bool>{true, false, true, false};
+    QTest::newRow("an ID on its board")
+        << u"ID\t雑談\tSpAm0001\r\n"_s << u"雑談"_s << QList<bool>{true, false, true, false};
     QTest::newRow("an ID on another board hides nothing")
         << u"ID\tニュース\tSpAm0001\r\n"_s << u"雑談"_s << QList<bool>{false, false, false, false};
     QTest::newRow("a name everywhere, without its tags")
-        << comment + u"名前\t*\t荒らし ◆Trip\r\n"_s << u"ニュース"_s << QList<bool>{false, true, false, false};
-    QTest::newRow("a word in the body, any case, escapes decoded")
-        << u"語句\t*\tclick <HERE>\r\n"_s << u"雑談"_s << QList<bool>{false, false, true, false};
+        << comment + u"名前\t*\t荒らし ◆Trip\r\n"_s << u"ニュース"_s
+        << QList<bool>{false, true, false, false};
+    QTest::newRow("a word in the body as written, any case, escapes decoded")
+        << u"語句\t*\tclick <HERE> (now\r\n"_s << u"雑談"_s << QList<bool>{false, false, true, false};
     QTest::newRow("a pattern over the body's lines")
         << u"正規表現\t*\t^宣伝.*\\nURL$\r\n"_s << u"雑談"_s << QList<bool>{false, false, false, true};
     QTest::newRow("a broken pattern is skipped, the rest kept")
-        << u"正規表現\t*\t(宣伝\r\n語句\t*\tそれな\r\n"_s << u"雑談"_s << QList<bool>{false, true, false, false};
+        << u"正規表現\t*\t(宣伝\r\n語句\t*\tそれな\r\n"_s << u"雑談"_s
+        << QList<bool>{false, true, false, false};
     QTest::newRow("unusable lines hide nothing")
         << u"なにか\t*\t宣伝\r\n語句\t*\r\n語句\t\tそれな\r\nID\t*\t   \r\n"_s << u"雑談"_s
         << QList<bool>{false, false, false, false};
@@ -70,7 +72,7 @@ void TestNgFilters::hides()
     const QList<ThreadMessage> thread = {
         message(u"名無しさん"_s, u"SpAm0001"_s, u"普通の書き込み"_s),
         message(u"<b>荒らし</b> ◆Trip"_s, u"Other002"_s, u"それな"_s),
-        message(u"名無しさん"_s, u"SpAm0001"_s, u"CLICK &lt;here&gt; now"_s),
+        message(u"名無しさん"_s, u"SpAm0001"_s, u"CLICK &lt;here&gt; (now)"_s),
         message(u"名無しさん"_s, QString(), u"宣伝です<br>URL"_s),
     };
     QTemporaryDir dir;

@@ -136,9 +136,8 @@ void TestThreadList::orders()
     const QString hour = QString::number(now - 3600);
     // Server order: a day old with 100 (100 a day), a week old with 350 (50
     // a day), an hour old with 10 (240 a day), a key that is no time.
-    QVERIFY(TextFile::writeLines(folder + u"/thread.list"_s,
-                                 {day + u",一日,100"_s, week + u",一週間,350"_s, hour + u",一時間,10"_s,
-                                  u"abc,鍵が変,999"_s}));
+    QVERIFY(TextFile::writeLines(folder + u"/thread.list"_s, {day + u",一日,100"_s, week + u",一週間,350"_s,
+                                                              hour + u",一時間,10"_s, u"abc,鍵が変,999"_s}));
     // Read: the week-old one up to 300 (new ones since), the hour-old one to its end.
     QVERIFY(TextFile::writeLines(folder + u"/thread.idx"_s, {week + u",300"_s, hour + u",10"_s}));
     for (const QString& key : {day, week, hour, u"abc"_s}) {
@@ -155,8 +154,8 @@ void TestThreadList::orders()
     const auto load = [&](ThreadList& list) {
         bool offline = true;
         list.setClock([now] { return now; });
-        return list.InitInstance(http, u"http://sora.example.net/weather/"_s, u"天気"_s, u"天気予報"_s, nullptr,
-                                 offline);
+        return list.InitInstance(http, u"http://sora.example.net/weather/"_s, u"天気"_s, u"天気予報"_s,
+                                 nullptr, offline);
     };
     ThreadList list(profile.dataRoot());
     QVERIFY(load(list));
