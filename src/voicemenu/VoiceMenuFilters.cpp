@@ -113,6 +113,12 @@ void VoiceMenu::toggleFilter(int kind)
         speakTitle();
         return;
     }
+    if (rule.board.isEmpty()) {
+        // A thread whose board the board list no longer names.
+        m_title = u"板が分からないので、あぼーんできません"_s;
+        speakTitle();
+        return;
+    }
     m_speech.StopSpeech();
     m_queued = {};
     const int existing = m_filters->indexOf(rule);
