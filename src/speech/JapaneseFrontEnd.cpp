@@ -208,6 +208,7 @@ struct JapaneseFrontEnd::Impl
     Iconv fromEuc{"UTF-8", "EUC-JP"};
 
     QString convertSpan(QStringView span) const;
+    void appendWords(QStringView chunk, qsizetype offset, QList<Word>& words) const;
     QString convertChunk(const QString& chunk) const;
     static QString tidy(const QString& converted);
     QString tokenReading(const QString& surface, const char* feature) const;
@@ -344,6 +345,73 @@ QString JapaneseFrontEnd::convert(const QString& text) const
     }
     out += d->convertSpan(QStringView(wide).mid(done));
     return out;
+}
+
+QList<JapaneseFrontEnd::Word> JapaneseFrontEnd::words(QStringView text) const
+{
+    QList<Word> words;
+    if (text.isEmpty()) {
+        return words;
+    }
+    if (!d->tagger) {
+        words.append({0, text.toString(), text.toString(), {}, {}});
+        return words;
+    }
+    qsizetype begin = 0;
+    const auto flush = [&](qsizetype end) {
+        if (end > begin) {
+            d->appendWords(text.mid(begin, end - begin), begin, words);
+        }
+        begin = end;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (passesAround(text, i)) {
+            flush(i);
+            words.append({i, text.mid(i, 1).toString(), text.mid(i, 1).toString(), u"記号"_s, {}});
+            begin = i + 1;
+        } else if (i - begin >= kMaxChunk && !text.at(i).isLowSurrogate()) {
+            flush(i);
+        }
+    }
+    flush(text.size());
+    return words;
+}
+
+void JapaneseFrontEnd::Impl::appendWords(QStringView chunk, qsizetype offset, QList<Word>& words) const
+{
+    const QByteArray utf8 = chunk.toUtf8();
+    const MeCab::Node* node = tagger->parseToNode(utf8.constData(), size_t(utf8.size()));
+    qsizetype done = 0;        // bytes
+    qsizetype doneChars = 0;   // UTF-16 units
+    for (; node; node = node->next) {
+        if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) {
+            continue;
+        }
+        const qsizetype start = node->surface - utf8.constData();
+        if (start < done || start + qsizetype(node->length) > utf8.size()) {
+            continue;
+        }
+        // What MeCab skipped (blanks) is a word of its own.
+        const QString skipped = QString::fromUtf8(utf8.constData() + done, start - done);
+        if (!skipped.isEmpty()) {
+            words.append({offset + doneChars, skipped, skipped, u"記号"_s, u"空白"_s});
+            doneChars += skipped.size();
+        }
+        Word word;
+        word.start = offset + doneChars;
+        word.surface = QString::fromUtf8(node->surface, int(node->length));
+        word.sound = tokenReading(word.surface, node->feature);
+        const QList<QByteArray> fields = QByteArray(node->feature).split(',');
+        word.pos = QString::fromUtf8(fields.value(0));
+        word.pos1 = QString::fromUtf8(fields.value(1));
+        doneChars += word.surface.size();
+        done = start + node->length;
+        words.append(word);
+    }
+    const QString rest = QString::fromUtf8(utf8.constData() + done, utf8.size() - done);
+    if (!rest.isEmpty()) {
+        words.append({offset + doneChars, rest, rest, u"記号"_s, u"空白"_s});
+    }
 }
 
 QString JapaneseFrontEnd::Impl::convertSpan(QStringView span) const

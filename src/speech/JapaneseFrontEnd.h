@@ -16,6 +16,7 @@
 
 #include <memory>
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -50,6 +51,22 @@ public:
 
     // The text as the voice should get it. Unchanged while closed.
     QString convert(const QString& text) const;
+
+    // One word of a text as MeCab cuts it: where it starts in the text, how
+    // it sounds (katakana, 「は」 as ワ, long vowels as ー; Latin letters,
+    // digits and symbols as written) and its part of speech (IPAdic's first
+    // two fields). Characters MeCab never sees come as words of their own.
+    struct Word
+    {
+        qsizetype start = 0;
+        QString surface;
+        QString sound;
+        QString pos;
+        QString pos1;
+    };
+
+    // The words of a text; one word of the whole text as written while closed.
+    QList<Word> words(QStringView text) const;
 
     // True for the voices that need the front end: the speech-dispatcher
     // modules espeak and espeak-ng (the output module of a voice mode).
