@@ -42,6 +42,8 @@ packages=(
     zlib1g-dev openssl
     # speech, and the sound output of the Open JTalk module
     libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng espeak-ng libpulse-dev
+    # braille displays through BRLTTY (the braille test starts BRLTTY on its virtual display)
+    libbrlapi-dev brltty
     # Japanese reading for espeak-ng: MeCab with the UTF-8 IPAdic dictionary, and kakasi
     mecab mecab-ipadic-utf8 libmecab-dev kakasi libkakasi2-dev
     # Japanese reading: Open JTalk and its dictionary (its voice is in contrib, see --natural-voice)

@@ -21,11 +21,13 @@
 #include "base/SettingsStore.h"
 #include "base/TextFile.h"
 #include "bbs/ConnectionState.h"
+#include "platform/BrlapiDisplay.h"
 #include "platform/OrcaScreenReader.h"
 #include "platform/QtSoundPlayer.h"
 #include "platform/SpeechCheck.h"
 #include "platform/SpeechEngineFactory.h"
 #include "platform/TranscriptEngine.h"
+#include "speech/BrailleOutput.h"
 #include "speech/CShosaiYomi.h"
 #include "speech/CSrCntl.h"
 #include "speech/EmojiNames.h"
@@ -225,6 +227,20 @@ int main(int argc, char* argv[])
     shosaiYomi.setEmojiNames(&emojiNames);
     shosaiYomi.InitInstance(paths);
     mSpeakTextBox textBox(speechOutput, settings, shosaiYomi);
+    // The braille line beside the voice, when BRLTTY answers.
+    BrlapiDisplay brailleDisplay;
+    BrailleOutput braille(brailleDisplay, &frontEnd);
+    braille.applySettings(settings);
+    braille.onRoute = [&](const QString& text, qsizetype index) {
+        const QString ch = text.mid(index, text.at(index).isHighSurrogate() ? 2 : 1);
+        const QString reading = shosaiYomi.Get_ShosaiYomi(ch, false, false, true);
+        speechOutput.SpeakText(reading, false,
+                               reading.contains(QString::fromUtf16(SpeechOutput::kPitchMarker))
+                                   ? SpeechOutput::kModePitchMarkup
+                                   : SpeechOutput::kModeNormal);
+    };
+    speechOutput.setBraille(&braille);
+    brailleDisplay.open();
 
     MainForm::Services services;
     services.speech = &speechOutput;

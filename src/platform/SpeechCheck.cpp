@@ -12,6 +12,7 @@
 #include "base/AppPaths.h"
 #include "base/CSettings.h"
 #include "base/SettingsStore.h"
+#include "platform/BrlapiDisplay.h"
 #include "platform/SpeechEngineFactory.h"
 #include "speech/EmojiNames.h"
 #include "speech/JapaneseFrontEnd.h"
@@ -171,6 +172,13 @@ int SpeechCheck::run(int argc, char** argv)
     for (const QString& line : result.lines) {
         std::printf("%s\n", line.toUtf8().constData());
     }
+    // One line on braille, whatever the voice did.
+    BrlapiDisplay braille;
+    const QString brailleLine =
+        braille.open(false)
+            ? u"braille: %1 cells (%2) through BrlAPI"_s.arg(braille.cellCount()).arg(braille.driverName())
+            : u"braille: no BrlAPI server (%1)"_s.arg(braille.lastError());
+    std::printf("%s\n", brailleLine.toUtf8().constData());
     std::fflush(stdout);
     return result.exitCode;
 }

@@ -381,8 +381,8 @@ void JapaneseFrontEnd::Impl::appendWords(QStringView chunk, qsizetype offset, QL
 {
     const QByteArray utf8 = chunk.toUtf8();
     const MeCab::Node* node = tagger->parseToNode(utf8.constData(), size_t(utf8.size()));
-    qsizetype done = 0;        // bytes
-    qsizetype doneChars = 0;   // UTF-16 units
+    qsizetype done = 0;       // bytes
+    qsizetype doneChars = 0;  // UTF-16 units
     for (; node; node = node->next) {
         if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) {
             continue;

@@ -137,9 +137,9 @@ char16_t rowKana(char16_t row, char16_t small)
     return row;
 }
 
-constexpr const char* kLetters[26] = {"1",    "12",  "14",   "145",  "15",   "124",   "1245", "125",  "24",
-                                      "245",  "13",  "123",  "134",  "1345", "135",   "1234", "12345", "1235",
-                                      "234",  "2345", "136", "1236", "2456", "1346",  "13456", "1356"};
+constexpr const char* kLetters[26] = {"1",   "12",   "14",  "145",  "15",   "124",  "1245",  "125",   "24",
+                                      "245", "13",   "123", "134",  "1345", "135",  "1234",  "12345", "1235",
+                                      "234", "2345", "136", "1236", "2456", "1346", "13456", "1356"};
 constexpr const char* kDigits[10] = {"245", "1", "12", "14", "145", "15", "124", "1245", "125", "24"};
 
 bool isDigit(char16_t c)
@@ -186,7 +186,8 @@ QList<Char> normalise(QStringView text, qsizetype offset)
         if (c >= 0xFF61 && c <= 0xFF9F) {
             // Half-width katakana, with the sound mark that may follow.
             const bool marked = i + 1 < text.size() && (text.at(i + 1) == u'ﾞ' || text.at(i + 1) == u'ﾟ');
-            const QString wide = text.mid(i, marked ? 2 : 1).toString().normalized(QString::NormalizationForm_KC);
+            const QString wide =
+                text.mid(i, marked ? 2 : 1).toString().normalized(QString::NormalizationForm_KC);
             if (marked) {
                 ++i;
             }

@@ -1,10 +1,12 @@
 #include "SpeechOutput.h"
 
 #include <cmath>
+#include <utility>
 
 #include <QLoggingCategory>
 
 #include "base/CSettings.h"
+#include "speech/BrailleOutput.h"
 #include "speech/EmojiNames.h"
 #include "speech/JapaneseFrontEnd.h"
 #include "speech/ReadConv.h"
@@ -181,6 +183,11 @@ void SpeechOutput::SpeakText(const QString& given, bool uninterruptible, qint16 
     if (uninterruptible && queued) {
         m_block_speak = true;
     }
+    // The display shows what is on its way to the voice.
+    m_nextBraille.clear();
+    if (queued && m_braille) {
+        m_braille->show(text);
+    }
 }
 
 void SpeechOutput::StopSpeech()
@@ -201,6 +208,7 @@ void SpeechOutput::resetEngine()
     }
     // What waited behind it is discarded too; its end is history.
     m_next = 0;
+    m_nextBraille.clear();
     m_currentWasQueued = false;
 }
 
@@ -225,6 +233,8 @@ SpeechEngine::UtteranceId SpeechOutput::QueueText(const QString& given, qint16 m
     const int shift = mode == kModeNormal ? 0 : (mode == 1 || mode == 2 ? 2 : 1);
     ApplyPitch(pitchLevel(), shift);
     m_next = m_engine.speak(spoken);
+    // Shown when it starts to be heard.
+    m_nextBraille = m_next != 0 ? text : QString();
     return m_next;
 }
 
@@ -235,6 +245,9 @@ void SpeechOutput::promoteQueued()
     m_currentCancelled = false;
     m_currentWasQueued = true;
     m_SpeechDone = false;
+    if (m_braille && !m_nextBraille.isEmpty()) {
+        m_braille->show(std::exchange(m_nextBraille, QString()));
+    }
 }
 
 void SpeechOutput::queueNextSegment()

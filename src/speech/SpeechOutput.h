@@ -13,6 +13,7 @@
 
 #include "speech/SpeechEngine.h"
 
+class BrailleOutput;
 class CSettings;
 class EmojiNames;
 class JapaneseFrontEnd;
@@ -80,6 +81,12 @@ public:
     // The reading front end that voices without kanji readings (espeak,
     // espeak-ng) need; null for none. Not owned.
     void setReadingFrontEnd(const JapaneseFrontEnd* frontEnd) { m_frontEnd = frontEnd; }
+
+    // The braille line that shows every utterance as it goes to the voice;
+    // null for none. Not owned.
+    void setBraille(BrailleOutput* braille) { m_braille = braille; }
+
+    BrailleOutput* braille() const { return m_braille; }
 
     // True when the last text handed to the engine went through the front end.
     bool frontEndActive() const { return m_frontEndActive; }
@@ -151,6 +158,8 @@ private:
     ReadConv& m_readconv;
     const EmojiNames* m_emojiNames = nullptr;
     const JapaneseFrontEnd* m_frontEnd = nullptr;
+    BrailleOutput* m_braille = nullptr;
+    QString m_nextBraille;  // the text of the utterance handed over behind the current one
     bool m_frontEndActive = false;
 
     QStringList m_notices;

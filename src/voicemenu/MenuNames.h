@@ -13,7 +13,7 @@
 
 namespace MenuNames {
 
-inline constexpr int kCount = 43;
+inline constexpr int kCount = 46;
 
 inline constexpr std::array<QStringView, kCount> kNames = {
     u"メイン",
@@ -59,9 +59,12 @@ inline constexpr std::array<QStringView, kCount> kNames = {
     u"あぼーん削除",
     u"あぼーん表示設定",
     u"返信件数読み上げ設定",
+    u"点字設定",
+    u"点字表示設定",
+    u"点字の種類設定",
 };
 
-// The name of menu number menuNo; empty outside 0..42 (for example -1 before
+// The name of menu number menuNo; empty outside 0..45 (for example -1 before
 // start-up has finished).
 inline QString name(int menuNo)
 {

@@ -12,7 +12,7 @@
 // VoiceMenuEntry.cpp (what Enter does) and VoiceMenuReading.cpp (reading
 // messages unit by unit, reloads and the all-bookmarks run).
 //
-// Menus are numbered 0..42 (MenuNames). Item lists count from 1; element 0 is
+// Menus are numbered 0..45 (MenuNames). Item lists count from 1; element 0 is
 // an empty sentinel and item 0 means nothing is selected yet.
 
 #include <functional>
@@ -77,6 +77,9 @@ public:
         NgDeleteMenu = 40,
         NgShowMenu = 41,
         ReplyCountMenu = 42,
+        BrailleMenu = 43,
+        BrailleShowMenu = 44,
+        BrailleModeMenu = 45,
     };
 
     static constexpr const char16_t* kUserAgent = u"Monazilla/1.00 (Yomimaru/1.11) ";

@@ -11,6 +11,7 @@
 #include "bbs/CHttp.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
+#include "speech/BrailleOutput.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
 #include "voicemenu/BusyGuard.h"
@@ -75,6 +76,8 @@ bool VoiceMenu::entryAction(bool& keepRunning)
             runProxyDialog();
         } else if (m_item == 10) {
             Set_Menu(NgConfigMenu);
+        } else if (m_item == 11) {
+            Set_Menu(BrailleMenu);
         } else if (m_item == 9) {
             if (QString::fromUtf16(kHomePageUrl).isEmpty()) {
                 m_title = u"作者のホームページはまだありません。"_s;
@@ -149,6 +152,9 @@ bool VoiceMenu::entryAction(bool& keepRunning)
         break;
     case NgDeleteMenu:
         deleteFilter();
+        break;
+    case BrailleMenu:
+        Set_Menu(qint16(BrailleMenu + m_item));
         break;
     case HelpSubMenu:
         m_helpSubtopic = qint16(m_item);
@@ -444,6 +450,12 @@ void VoiceMenu::storeOption()
         break;
     case 31:
         m_host.Switch_Color();
+        break;
+    case BrailleShowMenu:
+    case BrailleModeMenu:
+        if (BrailleOutput* braille = m_speech.braille()) {
+            braille->applySettings(m_settings);
+        }
         break;
     case 32:
         m_host.setFormState(m_settings.Get_(CSettings::WindowMaximized) == u"1"_s ? 2 : 0);

@@ -10,6 +10,7 @@
 #include "bbs/NgFilters.h"
 #include "bbs/ThreadData.h"
 #include "bbs/ThreadList.h"
+#include "speech/BrailleOutput.h"
 #include "speech/CMessageData.h"
 #include "speech/CSrCntl.h"
 #include "speech/SpeechOutput.h"
@@ -104,7 +105,7 @@ void VoiceMenu::buildMenu()
         break;
     case ConfigMenu:
         m_items = literalItems(
-            u",音声設定,読み上げ項目設定,終了方法設定,左右キー反転設定,スクリーンリーダ併用設定,弱視向け設定,プロキシ使用設定,プロキシ設定,作者のホームページ,あぼーん設定"_s);
+            u",音声設定,読み上げ項目設定,終了方法設定,左右キー反転設定,スクリーンリーダ併用設定,弱視向け設定,プロキシ使用設定,プロキシ設定,作者のホームページ,あぼーん設定,点字設定"_s);
         break;
     case HelpTopMenu:
         m_items = m_help->Get_Tops();
@@ -171,6 +172,16 @@ void VoiceMenu::buildMenu()
                                u"この板の正規表現あぼーん追加,あぼーん表示設定,返信件数読み上げ設定"_s);
         m_suffix = u"、あぼーんは%1件です"_s.arg(m_filters->rules().size());
         break;
+    case BrailleMenu: {
+        m_items = literalItems(u",点字表示設定,点字の種類設定"_s);
+        const BrailleOutput* braille = m_speech.braille();
+        m_suffix =
+            u"、現在の設定は「"_s + optionItem(BrailleShowMenu, 0, 1) + u"」、「"_s
+            + optionItem(BrailleModeMenu, 0, 1) + u"」、です。"_s
+            + (braille && braille->connected() ? u"点字ディスプレイは%1マスです。"_s.arg(braille->cellCount())
+                                               : u"点字ディスプレイはつながっていません。"_s);
+        break;
+    }
     case NgDeleteMenu:
         m_items = QStringList{QString()};
         for (const NgFilters::Rule& rule : m_filters->rules()) {

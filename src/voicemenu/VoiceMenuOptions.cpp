@@ -3,6 +3,7 @@
 
 #include "VoiceMenu.h"
 #include "base/CSettings.h"
+#include "speech/BrailleOutput.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechOutput.h"
 
@@ -54,6 +55,8 @@ constexpr OptionMenu kOptionMenus[] = {
      VoiceMenu::kNgTransparentKey},
     {VoiceMenu::ReplyCountMenu, u",返信件数を読み上げない,返信件数を読み上げる", 0, 1,
      VoiceMenu::kReplyCountKey},
+    {VoiceMenu::BrailleShowMenu, u",点字を表示する,点字を表示しない", 0, 1, BrailleOutput::kOffKey},
+    {VoiceMenu::BrailleModeMenu, u",かな点字,テキスト(BRLTTYの点字表)", 0, 1, BrailleOutput::kTextKey},
 };
 
 const OptionMenu* optionMenu(qint16 menu)
@@ -107,7 +110,7 @@ bool VoiceMenu::storeOptionValue(qint16 menu, int value)
 QString VoiceMenu::optionItem(qint16 menu, qint16 settingIndex, int offset) const
 {
     const QStringList items = literalItems(optionListOf(menu));
-    return items.value(m_settings.getInt(settingIndex, 0) + offset);
+    return items.value((settingIndex > 0 ? m_settings.getInt(settingIndex, 0) : optionValue(menu)) + offset);
 }
 
 void VoiceMenu::Set_OptionList(const QString& items, qint16 settingIndex, int offset)

@@ -14,6 +14,7 @@ class TestKanaBraille : public QObject
     Q_OBJECT
 
 private slots:
+
     void initTestCase() { QVERIFY(m_frontEnd.open()); }
 
     void kana_data()
@@ -34,7 +35,8 @@ private slots:
         QTest::newRow("voiced") << u"がざだばゔ"_s << u"5|16|5|156|5|135|5|136|5|14"_s;
         QTest::newRow("semi-voiced") << u"ぱぽ"_s << u"6|136|6|2346"_s;
         QTest::newRow("contracted") << u"きゃしゅちょりょ"_s << u"4|16|4|1456|4|2345|4|245"_s;
-        QTest::newRow("contracted, voiced and semi-voiced") << u"ぎょじゃぴゅ"_s << u"45|246|45|156|46|1346"_s;
+        QTest::newRow("contracted, voiced and semi-voiced")
+            << u"ぎょじゃぴゅ"_s << u"45|246|45|156|46|1346"_s;
         QTest::newRow("long vowel, small tsu") << u"コーヒーきって"_s << u"246|25|1236|25|126|2|12345"_s;
         QTest::newRow("a number") << u"1000"_s << u"3456|1|245|245|245"_s;
         QTest::newRow("decimals and full width") << u"３.14"_s << u"3456|14|2|1|145"_s;

@@ -103,7 +103,7 @@ void TestVoiceMenuNavigation::moves_data()
         << QStringList{u"jumpBookmark"_s, u"down"_s} << u"データがありません。"_s << 0 << 2;
     QTest::newRow("an empty list on every move")
         << QStringList{u"jumpIta"_s, u"down"_s, u"up10"_s} << u"データがありません。"_s << 0 << 3;
-    QTest::newRow("options list") << QStringList{u"jumpConfig"_s, u"up"_s} << u"10,あぼーん設定"_s << 10 << 4;
+    QTest::newRow("options list") << QStringList{u"jumpConfig"_s, u"up"_s} << u"11,点字設定"_s << 11 << 4;
     QTest::newRow("boards of the category chosen")
         << QStringList{u"jumpCategory"_s, u"select:3"_s, u"push:33"_s, u"down"_s} << u"1,なんでも雑談"_s << 1
         << 33;
