@@ -1,6 +1,8 @@
 // How long the Japanese reading front end takes per message before espeak-ng
 // gets it: 100-character pieces of the sample service's message bodies
-// (kanji, kana, ASCII and symbols as posted), and opening MeCab once.
+// (kanji, kana, ASCII and symbols as posted), and opening MeCab once; and
+// what the braille line adds to each such unit (kanji read, words
+// separated, cells made).
 
 #include <benchmark/benchmark.h>
 
@@ -11,6 +13,7 @@
 #include "base/TextCodec.h"
 #include "bbs/ThreadData.h"
 #include "speech/JapaneseFrontEnd.h"
+#include "speech/KanaBraille.h"
 
 using namespace Qt::StringLiterals;
 
@@ -65,6 +68,33 @@ void BM_ConvertMessage(benchmark::State& state)
 }
 
 BENCHMARK(BM_ConvertMessage)->Unit(benchmark::kMicrosecond);
+
+void BM_KanaBrailleMessage(benchmark::State& state)
+{
+    JapaneseFrontEnd frontEnd;
+    QString warning;
+    if (!frontEnd.open(&warning)) {
+        state.SkipWithError(qPrintable(warning));
+        return;
+    }
+    const QStringList messages = hundredCharacterMessages();
+    if (messages.isEmpty()) {
+        state.SkipWithError("no sample messages");
+        return;
+    }
+    qsizetype i = 0;
+    qsizetype cells = 0;
+    for (auto _ : state) {
+        const KanaBraille::Line line = KanaBraille::translate(messages.at(i), &frontEnd);
+        cells += line.cells.size();
+        benchmark::DoNotOptimize(line);
+        i = (i + 1) % messages.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["cells_per_message"] = double(cells) / double(qMax<qint64>(state.iterations(), 1));
+}
+
+BENCHMARK(BM_KanaBrailleMessage)->Unit(benchmark::kMicrosecond);
 
 void BM_Open(benchmark::State& state)
 {
