@@ -53,6 +53,18 @@ constexpr Row kRows[] = {
     {u"らりるれろ", {"15", "125", "145", "1245", "245"}},
 };
 
+// The kana outside the rows; ゐ and ゑ as the sounds they are read as today.
+struct Other
+{
+    char16_t kana;
+    const char* dots;
+};
+
+constexpr Other kOthers[] = {
+    {u'や', "34"}, {u'ゆ', "346"}, {u'よ', "345"}, {u'わ', "3"},
+    {u'を', "35"}, {u'ん', "356"}, {u'ゐ', "12"},  {u'ゑ', "124"},
+};
+
 // Voiced and semi-voiced kana and the plain kana they mark.
 constexpr const char16_t* kVoicedKana = u"がぎぐげござじずぜぞだぢづでどばびぶべぼゔ";
 constexpr const char16_t* kVoicedBase = u"かきくけこさしすせそたちつてとはひふへほう";
@@ -77,27 +89,12 @@ int plainCell(char16_t c)
             return int(static_cast<unsigned char>(cell(row.dots[i])));
         }
     }
-    switch (c) {
-    case u'や':
-        return cell("34");
-    case u'ゆ':
-        return cell("346");
-    case u'よ':
-        return cell("345");
-    case u'わ':
-        return cell("3");
-    case u'を':
-        return cell("35");
-    case u'ん':
-        return cell("356");
-    // Written as the sounds they are read as today.
-    case u'ゐ':
-        return cell("12");
-    case u'ゑ':
-        return cell("124");
-    default:
-        return -1;
+    for (const Other& other : kOthers) {
+        if (other.kana == c) {
+            return int(static_cast<unsigned char>(cell(other.dots)));
+        }
     }
+    return -1;
 }
 
 // The row (its a-column kana) and the mark of a kana of the i-column that
