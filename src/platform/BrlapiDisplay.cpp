@@ -37,8 +37,12 @@ BrlapiDisplay::BrlapiDisplay(QObject* parent)
     : QObject(parent)
     , m_handle(std::calloc(1, brlapi_getHandleSize()))
 {
-    m_retry.setInterval(kRetryMs);
+    m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, [this] { open(true); });
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        m_settleTries = kSettleTries;
+        open(true);
+    });
     // A server that goes away must not take the program with it.
     std::signal(SIGPIPE, SIG_IGN);
 }
@@ -67,12 +71,15 @@ bool BrlapiDisplay::open(bool retry)
     const int fd = brlapi__openConnection(handleOf(m_handle), &wanted, nullptr);
     if (fd < 0) {
         m_error = errorText();
-        if (retry && !m_retry.isActive()) {
-            m_retry.start();
+        if (retry) {
+            waitForServer();
         }
         return false;
     }
     m_retry.stop();
+    if (!m_watcher.directories().isEmpty()) {
+        m_watcher.removePaths(m_watcher.directories());
+    }
     brlapi__setExceptionHandler(handleOf(m_handle), keepGoing);
     unsigned int x = 0;
     unsigned int y = 0;
@@ -81,7 +88,7 @@ bool BrlapiDisplay::open(bool retry)
         m_error = errorText();
         brlapi__closeConnection(handleOf(m_handle));
         if (retry) {
-            m_retry.start();
+            waitForServer();
         }
         return false;
     }
@@ -103,6 +110,9 @@ bool BrlapiDisplay::open(bool retry)
 void BrlapiDisplay::close()
 {
     m_retry.stop();
+    if (!m_watcher.directories().isEmpty()) {
+        m_watcher.removePaths(m_watcher.directories());
+    }
     if (!isConnected()) {
         return;
     }
@@ -126,7 +136,26 @@ void BrlapiDisplay::lost()
     m_fd = -1;
     m_columns = 0;
     m_claimed = false;
-    m_retry.start();
+    waitForServer();
+}
+
+void BrlapiDisplay::waitForServer()
+{
+    const bool localDefault = m_host.isEmpty() && qEnvironmentVariableIsEmpty("BRLAPI_HOST");
+    if (!localDefault) {
+        m_retry.start(m_retryMs);
+        return;
+    }
+    if (m_watcher.directories().isEmpty() && !m_watcher.addPath(QStringLiteral(BRLAPI_SOCKETPATH))) {
+        // Without BrlAPI's folder (BRLTTY not installed) a slow retry is enough.
+        m_retry.start(6 * kRetryMs);
+        return;
+    }
+    // A socket that has just appeared may not listen yet: a few quick tries.
+    if (m_settleTries > 0) {
+        --m_settleTries;
+        m_retry.start(kSettleMs);
+    }
 }
 
 bool BrlapiDisplay::claim()

@@ -6,8 +6,11 @@
 // program ends), asks only for the keys it acts on (panning, line up and
 // down, routing), and reads them as they come, without a thread of its own.
 // When no BRLTTY answers, nothing is shown and nothing is said; a server that
-// starts later is found by a quiet retry every few seconds.
+// starts later is found when its socket appears in BrlAPI's folder (the
+// program sleeps meanwhile), or, for a server named by host and port, by a
+// quiet retry every few seconds.
 
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -22,6 +25,8 @@ class BrlapiDisplay : public QObject, public BrailleDisplay
 
 public:
     static constexpr int kRetryMs = 10000;
+    static constexpr int kSettleMs = 300;
+    static constexpr int kSettleTries = 20;
 
     explicit BrlapiDisplay(QObject* parent = nullptr);
     ~BrlapiDisplay() override;
@@ -30,6 +35,10 @@ public:
     // empty for BrlAPI's own defaults (BRLAPI_HOST and BRLAPI_AUTH, else the
     // local server and its key file).
     void setServer(const QString& host, const QString& auth);
+
+    // How long a retry waits for a server named by host and port (tests
+    // make it short).
+    void setRetryInterval(int ms) { m_retryMs = ms; }
 
     // One attempt now; with retry, further ones while none answers.
     bool open(bool retry = true);
@@ -50,6 +59,9 @@ public:
 
 private:
     bool claim();
+    // Waits for the next attempt: BrlAPI's socket folder is watched when the
+    // server is the local default, else a timer runs.
+    void waitForServer();
     void readKeys();
     void lost();
 
@@ -63,4 +75,7 @@ private:
     QString m_error;
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_retry;
+    int m_retryMs = kRetryMs;
+    int m_settleTries = 0;
+    QFileSystemWatcher m_watcher;
 };

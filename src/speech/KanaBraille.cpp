@@ -435,8 +435,23 @@ bool isCopula(const JapaneseFrontEnd::Word& word)
 // Whether a word is written on to the one before it, without a blank: the
 // particles, the auxiliaries (but です and だ after a noun stand apart),
 // suffixes, what follows a prefix, and the pieces of one number.
+// Brackets and other marks, whatever part of speech the dictionary gives
+// them (IPAdic calls half-width ones nouns).
+bool isMarks(const QString& surface)
+{
+    for (const QChar c : surface) {
+        if (!c.isPunct() && !c.isSymbol()) {
+            return false;
+        }
+    }
+    return !surface.isEmpty();
+}
+
 bool attaches(const JapaneseFrontEnd::Word& previous, const JapaneseFrontEnd::Word& word)
 {
+    if (isMarks(word.surface) || isMarks(previous.surface)) {
+        return true;  // the tables give punctuation its own spacing
+    }
     if (word.pos == u"助詞"_s || word.pos1 == u"接尾"_s || previous.pos == u"接頭詞"_s) {
         return true;
     }

@@ -78,6 +78,15 @@ public:
 
     QString shown() const { return m_shown; }
 
+    // The driver went away: the next one connects anew.
+    void reset()
+    {
+        delete m_socket;
+        m_socket = nullptr;
+        m_pending.clear();
+        m_shown.clear();
+    }
+
 private:
     void read()
     {
@@ -128,6 +137,9 @@ private slots:
     void menuUnitsPanAndRouting();
 
 private:
+    void startBrltty();
+    void stopBrltty();
+
     QTemporaryDir m_dir;
     QProcess m_brltty;
     VirtualDisplay m_display;
@@ -145,39 +157,53 @@ void TestBrlapiBraille::initTestCase()
     // BrlAPI on a TCP port of its own (4101 + the number), no key file.
     const int number = 40 + int(QCoreApplication::applicationPid() % 50);
     m_api = u"127.0.0.1:%1"_s.arg(number);
+    m_brltty.setProgram(brltty);
     m_brltty.setProcessChannelMode(QProcess::MergedChannels);
-    m_brltty.start(brltty, {u"-n"_s,
-                            u"-e"_s,
-                            u"-q"_s,
-                            u"-b"_s,
-                            u"vr"_s,
-                            u"-d"_s,
-                            u"client:127.0.0.1:%1"_s.arg(m_display.port()),
-                            u"-x"_s,
-                            u"no"_s,
-                            u"-s"_s,
-                            u"no"_s,
-                            u"-A"_s,
-                            u"host=%1,auth=none"_s.arg(m_api),
-                            u"-W"_s,
-                            m_dir.path(),
-                            u"-U"_s,
-                            m_dir.path(),
-                            u"-P"_s,
-                            m_dir.filePath(u"brltty.pid"_s),
-                            u"-f"_s,
-                            u"/dev/null"_s});
+    startBrltty();
+}
+
+void TestBrlapiBraille::startBrltty()
+{
+    const QString display = u"client:127.0.0.1:%1"_s.arg(m_display.port());
+    const QString api = u"host=%1,auth=none"_s.arg(m_api);
+    m_brltty.setArguments({u"-n"_s,
+                           u"-e"_s,
+                           u"-q"_s,
+                           u"-b"_s,
+                           u"vr"_s,
+                           u"-d"_s,
+                           display,
+                           u"-x"_s,
+                           u"no"_s,
+                           u"-s"_s,
+                           u"no"_s,
+                           u"-A"_s,
+                           api,
+                           u"-W"_s,
+                           m_dir.path(),
+                           u"-U"_s,
+                           m_dir.path(),
+                           u"-P"_s,
+                           m_dir.filePath(u"brltty.pid"_s),
+                           u"-f"_s,
+                           u"/dev/null"_s});
+    m_brltty.start();
     QVERIFY(m_brltty.waitForStarted());
     QVERIFY2(m_display.waitConnected(15000), m_brltty.readAll().constData());
 }
 
-void TestBrlapiBraille::cleanupTestCase()
+void TestBrlapiBraille::stopBrltty()
 {
     m_brltty.terminate();
     if (!m_brltty.waitForFinished(3000)) {
         m_brltty.kill();
         m_brltty.waitForFinished();
     }
+}
+
+void TestBrlapiBraille::cleanupTestCase()
+{
+    stopBrltty();
 }
 
 void TestBrlapiBraille::menuUnitsPanAndRouting()
@@ -260,6 +286,16 @@ void TestBrlapiBraille::menuUnitsPanAndRouting()
     QVERIFY2(m_display.waitFor(window(line)), qPrintable(m_display.shown()));
     m_display.press("LNDN");
     QVERIFY2(m_display.waitFor(kana), qPrintable(m_display.shown()));
+
+    // BRLTTY restarted: the program finds it again by itself and shows the
+    // line it last said.
+    display.setRetryInterval(200);
+    stopBrltty();
+    m_display.reset();
+    QTRY_VERIFY(!display.isConnected());
+    startBrltty();
+    QVERIFY2(m_display.waitFor(kana, 15000), qPrintable(m_display.shown()));
+    QVERIFY(display.isConnected());
 }
 
 QTEST_MAIN(TestBrlapiBraille)

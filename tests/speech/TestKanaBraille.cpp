@@ -68,6 +68,8 @@ private slots:
         QTest::newRow("kanji read, particles joined, です apart")
             << u"今日は良い天気です。"_s << u"4|246|25|3||345|12||12345|356|126||5|12345|1456|256"_s;
         QTest::newRow("a number in a sentence") << u"3時に会う。"_s << u"3456|14|5|1256|123||1|14|256"_s;
+        QTest::newRow("half-width brackets hold to their word")
+            << u"選択(C)"_s << u"12456|356|135|146|2356|56|6|14|2356"_s;
         QTest::newRow("Latin in a sentence") << u"IDはabc"_s << u"56|6|6|24|145|36|3||56|1|12|14"_s;
     }
 
