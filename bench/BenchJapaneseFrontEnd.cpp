@@ -45,17 +45,28 @@ QStringList hundredCharacterMessages()
     return pieces;
 }
 
-void BM_ConvertMessage(benchmark::State& state)
+// MeCab opened and the messages read; false (and the benchmark skipped) when
+// either cannot be had.
+bool prepare(benchmark::State& state, JapaneseFrontEnd& frontEnd, QStringList& messages)
 {
-    JapaneseFrontEnd frontEnd;
     QString warning;
     if (!frontEnd.open(&warning)) {
         state.SkipWithError(qPrintable(warning));
-        return;
+        return false;
     }
-    const QStringList messages = hundredCharacterMessages();
+    messages = hundredCharacterMessages();
     if (messages.isEmpty()) {
         state.SkipWithError("no sample messages");
+        return false;
+    }
+    return true;
+}
+
+void BM_ConvertMessage(benchmark::State& state)
+{
+    JapaneseFrontEnd frontEnd;
+    QStringList messages;
+    if (!prepare(state, frontEnd, messages)) {
         return;
     }
     qsizetype i = 0;
@@ -72,14 +83,8 @@ BENCHMARK(BM_ConvertMessage)->Unit(benchmark::kMicrosecond);
 void BM_KanaBrailleMessage(benchmark::State& state)
 {
     JapaneseFrontEnd frontEnd;
-    QString warning;
-    if (!frontEnd.open(&warning)) {
-        state.SkipWithError(qPrintable(warning));
-        return;
-    }
-    const QStringList messages = hundredCharacterMessages();
-    if (messages.isEmpty()) {
-        state.SkipWithError("no sample messages");
+    QStringList messages;
+    if (!prepare(state, frontEnd, messages)) {
         return;
     }
     qsizetype i = 0;

@@ -303,11 +303,6 @@ NgFilters::Matcher NgFilters::matcherFor(const QString& board) const
     return matcher;
 }
 
-bool NgFilters::hides(const ThreadMessage& message, const QString& board) const
-{
-    return !m_rules.isEmpty() && matcherFor(board).hides(message);
-}
-
 QList<bool> NgFilters::hidden(const QList<ThreadMessage>& messages, const QString& board) const
 {
     QList<bool> result(messages.size(), false);

@@ -70,9 +70,8 @@ public:
     bool add(const Rule& rule);
     bool removeAt(int index);
 
-    // Whether the rules keep this message of a thread on the board from being read.
-    bool hides(const ThreadMessage& message, const QString& board) const;
-    // The same for every message of a thread: element n - 1 for message n.
+    // Which messages of a thread on the board the rules keep from being
+    // read: element n - 1 for message n.
     QList<bool> hidden(const QList<ThreadMessage>& messages, const QString& board) const;
 
     // The kind's name as the file and the spoken list say it.

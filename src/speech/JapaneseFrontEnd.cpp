@@ -197,6 +197,27 @@ private:
     iconv_t m_cd;
 };
 
+// MeCab's words of a UTF-8 text in order, and between them what MeCab
+// skipped (blanks, possibly empty; once more after the last word).
+template <typename Skipped, typename Word>
+void walkNodes(const MeCab::Node* node, const QByteArray& utf8, Skipped skipped, Word word)
+{
+    qsizetype done = 0;
+    for (; node; node = node->next) {
+        if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) {
+            continue;
+        }
+        const qsizetype start = node->surface - utf8.constData();
+        if (start < done || start + qsizetype(node->length) > utf8.size()) {
+            continue;
+        }
+        skipped(QString::fromUtf8(utf8.constData() + done, start - done));
+        word(node);
+        done = start + node->length;
+    }
+    skipped(QString::fromUtf8(utf8.constData() + done, utf8.size() - done));
+}
+
 }  // namespace
 
 struct JapaneseFrontEnd::Impl
@@ -380,38 +401,27 @@ QList<JapaneseFrontEnd::Word> JapaneseFrontEnd::words(QStringView text) const
 void JapaneseFrontEnd::Impl::appendWords(QStringView chunk, qsizetype offset, QList<Word>& words) const
 {
     const QByteArray utf8 = chunk.toUtf8();
-    const MeCab::Node* node = tagger->parseToNode(utf8.constData(), size_t(utf8.size()));
-    qsizetype done = 0;       // bytes
-    qsizetype doneChars = 0;  // UTF-16 units
-    for (; node; node = node->next) {
-        if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) {
-            continue;
-        }
-        const qsizetype start = node->surface - utf8.constData();
-        if (start < done || start + qsizetype(node->length) > utf8.size()) {
-            continue;
-        }
-        // What MeCab skipped (blanks) is a word of its own.
-        const QString skipped = QString::fromUtf8(utf8.constData() + done, start - done);
-        if (!skipped.isEmpty()) {
-            words.append({offset + doneChars, skipped, skipped, u"記号"_s, u"空白"_s});
-            doneChars += skipped.size();
-        }
-        Word word;
-        word.start = offset + doneChars;
-        word.surface = QString::fromUtf8(node->surface, int(node->length));
-        word.sound = tokenReading(word.surface, node->feature);
-        const QList<QByteArray> fields = QByteArray(node->feature).split(',');
-        word.pos = QString::fromUtf8(fields.value(0));
-        word.pos1 = QString::fromUtf8(fields.value(1));
-        doneChars += word.surface.size();
-        done = start + node->length;
-        words.append(word);
-    }
-    const QString rest = QString::fromUtf8(utf8.constData() + done, utf8.size() - done);
-    if (!rest.isEmpty()) {
-        words.append({offset + doneChars, rest, rest, u"記号"_s, u"空白"_s});
-    }
+    qsizetype done = 0;  // UTF-16 units
+    // What MeCab skipped (blanks) is a word of its own.
+    walkNodes(
+        tagger->parseToNode(utf8.constData(), size_t(utf8.size())), utf8,
+        [&](const QString& skipped) {
+            if (!skipped.isEmpty()) {
+                words.append({offset + done, skipped, skipped, u"記号"_s, u"空白"_s});
+                done += skipped.size();
+            }
+        },
+        [&](const MeCab::Node* node) {
+            Word word;
+            word.start = offset + done;
+            word.surface = QString::fromUtf8(node->surface, int(node->length));
+            word.sound = tokenReading(word.surface, node->feature);
+            const QList<QByteArray> fields = QByteArray(node->feature).split(',');
+            word.pos = QString::fromUtf8(fields.value(0));
+            word.pos1 = QString::fromUtf8(fields.value(1));
+            done += word.surface.size();
+            words.append(word);
+        });
 }
 
 QString JapaneseFrontEnd::Impl::convertSpan(QStringView span) const
@@ -518,30 +528,21 @@ QString JapaneseFrontEnd::Impl::convertChunk(const QString& chunk) const
         return containsKanji(chunk) ? kakasiReading(chunk) : chunk;
     }
     QString out;
-    qsizetype done = 0;
-    for (; node; node = node->next) {
-        if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) {
-            continue;
-        }
-        const qsizetype start = node->surface - utf8.constData();
-        if (start < done || start + qsizetype(node->length) > utf8.size()) {
-            continue;
-        }
-        // What MeCab skipped (blanks) stays as it was.
-        out += QString::fromUtf8(utf8.constData() + done, start - done);
-        const QString reading = tokenReading(QString::fromUtf8(node->surface, node->length), node->feature);
-        // espeak-ng spells a word out letter by letter where a vowel kana
-        // follows a kana of the same vowel (ノオ, ルウィ); a word that begins
-        // with a vowel is kept apart from the kana before it.
-        if (!out.isEmpty() && !reading.isEmpty() && isPlainVowel(reading.front().unicode())
-            && (out.back() == QChar(kLongVowel)
-                || vowelOf(out.back().unicode()) == vowelOf(reading.front().unicode()))) {
-            out += u' ';
-        }
-        out += reading;
-        done = start + node->length;
-    }
-    out += QString::fromUtf8(utf8.constData() + done, utf8.size() - done);
+    // What MeCab skipped (blanks) stays as it was.
+    walkNodes(
+        node, utf8, [&](const QString& skipped) { out += skipped; },
+        [&](const MeCab::Node* n) {
+            const QString reading = tokenReading(QString::fromUtf8(n->surface, n->length), n->feature);
+            // espeak-ng spells a word out letter by letter where a vowel kana
+            // follows a kana of the same vowel (ノオ, ルウィ); a word that begins
+            // with a vowel is kept apart from the kana before it.
+            if (!out.isEmpty() && !reading.isEmpty() && isPlainVowel(reading.front().unicode())
+                && (out.back() == QChar(kLongVowel)
+                    || vowelOf(out.back().unicode()) == vowelOf(reading.front().unicode()))) {
+                out += u' ';
+            }
+            out += reading;
+        });
     return out;
 }
 

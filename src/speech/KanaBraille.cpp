@@ -211,6 +211,33 @@ QList<Char> normalise(QStringView text, qsizetype offset)
     return out;
 }
 
+// Small tsu, the long vowel and the punctuation: their cells and the blanks
+// that follow them when the line goes on (a full stop takes two).
+struct Mark
+{
+    char16_t c;
+    const char* cells[3];
+    int blanksAfter;
+};
+
+constexpr Mark kMarks[] = {
+    {u'っ', {"2"}, 0},       {u'ー', {"25"}, 0},       {u'。', {"256"}, 2},      {u'.', {"256"}, 2},
+    {u'、', {"56"}, 1},      {u',', {"56"}, 1},        {u'?', {"26"}, 1},        {u'!', {"235"}, 1},
+    {u'「', {"36"}, 0},      {u'」', {"36"}, 0},       {u'『', {"56", "36"}, 0}, {u'』', {"36", "23"}, 0},
+    {u'(', {"2356"}, 0},     {u')', {"2356"}, 0},      {u'・', {"5"}, 0},        {u'…', {"2", "2", "2"}, 0},
+    {u'~', {"36", "36"}, 0}, {u'〜', {"36", "36"}, 0},
+};
+
+const Mark* markOf(char16_t c)
+{
+    for (const Mark& mark : kMarks) {
+        if (mark.c == c) {
+            return &mark;
+        }
+    }
+    return nullptr;
+}
+
 class Writer
 {
 public:
@@ -352,72 +379,19 @@ Line fromKana(QStringView text, qsizetype offset)
             ++i;
             continue;
         }
-        switch (c) {
-        case u'っ':
-            out.put(kSmallTsu, source);
-            break;
-        case u'ー':
-            out.put(kLongVowel, source);
-            break;
-        case u'。':
-        case u'.':
-            out.put("256", source);
-            if (more) {
+        if (const Mark* mark = markOf(c)) {
+            for (const char* dots : mark->cells) {
+                if (dots) {
+                    out.put(dots, source);
+                }
+            }
+            if (more && mark->blanksAfter == 2) {
                 out.blanks(2, source);
-            }
-            break;
-        case u'、':
-        case u',':
-            out.put("56", source);
-            if (more) {
+            } else if (more && mark->blanksAfter == 1) {
                 out.blank(source);
             }
-            break;
-        case u'?':
-            out.put("26", source);
-            if (more) {
-                out.blank(source);
-            }
-            break;
-        case u'!':
-            out.put("235", source);
-            if (more) {
-                out.blank(source);
-            }
-            break;
-        case u'「':
-        case u'」':
-            out.put("36", source);
-            break;
-        case u'『':
-            out.put("56", source);
-            out.put("36", source);
-            break;
-        case u'』':
-            out.put("36", source);
-            out.put("23", source);
-            break;
-        case u'(':
-        case u')':
-            out.put("2356", source);
-            break;
-        case u'・':
-            out.put("5", source);
-            break;
-        case u'…':
-            out.put("2", source);
-            out.put("2", source);
-            out.put("2", source);
-            break;
-        case u'~':
-        case u'〜':
-            out.put("36", source);
-            out.put("36", source);
-            break;
-        default:
-            // No cell for it: left out, the line goes on.
-            break;
         }
+        // Anything else has no cell: left out, the line goes on.
         ++i;
     }
     out.trimEnd();
@@ -432,9 +406,6 @@ bool isCopula(const JapaneseFrontEnd::Word& word)
     return word.pos == u"助動詞"_s && forms.contains(word.surface);
 }
 
-// Whether a word is written on to the one before it, without a blank: the
-// particles, the auxiliaries (but です and だ after a noun stand apart),
-// suffixes, what follows a prefix, and the pieces of one number.
 // Brackets and other marks, whatever part of speech the dictionary gives
 // them (IPAdic calls half-width ones nouns).
 bool isMarks(const QString& surface)
@@ -447,6 +418,9 @@ bool isMarks(const QString& surface)
     return !surface.isEmpty();
 }
 
+// Whether a word is written on to the one before it, without a blank:
+// marks, the particles, the auxiliaries (but です and だ after a noun stand
+// apart), suffixes, what follows a prefix, and the pieces of one number.
 bool attaches(const JapaneseFrontEnd::Word& previous, const JapaneseFrontEnd::Word& word)
 {
     if (isMarks(word.surface) || isMarks(previous.surface)) {
