@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "base/TextCodec.h"
 #include "base/TextFile.h"
 
 FieldListFile::FieldListFile(const QString& path, int fieldCount)
@@ -12,14 +13,16 @@ FieldListFile::FieldListFile(const QString& path, int fieldCount)
 bool FieldListFile::load()
 {
     m_entries.clear();
+    m_utf8 = false;
     if (!QFileInfo::exists(m_path)) {
         return TextFile::writeLines(m_path, {});
     }
-    const std::optional<QStringList> lines = TextFile::readLines(m_path);
-    if (!lines) {
+    const std::optional<QByteArray> bytes = TextFile::readBytes(m_path);
+    if (!bytes) {
         return true;
     }
-    for (const QString& line : *lines) {
+    m_utf8 = TextCodec::isUtf8FileBytes(*bytes);
+    for (const QString& line : TextFile::splitLines(TextCodec::fromFileBytes(*bytes))) {
         const QStringList fields = line.split(u',');
         if (fields.size() == m_fieldCount) {
             m_entries.append(fields);
@@ -38,7 +41,14 @@ bool FieldListFile::append(const QStringList& fields)
             return false;
         }
     }
-    if (!TextFile::appendLines(m_path, {fields.join(u',')})) {
+    const QString line = fields.join(u',');
+    if (m_utf8) {
+        std::optional<QStringList> lines = TextFile::readLines(m_path);
+        if (!lines || !TextFile::writeLines(m_path, *lines << line)) {
+            return false;
+        }
+        m_utf8 = false;
+    } else if (!TextFile::appendLines(m_path, {line})) {
         return false;
     }
     m_entries.append(fields);
@@ -95,12 +105,16 @@ int FieldListFile::find(const QList<int>& positions, const QStringList& values) 
     return 0;
 }
 
-bool FieldListFile::rewrite(const QList<QStringList>& entries) const
+bool FieldListFile::rewrite(const QList<QStringList>& entries)
 {
     QStringList lines;
     lines.reserve(entries.size());
     for (const QStringList& fields : entries) {
         lines.append(fields.join(u','));
     }
-    return TextFile::writeLines(m_path, lines);
+    if (!TextFile::writeLines(m_path, lines)) {
+        return false;
+    }
+    m_utf8 = false;
+    return true;
 }

@@ -17,7 +17,9 @@ public:
     // exactly the field count are skipped. False when a missing file could
     // not be created.
     bool load();
-    // Appends the entry and its line (the file is appended to, not rewritten).
+    // Appends the entry and its line (the file is appended to, not rewritten;
+    // a file in UTF-8, as an editor may leave it, is rewritten whole in the
+    // program's encoding, its other lines kept).
     // Refused when the field count is wrong or a field holds a comma or a line
     // break, which would shift the fields of the line. False, and the list
     // unchanged, when the line could not be written.
@@ -39,9 +41,10 @@ public:
     QString path() const { return m_path; }
 
 private:
-    bool rewrite(const QList<QStringList>& entries) const;
+    bool rewrite(const QList<QStringList>& entries);
 
     QString m_path;
     int m_fieldCount;
     QList<QStringList> m_entries;
+    bool m_utf8 = false;
 };

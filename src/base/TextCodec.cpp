@@ -364,6 +364,11 @@ QString decodeNumericReferences(const QString& text)
     return out;
 }
 
+bool isUtf8FileBytes(QByteArrayView bytes)
+{
+    return readAsUtf8(bytes);
+}
+
 QString fromFileBytes(QByteArrayView bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF")) {

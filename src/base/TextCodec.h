@@ -35,6 +35,11 @@ QString decodeNumericReferences(const QString& text);
 // otherwise code page 932; numeric character references are decoded.
 QString fromFileBytes(QByteArrayView bytes);
 
+// True when fromFileBytes reads the bytes as UTF-8. Lines the program adds
+// are in code page 932, so such a file must be rewritten, not appended to:
+// the mixture would be read as code page 932 and garble what was there.
+bool isUtf8FileBytes(QByteArrayView bytes);
+
 // Bytes of a file (or of one line of it) the program writes: code page 932
 // with references, such that fromFileBytes reads back exactly the text. Bytes
 // that would pass for UTF-8 there are written in ASCII, with every other

@@ -189,6 +189,22 @@ void TestBookmarks::handEditedFile()
     BookmarkList list(profile.dataRoot());
     list.InitInstance();
     QCOMPARE(titles(list), QStringList({u"題"_s, u"題3"_s}));
+
+    // Saved by an editor in UTF-8 (one title with a letter code page 932
+    // lacks): a bookmark added keeps every title as it was, the unusable line too.
+    QFile utf8(profile.dataRoot() + u"/bookmark.list"_s);
+    QVERIFY(utf8.open(QIODevice::WriteOnly));
+    utf8.write(u"a,b,雑談Ń,1\n短い,行\na,b,題,2"_s.toUtf8());
+    utf8.close();
+    BookmarkList edited(profile.dataRoot());
+    QVERIFY(edited.InitInstance());
+    QVERIFY(edited.Add(u"a"_s, u"b"_s, u"新"_s, u"3"_s));
+    BookmarkList again(profile.dataRoot());
+    QVERIFY(again.InitInstance());
+    QCOMPARE(titles(again), QStringList({u"雑談Ń"_s, u"題"_s, u"新"_s}));
+    QVERIFY(again.Add(u"a"_s, u"b"_s, u"次"_s, u"4"_s));
+    QCOMPARE(TextFile::readLines(profile.dataRoot() + u"/bookmark.list"_s).value(),
+             QStringList({u"a,b,雑談Ń,1"_s, u"短い,行"_s, u"a,b,題,2"_s, u"a,b,新,3"_s, u"a,b,次,4"_s}));
 }
 
 void TestBookmarks::boardBookmarks()
