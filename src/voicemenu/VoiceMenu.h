@@ -377,6 +377,9 @@ private:
     // What is said where hidden messages were passed: their count, or
     // nothing for 透明あぼーん.
     QString hiddenSentence(int count) const;
+    // Continuous reading that lands on a hidden message by the arrows goes
+    // on from the next shown one.
+    void readOnFromHidden();
     // The spoken header of message n, with its reply count when asked for.
     QString readHeaderOf(int n);
 

@@ -232,11 +232,38 @@ bool VoiceMenu::moveInReadingMenu(qint32 delta)
     if (m_thread->Get_MessageLoadedNum() <= 0) {
         return false;
     }
+    const int from = m_thread->Get_MessageCurrentNum();
     m_title = m_thread->Get_Message(delta);
-    loadCurrentMessage();
     m_item = m_thread->Get_MessageCurrentNum();
     m_messageIndex = m_item;
+    if (m_item != from && isHidden(m_item)) {
+        // Its header and text stay unheard; the number tells where the
+        // listener is (the key that hid it shows it again).
+        m_title = QString::number(m_item) + u" あぼーん"_s;
+    }
+    loadCurrentMessage();
     return true;
+}
+
+void VoiceMenu::readOnFromHidden()
+{
+    // The hidden messages from here on are passed as continuous reading
+    // passes them: the next shown message is read after their count.
+    int passed = 0;
+    const int next = nextShown(m_item - 1, &passed);
+    const int lastHidden = next > 0 ? next - 1 : m_thread->Get_MessageLoadedNum();
+    m_thread->Move_Index(lastHidden - m_item);
+    m_item = m_messageIndex = lastHidden;
+    m_message->ExitInstance();
+    if (next > 0) {
+        m_pendingPrefix = hiddenSentence(passed);
+        Read_Message(false);
+        return;
+    }
+    m_reading = false;
+    m_readable = false;
+    m_title = hiddenSentence(passed) + u"読み上げ完了"_s;
+    speakTitle();
 }
 
 void VoiceMenu::Select_(qint32 menu_delta, bool absolute)
@@ -256,6 +283,10 @@ void VoiceMenu::Select_(qint32 menu_delta, bool absolute)
     if (m_menu == ReadingMenu) {
         clearTrail();  // moving on by hand ends any trip to other messages
         ok = moveInReadingMenu(delta);
+        if (ok && m_readable && isHidden(m_item)) {
+            readOnFromHidden();
+            return;
+        }
         if (ok && m_readable) {
             // Continuous reading reads the chosen message from its start.
             Read_Message(true);

@@ -50,6 +50,7 @@ namespace {
 // Key codes of the program's key table.
 constexpr quint32 kEnter = 13;
 constexpr quint32 kEsc = 27;
+constexpr quint32 kHome = 36;
 constexpr quint32 kDown = 40;
 constexpr quint32 kF1 = 112;
 
@@ -1499,6 +1500,16 @@ void TestMainForm::filtersFromTheOptions()
     // 1 is answered by the hidden 2 alone; 5 by 6.
     QVERIFY2(!all.contains(u"1 返信"_s), qPrintable(all));
     QVERIFY2(all.contains(u"\n5 返信1件\n"_s), qPrintable(all));
+    // The arrow onto the hidden message names it without reading it; in
+    // continuous reading it goes on to the next shown message.
+    w.press(kHome);
+    w.press(kDown);
+    QCOMPARE(heard(), u"2 あぼーん"_s);
+    w.quickly({kEnter});
+    w.press(kHome);
+    w.press(kDown);
+    QCOMPARE(heard(), passed + u"3"_s);
+    QCOMPARE(w.menu().Get_Index(), 3);
 
     ngItem(1);
     choose(1);
