@@ -247,23 +247,11 @@ bool VoiceMenu::moveInReadingMenu(qint32 delta)
 
 void VoiceMenu::readOnFromHidden()
 {
-    // The hidden messages from here on are passed as continuous reading
-    // passes them: the next shown message is read after their count.
-    int passed = 0;
-    const int next = nextShown(m_item - 1, &passed);
-    const int lastHidden = next > 0 ? next - 1 : m_thread->Get_MessageLoadedNum();
-    m_thread->Move_Index(lastHidden - m_item);
-    m_item = m_messageIndex = lastHidden;
+    // Read on as from the message before it: continuous reading passes the
+    // hidden ones after their count, and says when nothing is left.
+    m_thread->Rewind_Index();
     m_message->ExitInstance();
-    if (next > 0) {
-        m_pendingPrefix = hiddenSentence(passed);
-        Read_Message(false);
-        return;
-    }
-    m_reading = false;
-    m_readable = false;
-    m_title = hiddenSentence(passed) + u"読み上げ完了"_s;
-    speakTitle();
+    Read_Message(false);
 }
 
 void VoiceMenu::Select_(qint32 menu_delta, bool absolute)
